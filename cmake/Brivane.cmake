@@ -1,0 +1,51 @@
+# NOTE TO HELPERS (temporary; the lead removes this line): read /work/helper-rules.md before you write code.
+#
+# Shared build helpers: one static library per component folder, test suites per
+# component, fuzz targets.
+
+# brivane_library(NAME [DEPS targets...] [EXCLUDE regex...])
+# Globs every .cpp/.c below the calling folder. Files ending in _win.cpp/_win.c are
+# Windows-only and left out of the native build.
+function(brivane_library name)
+  cmake_parse_arguments(A "" "" "DEPS;EXCLUDE" ${ARGN})
+  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS
+       ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
+  if(NOT WIN32)
+    list(FILTER srcs EXCLUDE REGEX "_win\\.c(pp)?$")
+  endif()
+  foreach(re IN LISTS A_EXCLUDE)
+    list(FILTER srcs EXCLUDE REGEX "${re}")
+  endforeach()
+  add_library(${name} STATIC ${srcs})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  if(A_DEPS)
+    target_link_libraries(${name} PUBLIC ${A_DEPS})
+  endif()
+endfunction()
+
+# brivane_test_suite(COMPONENT): tests/native/<component>/*.cpp natively;
+# in the Windows build also tests/wine/<component>/*.cpp, run under Wine.
+function(brivane_test_suite comp)
+  if(NOT TARGET ${comp})
+    return()
+  endif()
+  file(GLOB srcs CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/native/${comp}/*.cpp)
+  if(WIN32)
+    file(GLOB wsrcs CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/wine/${comp}/*.cpp)
+    list(APPEND srcs ${wsrcs})
+    set(exe wine_${comp}_tests)
+  else()
+    set(exe native_${comp}_tests)
+  endif()
+  if(NOT srcs)
+    return()
+  endif()
+  add_executable(${exe} ${srcs})
+  target_link_libraries(${exe} PRIVATE ${comp} GTest::gmock GTest::gtest_main)
+  target_compile_definitions(${exe} PRIVATE BRIVANE_TEST_DATA_DIR="${BRIVANE_TEST_DATA_DIR}")
+  if(WIN32)
+    target_link_options(${exe} PRIVATE -static)
+  endif()
+  gtest_discover_tests(${exe} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+                       PROPERTIES LABELS ${comp} TIMEOUT 300)
+endfunction()

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Prints the prefix of the cross-built Windows dependencies, building them first when
+# the cache for this script's version is missing. The cache lives outside the
+# repository: $BRIVANE_DEPS_CACHE (default ~/.cache/brivane-deps)/<key>.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+cache=${BRIVANE_DEPS_CACHE:-$HOME/.cache/brivane-deps}
+key=$("$here/build-deps.sh" --key)
+prefix=$cache/$key
+if [ ! -f "$prefix/MANIFEST.txt" ] || [ ! -f "$prefix/bin/curl.exe" ]; then
+  echo "deps: building into $prefix" >&2
+  mkdir -p "$cache"
+  DEPS_PREFIX="$prefix" DEPS_WORK="$cache/work" DEPS_SRC="$cache/src" "$here/build-deps.sh" >&2
+  rm -rf "$cache/work/build"
+fi
+echo "$prefix"

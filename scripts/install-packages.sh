@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build and the tests need (idempotent).
+# Adds the i386 architecture (wine32) and deb-src lines (the dependency script
+# builds Debian source packages for mingw).
+set -euo pipefail
+
+PACKAGES=(
+  # native build and tests
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  libgtest-dev libgmock-dev googletest
+  libpng-dev libjpeg-dev libopenjp2-7-dev zlib1g-dev
+  libsqlite3-dev libcpp-httplib-dev sqlite3
+  # windows cross build
+  dpkg-dev nasm python3
+  gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
+  libz-mingw-w64-dev
+  # running and testing under wine
+  wine wine32:i386 wine64 fonts-wine xvfb xauth x11-utils xdotool xclip
+  imagemagick pngcheck libjpeg-turbo-progs curl procps
+)
+
+apt_get() {  # waits while another process holds the apt/dpkg locks
+  local i
+  for i in $(seq 1 30); do
+    if DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300 "$@"; then return 0; fi
+    echo "apt-get $* failed, retrying in 10 s" >&2; sleep 10
+  done
+  return 1
+}
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+need_update=0
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386; need_update=1
+fi
+if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && \
+   ! grep -qs '^deb-src' /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null; then
+  sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
+    > /etc/apt/sources.list.d/debian-src.sources
+  need_update=1
+fi
+if [ ${#missing[@]} -eq 0 ] && [ $need_update = 0 ]; then
+  echo "install-packages: everything present"; exit 0
+fi
+apt_get update -q
+[ ${#missing[@]} -eq 0 ] || apt_get install -y -q --no-install-recommends "${missing[@]}"
+echo "install-packages: done"
