@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Sets everything up on a fresh Debian 12 machine, builds the program and runs it under
+# Wine: on your X display when $DISPLAY is set, otherwise in a fresh Xvfb where it takes
+# one full-screen screenshot ("-f") and prints where the picture and the log went.
+# Program arguments are passed on. The Wine prefix is kept in $BRIVANE_PREFIX
+# (default ~/.local/share/brivane/wine).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-packages.sh
+DEPS=$(scripts/deps.sh)
+cmake -S . -B build/win -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_TOOLCHAIN_FILE="$DEPS/share/cmake/toolchain-i686-w64-mingw32.cmake" >/dev/null
+cmake --build build/win -j"$(nproc)" --target brivane
+PREFIX=${BRIVANE_PREFIX:-$HOME/.local/share/brivane/wine}
+EXE=$PWD/build/win/app/brivane.exe
+
+if [ -n "${DISPLAY:-}" ]; then
+  echo "Running on $DISPLAY (Exit from the tray menu ends it)"
+  BRIVANE_USE_DISPLAY=1 scripts/with-wine.sh "$PREFIX" --keep-prefix -- wine "$EXE" "$@"
+else
+  echo "No display: running in a fresh Xvfb with a full-screen screenshot"
+  args=("$@"); [ ${#args[@]} -gt 0 ] || args=(-f)
+  scripts/with-wine.sh "$PREFIX" --keep-prefix -- bash -c '
+    exe=$1; shift
+    wine "$exe" "$@" & pid=$!
+    for _ in $(seq 150); do kill -0 $pid 2>/dev/null || break; sleep 0.2; done
+    users=$WINEPREFIX/drive_c/users
+    echo "Log:"; ls -t "$users"/*/AppData/Local/brivane/log/*.log 2>/dev/null | head -1 | xargs -r cat
+    echo "Screenshots:"; find "$users" -name "Screenshot *" 2>/dev/null
+    kill $pid 2>/dev/null || true' run "$EXE" "${args[@]}"
+fi

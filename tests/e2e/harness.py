@@ -1,0 +1,149 @@
+"""End-to-end harness: starts the real program under Wine (inside scripts/with-wine.sh,
+which provides WINEPREFIX, DISPLAY and a warm wineserver) and lets a test read what the
+program leaves behind: its log file, created files, message boxes and exit code.
+
+Every wait is bounded; a scenario that times out fails instead of hanging."""
+
+import glob
+import json
+import os
+import shutil
+import subprocess
+import time
+import unittest
+
+REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+BUILD = os.environ.get("BRIVANE_WIN_BUILD", os.path.join(REPO, "build", "win"))
+
+
+def wait_until(predicate, timeout, interval=0.1, what="condition"):
+    """Polls predicate until it returns a true value; returns it, or fails after timeout."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise AssertionError("timed out after %.1f s waiting for %s" % (timeout, what))
+        time.sleep(interval)
+
+
+class Prefix:
+    """The Wine prefix's folders as Linux paths."""
+
+    def __init__(self):
+        self.root = os.environ["WINEPREFIX"]
+        users = [u for u in os.listdir(os.path.join(self.root, "drive_c", "users")) if u != "Public"]
+        self.user = users[0]
+        self.home = os.path.join(self.root, "drive_c", "users", self.user)
+        self.local = os.path.join(self.home, "AppData", "Local", "brivane")
+        self.roaming = os.path.join(self.home, "AppData", "Roaming", "brivane")
+        self.common = os.path.join(self.root, "drive_c", "ProgramData", "brivane")
+        self.temp = os.path.join(self.home, "Temp")
+        self.log_folder = os.path.join(self.local, "log")
+
+    def reset(self):
+        """Removes everything the program keeps between runs."""
+        for folder in (self.local, self.roaming, self.common):
+            shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(self.temp, exist_ok=True)
+        for entry in os.listdir(self.temp):
+            path = os.path.join(self.temp, entry)
+            shutil.rmtree(path, ignore_errors=True) if os.path.isdir(path) else os.remove(path)
+
+
+def wine(args, timeout=60, **kw):
+    return subprocess.run(["wine"] + args, stdin=subprocess.DEVNULL, capture_output=True,
+                          timeout=timeout, **kw)
+
+
+def windows():
+    """Visible top-level windows of the desktop: dicts with pid, class, caption, children."""
+    exe = os.path.join(BUILD, "tests", "wine", "wininfo.exe")
+    out = wine([exe], timeout=30).stdout.decode("utf-8", "replace")
+    return [json.loads(line) for line in out.splitlines() if line.startswith("{")]
+
+
+def close_message_boxes():
+    wine([os.path.join(BUILD, "tests", "wine", "wininfo.exe"), "close"], timeout=30)
+
+
+class Program:
+    """One installed copy of the program in its own folder of drive C."""
+
+    def __init__(self, prefix, name="Brivane", with_curl=True):
+        self.prefix = prefix
+        self.folder = os.path.join(prefix.root, "drive_c", "Program Files", name)
+        shutil.rmtree(self.folder, ignore_errors=True)
+        os.makedirs(self.folder)
+        shutil.copy(os.path.join(BUILD, "app", "brivane.exe"), self.folder)
+        if with_curl:
+            shutil.copy(os.path.join(BUILD, "app", "curl.exe"), self.folder)
+        self.proc = None
+        self.output = None
+
+    @property
+    def windows_path(self):
+        return "C:\\Program Files\\" + os.path.basename(self.folder)
+
+    def start(self, *args):
+        self.output = open(os.path.join(self.prefix.root, "program-output.txt"), "wb")
+        self.proc = subprocess.Popen(["wine", os.path.join(self.folder, "brivane.exe")] + list(args),
+                                     stdin=subprocess.DEVNULL, stdout=self.output, stderr=subprocess.STDOUT)
+        return self
+
+    def wait_exit(self, timeout=60):
+        try:
+            return self.proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            self.kill()
+            raise AssertionError("the program did not exit within %d s" % timeout)
+
+    def kill(self):
+        if self.proc and self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait(timeout=30)
+
+    def log_files(self):
+        return sorted(glob.glob(os.path.join(self.prefix.log_folder, "cvxlog_*.log")))
+
+    def log_text(self):
+        text = ""
+        for path in self.log_files():
+            with open(path, "rb") as f:
+                text += f.read().decode("utf-8", "replace")
+        return text
+
+    def log_messages(self):
+        """The log's lines without their time prefix."""
+        return [line[10:] for line in self.log_text().splitlines()]
+
+    def wait_log(self, text, timeout=30):
+        return wait_until(lambda: text in self.log_text(), timeout, what="log line %r" % text)
+
+    def wait_message_box(self, caption, timeout=30):
+        def find():
+            for w in windows():
+                if w["caption"] == caption and w["class"] == "#32770":
+                    return w
+            return None
+        return wait_until(find, timeout, interval=0.5, what="message box %r" % caption)
+
+
+class ProgramTest(unittest.TestCase):
+    """Base class: a clean program state for every test."""
+
+    def setUp(self):
+        self.prefix = Prefix()
+        self.prefix.reset()
+        self.programs = []
+
+    def tearDown(self):
+        for p in self.programs:
+            p.kill()
+        close_message_boxes()
+
+    def install(self, **kw):
+        p = Program(self.prefix, **kw)
+        self.programs.append(p)
+        return p
