@@ -5,12 +5,15 @@
 
 # brivane_library(NAME [DEPS targets...] [EXCLUDE regex...])
 # Globs every .cpp/.c below the calling folder. Files ending in _win.cpp/_win.c are
-# Windows-only and left out of the native build.
+# Windows-only and left out of the native build; files ending in _posix.cpp/_posix.c
+# are left out of the Windows build.
 function(brivane_library name)
   cmake_parse_arguments(A "" "" "DEPS;EXCLUDE" ${ARGN})
   file(GLOB_RECURSE srcs CONFIGURE_DEPENDS
        ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
-  if(NOT WIN32)
+  if(WIN32)
+    list(FILTER srcs EXCLUDE REGEX "_posix\\.c(pp)?$")
+  else()
     list(FILTER srcs EXCLUDE REGEX "_win\\.c(pp)?$")
   endif()
   foreach(re IN LISTS A_EXCLUDE)
