@@ -42,6 +42,17 @@ class CWinAppEx : public CWinApp {};
 CWinApp* AfxGetApp();
 
 // One pass of the UI thread's message handling, shared by the main loop and every
-// modal loop: thread messages go to the application, window messages through
-// PreTranslateMessage, then dialog navigation for `dialog` (may be null), then dispatch.
+// modal loop: thread messages go to the application; a window message is offered to
+// PreTranslateMessage of its target window and then of each parent (or owner) up to
+// the top, then to the application's PreTranslateMessage, then to dialog navigation
+// for `dialog` (may be null; for a dialog window without a CDialog object), and is
+// dispatched when nobody consumed it.
 void PumpMessage(MSG& msg, HWND dialog);
+
+// The PreTranslateMessage walk alone; true when some window consumed the message.
+bool WalkPreTranslateTree(MSG& msg);
+
+// Routes thread messages that arrive while a system modal loop runs (MessageBox, menus,
+// common dialogs, which would otherwise drop them) to the application, through a
+// WH_MSGFILTER hook on the calling thread. Called once by wWinMain for the UI thread.
+void InstallThreadMessageFilter();

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "classlib/Wnd.h"
 #include "foundation/Log.h"
 
 CWinApp* CWinApp::s_app = nullptr;
@@ -18,12 +19,56 @@ CWinApp* AfxGetApp() {
     return CWinApp::Get();
 }
 
+bool WalkPreTranslateTree(MSG& msg) {
+    for (HWND hwnd = msg.hwnd; hwnd != nullptr; hwnd = GetParent(hwnd)) {
+        CWnd* wnd = CWnd::FromHandle(hwnd);
+        if (wnd && wnd->PreTranslateMessage(&msg)) return true;
+    }
+    return false;
+}
+
+namespace {
+
+// Runs a thread message through the application's handler inside a catch-all: the
+// caller may be a hook called from a system modal loop.
+bool RouteThreadMessage(const MSG& msg) noexcept {
+    CWinApp* app = AfxGetApp();
+    if (!app) return false;
+    try {
+        return app->OnThreadMessage(msg);
+    } catch (const std::exception& e) {
+        Log("Thread message 0x%04x: %s\n", msg.message, e.what());
+    } catch (...) {
+        Log("Thread message 0x%04x: unknown exception\n", msg.message);
+    }
+    return true;
+}
+
+thread_local HHOOK t_msgFilterHook = nullptr;
+
+LRESULT CALLBACK MsgFilterProc(int code, WPARAM wParam, LPARAM lParam) noexcept {
+    if (code >= 0) {
+        auto* msg = reinterpret_cast<MSG*>(lParam);
+        if (msg && msg->hwnd == nullptr && msg->message != WM_NULL && RouteThreadMessage(*msg)) return TRUE;
+    }
+    return CallNextHookEx(t_msgFilterHook, code, wParam, lParam);
+}
+
+}  // namespace
+
+void InstallThreadMessageFilter() {
+    if (t_msgFilterHook) return;
+    t_msgFilterHook = SetWindowsHookExW(WH_MSGFILTER, &MsgFilterProc, nullptr, GetCurrentThreadId());
+    if (!t_msgFilterHook) Log("InstallThreadMessageFilter: failed, error %lu\n", GetLastError());
+}
+
 void PumpMessage(MSG& msg, HWND dialog) {
     CWinApp* app = AfxGetApp();
     if (msg.hwnd == nullptr) {
-        if (app) app->OnThreadMessage(msg);
+        RouteThreadMessage(msg);
         return;
     }
+    if (WalkPreTranslateTree(msg)) return;
     if (app && app->PreTranslateMessage(&msg)) return;
     if (dialog && IsDialogMessageW(dialog, &msg)) return;
     TranslateMessage(&msg);
@@ -43,6 +88,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     if (!app) return -1;
     try {
         app->m_hInstance = instance;
+        InstallThreadMessageFilter();
         if (!app->InitInstance()) {
             return app->ExitInstance();
         }
