@@ -1,0 +1,59 @@
+#pragma once
+#include <functional>
+#include <string>
+
+// Runs one console program without a window, collects its standard output and standard
+// error as text while it runs and reports the end once. A value type: RunAsync copies
+// it into a detached thread, so the caller's object may go away at once.
+//
+// Child output is UTF-8. A character split across two reads is kept whole, and bytes
+// that are not UTF-8 become U+FFFD, so no output can end the runner early.
+class Process {
+public:
+    // Called exactly once, on the runner's thread, outside any unwinding. exitCode is
+    // the child's, 259 when it was still running at the time-out, and kStartFailed when
+    // no child could be started (so callers that require 0 see a failure).
+    using FinishedCallback = std::function<void(const std::wstring& stdoutText,
+                                                const std::wstring& stderrText,
+                                                long exitCode, bool timedOut)>;
+    using ChunkCallback = std::function<void(const std::wstring& chunk)>;
+
+    static constexpr long kStartFailed = -1;
+    static constexpr long kStillActive = 259;
+    // The whole line handed to the child: quoted executable, a blank, the arguments.
+    static constexpr size_t kMaxCommandLine = 4095;
+
+    Process(std::wstring exePath, std::wstring commandLine, std::wstring workingFolder,
+            int timeoutMs, FinishedCallback onFinished, ChunkCallback onStdout,
+            ChunkCallback onStderr);
+
+    // Starts Run on a new detached thread and returns at once.
+    void RunAsync() const;
+
+    // The thread body: starts the child, polls both pipes every 10 ms until the child
+    // ends or the time-out passes, reads what is left, and calls onFinished. A child
+    // that outlives its time-out keeps running. Never throws. Public so that a caller
+    // that already owns a thread (and tests) can run it in place.
+    void Run() const;
+
+    // The full command line given to the child, as the runner builds it.
+    std::wstring FullCommandLine() const;
+
+private:
+    struct Result {
+        std::wstring stdoutText;
+        std::wstring stderrText;
+        long exitCode = 0;
+        bool timedOut = false;
+    };
+    // Platform part of Run; may throw (Run catches).
+    void RunChild(Result& result) const;
+
+    std::wstring m_exePath;
+    std::wstring m_commandLine;
+    std::wstring m_workingFolder;
+    int m_timeoutMs;
+    FinishedCallback m_onFinished;
+    ChunkCallback m_onStdout;
+    ChunkCallback m_onStderr;
+};
