@@ -1,0 +1,42 @@
+#include "core/DXGIErrorName.h"
+
+#include "foundation/Format.h"
+
+namespace {
+
+struct NamedCode {
+    uint32_t code;
+    const wchar_t* name;
+};
+
+const NamedCode kNames[] = {
+    {0x887A0001u, L"DXGI_ERROR_INVALID_CALL"},
+    {0x887A0002u, L"DXGI_ERROR_NOT_FOUND"},
+    {0x887A0003u, L"DXGI_ERROR_MORE_DATA"},
+    {0x887A0004u, L"DXGI_ERROR_UNSUPPORTED"},
+    {0x887A0005u, L"DXGI_ERROR_DEVICE_REMOVED"},
+    {0x887A0006u, L"DXGI_ERROR_DEVICE_HUNG"},
+    {0x887A0007u, L"DXGI_ERROR_DEVICE_RESET"},
+    {0x887A000Au, L"DXGI_ERROR_WAS_STILL_DRAWING"},
+    {0x887A000Bu, L"DXGI_ERROR_FRAME_STATISTICS_DISJOINT"},
+    {0x887A000Cu, L"DXGI_ERROR_GRAPHICS_VIDPN_SOURCE_IN_USE"},
+    {0x887A0020u, L"DXGI_ERROR_DRIVER_INTERNAL_ERROR"},
+    {0x887A0021u, L"DXGI_ERROR_NONEXCLUSIVE"},
+    {0x887A0022u, L"DXGI_ERROR_NOT_CURRENTLY_AVAILABLE"},
+    {0x887A0026u, L"DXGI_ERROR_ACCESS_LOST"},
+    {0x887A0027u, L"DXGI_ERROR_WAIT_TIMEOUT"},
+    {0x887A0028u, L"DXGI_ERROR_SESSION_DISCONNECTED"},
+    {0x887A0029u, L"DXGI_ERROR_RESTRICT_TO_OUTPUT_STALE"},
+    {0x887A002Au, L"DXGI_ERROR_CANNOT_PROTECT_CONTENT"},
+    {0x887A002Bu, L"DXGI_ERROR_ACCESS_DENIED"},
+    {0x887A002Cu, L"DXGI_ERROR_NAME_ALREADY_EXISTS"},
+    {0x887A002Du, L"DXGI_ERROR_SDK_COMPONENT_MISSING"},
+};
+
+}  // namespace
+
+std::wstring GetDXGIErrorName(int32_t hr) {
+    for (const NamedCode& named : kNames)
+        if (named.code == static_cast<uint32_t>(hr)) return named.name;
+    return Format(L"DXGI Unknown error hr={}").ArgInt(hr).Str();
+}
