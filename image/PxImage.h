@@ -1,0 +1,263 @@
+#pragma once
+// The image object: one packed, bottom-up device-independent bitmap (header,
+// palette, pixel rows) plus per-image settings, with optional one-byte-per-pixel
+// selection mask and alpha planes. An image is used by one thread at a time.
+#include <cstdint>
+#include <cstdio>
+
+#include "image/PxCompat.h"
+#include "image/PxImageFormat.h"
+
+class PxFile;
+
+#ifdef _WIN32
+struct HRSRC__;
+struct HINSTANCE__;
+struct HRGN__;
+#endif
+
+class PxImage {
+    friend class CImageIterator;
+
+public:
+    // Per-image settings (the "information block").
+    struct Info {
+        uint32_t rowSize;          // bytes per row, padded to 4
+        uint8_t* pixels;           // row 0 inside the DIB block; null without one
+        PxImage* ghost;            // non-null when this image only aliases another's buffers
+        uint32_t formatCode;
+        char lastError[256];
+        int32_t progress;
+        int32_t escape;            // non-zero cancels a codec; -1 asks for the size only
+        int32_t transIndex;        // -1 = none
+        RGBQUAD transColor;
+        uint8_t jpegQuality;
+        uint8_t jpegScale;
+        int32_t frame;
+        int32_t numFrames;
+        uint32_t frameDelay;
+        int32_t xDpi;
+        int32_t yDpi;
+        RECT selectionBox;         // columns and bottom-up rows
+        uint8_t alphaMax;
+        bool alphaPaletteEnabled;
+        bool enabled;
+        int32_t xOffset;
+        int32_t yOffset;
+        uint32_t codecOptions[PxMaxFormats];
+        RGBQUAD nearestColor;      // nearest-colour cache
+        uint8_t nearestIndex;
+        bool nearestValid;
+        int32_t numSubImages;
+        uint32_t flags;            // upper 16 bits reserved
+    };
+
+    struct rgb_color {
+        uint8_t r, g, b;
+    };
+
+    explicit PxImage(uint32_t formatCode = PxFormatUnknown);
+    PxImage(uint32_t width, uint32_t height, uint32_t bpp, uint32_t formatCode);
+    PxImage(const PxImage& source, bool copyPixels = true, bool copySelection = true, bool copyAlpha = true);
+    PxImage(const PxPathChar* path, uint32_t formatCode);
+    PxImage(FILE* file, uint32_t formatCode);
+    PxImage(PxFile* stream, uint32_t formatCode);
+    PxImage(uint8_t* buffer, uint32_t size, uint32_t formatCode);
+    PxImage& operator=(const PxImage& source);
+    virtual ~PxImage();
+
+    // Largest image (DIB block, and width x height for the planes) that Create
+    // accepts. Process-wide; set it once at start-up (tests and fuzzers lower it).
+    static uint64_t GetMaxImageBytes();
+    static void SetMaxImageBytes(uint64_t bytes);
+
+    // Life cycle
+    void* Create(uint32_t width, uint32_t height, uint32_t bpp, uint32_t formatCode = PxFormatUnknown);
+    bool Destroy();
+    void Copy(const PxImage& source, bool copyPixels = true, bool copySelection = true, bool copyAlpha = true);
+    bool Transfer(PxImage& from);
+    bool CreateFromArray(uint8_t* pixels, uint32_t width, uint32_t height, uint32_t bpp,
+                         uint32_t bytesPerLine, bool flip);
+    bool CreateFromMatrix(uint8_t** rows, uint32_t width, uint32_t height, uint32_t bpp,
+                          uint32_t bytesPerLine, bool flip);
+    void Clear(uint8_t value = 0);
+    uint8_t* GetBits(uint32_t row = 0);
+    uint32_t GetSize() const;
+    bool IsInside(long x, long y) const;
+    static void FreeMemory(void* memory);
+
+    // Accessors
+    uint32_t GetWidth() const { return static_cast<uint32_t>(m_header.biWidth); }
+    uint32_t GetHeight() const { return static_cast<uint32_t>(m_header.biHeight); }
+    uint32_t GetEffWidth() const { return m_info.rowSize; }
+    uint16_t GetBpp() const { return m_header.biBitCount; }
+    uint32_t GetNumColors() const { return m_header.biClrUsed; }
+    void* GetDIB() const { return m_dib; }
+    bool IsValid() const { return m_dib != nullptr; }
+    bool IsIndexed() const { return m_header.biClrUsed != 0; }
+    uint8_t GetColorType() const;
+    uint32_t GetType() const { return m_info.formatCode; }
+    int32_t GetTransIndex() const { return m_info.transIndex; }
+    void SetTransIndex(int32_t index) { m_info.transIndex = index; }
+    bool IsTransparent() const { return m_info.transIndex >= 0; }
+    RGBQUAD GetTransColor() const;
+    void SetTransColor(RGBQUAD color);
+    int32_t GetXDPI() const { return m_info.xDpi; }
+    int32_t GetYDPI() const { return m_info.yDpi; }
+    void SetXDPI(int32_t dpi);
+    void SetYDPI(int32_t dpi);
+    uint8_t GetJpegQuality() const { return m_info.jpegQuality; }
+    void SetJpegQuality(uint8_t quality) { m_info.jpegQuality = quality; }
+    uint8_t GetJpegScale() const { return m_info.jpegScale; }
+    void SetJpegScale(uint8_t scale) { m_info.jpegScale = scale; }
+    int32_t GetProgress() const { return m_info.progress; }
+    void SetProgress(int32_t progress) { m_info.progress = progress; }
+    int32_t GetEscape() const { return m_info.escape; }
+    void SetEscape(int32_t escape) { m_info.escape = escape; }
+    int32_t GetFrame() const { return m_info.frame; }
+    void SetFrame(int32_t frame) { m_info.frame = frame; }
+    int32_t GetNumFrames() const { return m_info.numFrames; }
+    uint32_t GetFrameDelay() const { return m_info.frameDelay; }
+    void SetFrameDelay(uint32_t delay) { m_info.frameDelay = delay; }
+    void GetOffset(int32_t* x, int32_t* y) const;
+    void SetOffset(int32_t x, int32_t y);
+    bool IsEnabled() const { return m_info.enabled; }
+    void Enable(bool enable = true) { m_info.enabled = enable; }
+    uint32_t GetFlags() const { return m_info.flags; }
+    void SetFlags(uint32_t flags, bool lockReserved = true);
+    uint32_t GetCodecOption(uint32_t formatCode = 0) const;
+    bool SetCodecOption(uint32_t option, uint32_t formatCode = 0);
+    const char* GetLastError() const { return m_info.lastError; }
+    static const wchar_t* GetVersion();
+    static float GetVersionNumber();
+    const BITMAPINFOHEADER& GetHeader() const { return m_header; }
+
+    // Palette
+    RGBQUAD* GetPalette() const;
+    uint32_t GetPaletteSize() const { return m_header.biClrUsed * 4; }
+    RGBQUAD GetPaletteColor(uint8_t index) const;
+    bool GetPaletteColor(uint8_t index, uint8_t* r, uint8_t* g, uint8_t* b) const;
+    void SetPaletteColor(uint8_t index, uint8_t r, uint8_t g, uint8_t b, uint8_t alpha = 0);
+    void SetPaletteColor(uint8_t index, RGBQUAD color);
+    void SetPaletteColor(uint8_t index, COLORREF color);
+    void SetPalette(const RGBQUAD* colors, uint32_t count = 256);
+    void SetPalette(const rgb_color* colors, uint32_t count = 256);
+    void SetPalette(uint32_t count, const uint8_t* red, const uint8_t* green = nullptr, const uint8_t* blue = nullptr);
+    void SetGrayPalette();
+    void BlendPalette(COLORREF color, long percent);
+    bool IsGrayScale() const;
+    bool IsSamePalette(const PxImage& other, bool checkAlpha = true) const;
+    void SwapIndex(uint8_t a, uint8_t b);
+    uint32_t GetClrImportant() const { return m_header.biClrImportant; }
+    void SetClrImportant(uint32_t count);
+    void SetStdPalette();
+    uint8_t GetNearestIndex(RGBQUAD color);
+    static long CompareColors(const void* a, const void* b);
+
+    // Pixels (x = column, y = row from the bottom)
+    uint8_t GetPixelIndex(long x, long y) const;
+    void SetPixelIndex(long x, long y, uint8_t index);
+    RGBQUAD GetPixelColor(long x, long y, bool withAlpha = true) const;
+    uint8_t GetPixelGray(long x, long y) const;
+    void SetPixelColor(long x, long y, RGBQUAD color, bool setAlpha = false);
+    void SetPixelColor(long x, long y, COLORREF color);
+    void BlendPixelColor(long x, long y, RGBQUAD color, float blend, bool setAlpha = false);
+    void DrawLine(int startX, int endX, int startY, int endY, RGBQUAD color, bool setAlpha = false);
+    void DrawLine(int startX, int endX, int startY, int endY, COLORREF color);
+    bool IsTransparent(long x, long y) const;
+    static RGBQUAD RGBtoRGBQUAD(COLORREF color);
+    static COLORREF RGBQUADtoRGB(RGBQUAD color);
+
+    // Alpha channel
+    bool AlphaIsValid() const { return m_alpha != nullptr; }
+    void AlphaCreate();
+    void AlphaDelete();
+    void AlphaClear();
+    void AlphaSet(uint8_t level);
+    void AlphaInvert();
+    void AlphaSet(long x, long y, uint8_t level);
+    uint8_t AlphaGet(long x, long y) const;
+    uint8_t* AlphaGetPointer(long x = 0, long y = 0) const;
+    uint8_t AlphaGetMax() const { return m_info.alphaMax; }
+    void AlphaSetMax(uint8_t level) { m_info.alphaMax = level; }
+    void AlphaPaletteEnable(bool enable = true) { m_info.alphaPaletteEnabled = enable; }
+    bool AlphaPaletteIsEnabled() const { return m_info.alphaPaletteEnabled; }
+    bool AlphaPaletteIsValid() const;
+    void AlphaPaletteClear();
+    bool AlphaCopy(const PxImage& source);
+    bool AlphaSet(const PxImage& source);
+    bool AlphaFlip();
+    bool AlphaMirror();
+    bool AlphaSplit(PxImage* dest) const;
+    bool AlphaPaletteSplit(PxImage* dest) const;
+    void AlphaStrip();
+
+    // Selection mask
+    bool SelectionIsValid() const { return m_selection != nullptr; }
+    bool SelectionCreate();
+    bool SelectionDelete();
+    bool SelectionClear();
+    void SelectionGetBox(RECT& box) const { box = m_info.selectionBox; }
+    bool SelectionIsInside(long x, long y) const;
+    bool SelectionInvert();
+    bool SelectionCopy(const PxImage& source);
+    bool SelectionSplit(PxImage* dest) const;
+    bool SelectionAddRect(RECT r);
+    bool SelectionAddEllipse(RECT r);
+    bool SelectionAddPolygon(const POINT* points, long count);
+    bool SelectionAddColor(RGBQUAD color);
+    bool SelectionAddPixel(long x, long y);
+    uint8_t* SelectionGetPointer(long x = 0, long y = 0) const;
+#ifdef _WIN32
+    bool SelectionToHRGN(HRGN__*& region) const;
+#endif
+
+    // Encoding and decoding by format code
+    bool Encode(PxFile* stream, uint32_t formatCode);
+    bool Encode(PxFile* stream, PxImage** pages, long pageCount, uint32_t formatCode);
+    bool Encode(FILE* file, uint32_t formatCode);
+    bool Encode(FILE* file, PxImage** pages, long pageCount, uint32_t formatCode);
+    // Hands out a block in buffer (null on entry) that the caller frees with FreeMemory.
+    bool Encode(uint8_t*& buffer, long& size, uint32_t formatCode);
+    bool Encode2RGBA(PxFile* stream);
+    bool Encode2RGBA(uint8_t*& buffer, long& size);
+    bool Decode(PxFile* stream, uint32_t formatCode);
+    bool Decode(FILE* file, uint32_t formatCode);
+    bool Decode(uint8_t* buffer, uint32_t size, uint32_t formatCode);
+    bool Load(const PxPathChar* path, uint32_t formatCode = PxFormatUnknown);
+    // Writes the file; on failure the partial file is removed and false returned.
+    bool Save(const PxPathChar* path, uint32_t formatCode);
+#ifdef _WIN32
+    // Decodes an executable resource (module null = the executable itself).
+    bool LoadResource(HRSRC__* resource, uint32_t formatCode = PxFormatUnknown, HINSTANCE__* module = nullptr);
+#endif
+
+protected:
+    void Startup(uint32_t formatCode);
+    void Ghost(const PxImage* source);
+    void CopyInfo(const PxImage& source);
+    // For a format class that hands part of its work to another format class.
+    static void CopyInfoInto(PxImage& to, const PxImage& from) { to.CopyInfo(from); }
+    bool EncodeSafeCheck(PxFile* stream);
+    void SetError(const char* text);
+
+    uint8_t BlindGetPixelIndex(long x, long y) const;
+    RGBQUAD BlindGetPixelColor(long x, long y) const;
+    uint8_t* BlindGetPixelPointer(long x, long y);
+    uint8_t BlindAlphaGet(long x, long y) const { return m_alpha[x + y * static_cast<long>(GetWidth())]; }
+    void BlindSetPixelIndex(long x, long y, uint8_t index);
+    void RGBtoBGR(uint8_t* buffer, long length);
+    // Converts 16- or 32-bit pixels into this image's 24-bit rows; source may be the
+    // pixel area itself. For 16 bits the source holds ((width + 1) / 2) x 4 bytes
+    // per row, for 32 bits width x 4.
+    void Bitfield2RGB(const uint8_t* source, uint32_t redMask, uint32_t greenMask, uint32_t blueMask, uint8_t bpp);
+
+    bool DecodeWith(PxFile* stream, uint32_t formatCode, bool report);
+
+    void* m_dib;                 // packed DIB: header, palette, rows (owned unless ghost)
+    BITMAPINFOHEADER m_header;   // copied to the front of the DIB by Create
+    Info m_info;
+    uint8_t* m_selection;        // width x height, 0 = outside
+    uint8_t* m_alpha;            // width x height, 0 = transparent
+    PxImage** m_subImages;       // numSubImages entries, owned
+};
