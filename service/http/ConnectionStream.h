@@ -1,0 +1,41 @@
+#pragma once
+#include <httplib.h>
+
+#include <array>
+#include <chrono>
+
+namespace service {
+
+// The byte stream of one client connection, for httplib's request parser. Reads are
+// buffered (the parser reads headers byte by byte) and the buffer lives as long as
+// the connection, so pipelined requests are not lost. Until the request is routed,
+// reads stop at the request's header deadline, so a client that trickles its headers
+// cannot hold a worker thread. Writes never raise SIGPIPE.
+class ConnectionStream final : public httplib::Stream {
+public:
+    ConnectionStream(int sock, int readTimeoutMs, int writeTimeoutMs);
+
+    bool is_readable() const override;
+    bool is_writable() const override;
+    ssize_t read(char* ptr, size_t size) override;
+    ssize_t write(const char* ptr, size_t size) override;
+    void get_remote_ip_and_port(std::string& ip, int& port) const override;
+    void get_local_ip_and_port(std::string& ip, int& port) const override;
+    int socket() const override { return m_sock; }
+
+    // True when bytes are buffered or arrive within timeoutMs.
+    bool WaitReadable(int timeoutMs) const;
+
+private:
+    int ReadTimeoutMs() const;
+
+    int m_sock;  // not owned: the connection loop closes it
+    int m_readTimeoutMs, m_writeTimeoutMs;
+    std::array<char, 16 * 1024> m_buffer{};
+    size_t m_begin = 0, m_end = 0;
+};
+
+// Polls one descriptor; > 0 ready, 0 time-out, < 0 error.
+int PollOne(int fd, short events, int timeoutMs);
+
+}  // namespace service

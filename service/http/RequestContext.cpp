@@ -1,0 +1,26 @@
+#include "service/http/RequestContext.h"
+
+namespace service {
+
+RequestContext& CurrentRequest() {
+    thread_local RequestContext context;
+    return context;
+}
+
+void ResetRequest(std::chrono::milliseconds headerTimeout) {
+    RequestContext& ctx = CurrentRequest();
+    ctx.start = std::chrono::steady_clock::now();
+    ctx.headerDeadline = ctx.start + headerTimeout;
+    ctx.routed = false;
+    ctx.closeAfter = false;
+    ctx.drainOnClose = false;
+    ctx.note.clear();
+}
+
+void CloseAfterResponse(bool unreadBody) {
+    RequestContext& ctx = CurrentRequest();
+    ctx.closeAfter = true;
+    ctx.drainOnClose = ctx.drainOnClose || unreadBody;
+}
+
+}  // namespace service

@@ -1,0 +1,28 @@
+#pragma once
+#include <chrono>
+#include <string>
+
+namespace service {
+
+// What the connection loop, the handlers and the request log share about the request
+// being served on this thread. httplib runs one request at a time per worker thread
+// and calls the handlers and the logger on that thread, so a thread-local record is
+// enough. Reset at the start of every request.
+struct RequestContext {
+    std::chrono::steady_clock::time_point start;
+    std::chrono::steady_clock::time_point headerDeadline;  // request line and headers must arrive by then
+    bool routed = false;        // headers were read and the request reached routing
+    bool closeAfter = false;    // close the connection after this response
+    bool drainOnClose = false;  // the request body was not read to its end
+    std::string note;           // the outcome, for the log line
+};
+
+RequestContext& CurrentRequest();
+void ResetRequest(std::chrono::milliseconds headerTimeout);
+
+// Ends the connection after this response, with "Connection: close". unreadBody: the
+// request body was not read to its end, so the loop reads and drops what the client
+// still sends before closing (otherwise the client may see a reset instead of the reply).
+void CloseAfterResponse(bool unreadBody);
+
+}  // namespace service

@@ -1,0 +1,44 @@
+#pragma once
+#include "service/logic/Options.h"
+
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace service {
+
+class Handlers;
+class ServiceHttpServer;
+class Storage;
+
+// The whole service: storage, handlers and one server per listen address, each
+// accepting on a thread of its own. Used by main and by the tests, which run it
+// in-process on port 0.
+class ServiceApp {
+public:
+    explicit ServiceApp(Options options);
+    ~ServiceApp();
+    ServiceApp(const ServiceApp&) = delete;
+    ServiceApp& operator=(const ServiceApp&) = delete;
+
+    // Opens the data folder and binds every address; false, with the reason, when any
+    // of that fails (nothing is left running then).
+    bool Start(std::string* error);
+    // The ports bound, in the order of the listen addresses.
+    const std::vector<int>& Ports() const { return m_ports; }
+    // Stops accepting, finishes the running requests and closes the storage.
+    void Stop();
+
+    Storage& GetStorage() { return *m_storage; }
+
+private:
+    Options m_options;
+    std::unique_ptr<Storage> m_storage;
+    std::unique_ptr<Handlers> m_handlers;
+    std::vector<std::unique_ptr<ServiceHttpServer>> m_servers;
+    std::vector<std::thread> m_threads;
+    std::vector<int> m_ports;
+};
+
+}  // namespace service
