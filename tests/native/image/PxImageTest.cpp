@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "ImageTestSupport.h"
+#include "image/PxImage.h"
+
+TEST(PxImage, CreateSnapsDepthAndLaysOutRows) {
+    struct Case { uint32_t w, h, bits, bpp, rowSize, colors; };
+    const Case kCases[] = {{10, 10, 32, 24, 32, 0}, {3, 1, 1, 1, 4, 2}, {5, 2, 2, 4, 4, 16},
+                           {7, 3, 8, 8, 8, 256},   {1, 1, 16, 24, 4, 0}};
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.bits);
+        PxImage im;
+        ASSERT_NE(im.Create(c.w, c.h, c.bits, PxFormatPNG), nullptr);
+        EXPECT_EQ(im.GetBpp(), c.bpp);
+        EXPECT_EQ(im.GetEffWidth(), c.rowSize);
+        EXPECT_EQ(im.GetNumColors(), c.colors);
+        EXPECT_EQ(im.GetHeader().biSizeImage, c.rowSize * c.h);
+        EXPECT_EQ(im.GetType(), static_cast<uint32_t>(PxFormatPNG));
+    }
+}
+
+TEST(PxImage, NewImageDefaults) {
+    PxImage im;
+    EXPECT_EQ(im.GetJpegQuality(), 90);
+    EXPECT_EQ(im.GetTransIndex(), -1);
+    EXPECT_EQ(im.GetXDPI(), 96);
+    EXPECT_EQ(im.GetHeader().biXPelsPerMeter, 3780);
+    EXPECT_EQ(im.GetColorType(), 1);
+    EXPECT_FALSE(im.IsValid());
+}
+
+TEST(PxImage, CreateRejectsZeroSize) {
+    PxImage im;
+    EXPECT_EQ(im.Create(0, 5, 24), nullptr);
+    EXPECT_STREQ(im.GetLastError(), "PxImage::Create : width and height must be greater than zero");
+    EXPECT_FALSE(im.IsValid());
+}
+
+// Sizes that wrap 32-bit arithmetic must fail, not give a small block.
+TEST(PxImage, CreateRefusesSizesAboveTheCap) {
+    struct Case { uint32_t w, h, bits; };
+    const Case kCases[] = {{0xFFFFFFFFu, 1, 24},       // a negative width read as unsigned
+                           {65535, 65535, 24},         // 12.9 GB
+                           {0x40000001u, 4, 24},       // row size wraps in 32 bits
+                           {200000, 200000, 1}};       // small DIB, huge alpha/mask planes
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.w);
+        PxImage im;
+        EXPECT_EQ(im.Create(c.w, c.h, c.bits), nullptr);
+        EXPECT_STREQ(im.GetLastError(), "PxImage::Create can't allocate memory");
+        EXPECT_FALSE(im.IsValid());
+    }
+}
+
+TEST(PxImage, DestroyKeepsSizeButNoPixels) {
+    PxImage im(4, 3, 24, 0);
+    ASSERT_TRUE(im.IsValid());
+    EXPECT_TRUE(im.Destroy());
+    EXPECT_FALSE(im.IsValid());
+    EXPECT_EQ(im.GetWidth(), 4u);
+    EXPECT_EQ(im.GetBits(0), nullptr);
+}
+
+TEST(PxImage, TransferMovesEverything) {
+    PxImage a(5, 4, 24, PxFormatBMP);
+    a.SetPixelColor(1, 2, RGB(10, 20, 30));
+    a.AlphaCreate();
+    PxImage b;
+    ASSERT_TRUE(b.Transfer(a));
+    EXPECT_FALSE(a.IsValid());
+    EXPECT_EQ(a.GetWidth(), 0u);
+    EXPECT_EQ(b.GetWidth(), 5u);
+    EXPECT_EQ(b.GetPixelColor(1, 2).rgbGreen, 20);
+    EXPECT_TRUE(b.AlphaIsValid());
+    EXPECT_TRUE(b.Transfer(b));  // itself: nothing happens
+    EXPECT_TRUE(b.IsValid());
+}
+
+TEST(PxImage, CopyTakesPixelsPlanesButNotBuffers) {
+    PxImage a(6, 2, 8, 0);
+    a.SetGrayPalette();
+    a.SetPixelIndex(3, 1, 77);
+    a.AlphaCreate();
+    a.AlphaSet(3, 1, 9);
+    PxImage b(a);
+    EXPECT_EQ(b.GetPixelIndex(3, 1), 77);
+    EXPECT_EQ(b.AlphaGet(3, 1), 9);
+    EXPECT_NE(b.GetBits(0), a.GetBits(0));
+    a.Destroy();  // b must not depend on a's buffers
+    EXPECT_EQ(b.GetPixelIndex(3, 1), 77);
+    PxImage c(b, false, false, false);
+    EXPECT_FALSE(c.AlphaIsValid());
+    EXPECT_EQ(c.GetPaletteColor(200).rgbRed, 200);  // palette copied without pixels
+}
+
+TEST(PxImage, CreateFromArray32KeepsAlphaWithItsRow) {
+    // Two rows of two pixels; line 0 is blue with alpha 10, line 1 red with alpha 20.
+    uint8_t src[16] = {255, 0, 0, 10, 255, 0, 0, 10, 0, 0, 255, 20, 0, 0, 255, 20};
+    PxImage im;
+    ASSERT_TRUE(im.CreateFromArray(src, 2, 2, 32, 8, true));
+    EXPECT_EQ(im.GetBpp(), 24);
+    EXPECT_EQ(im.GetPixelColor(0, 1, false).rgbBlue, 255);  // line 0 at the top row
+    EXPECT_EQ(im.AlphaGet(0, 1), 10);
+    EXPECT_EQ(im.AlphaGet(1, 0), 20);
+    EXPECT_EQ(im.GetType(), 0u);
+}
+
+TEST(PxImage, CreateFromArrayRefusesBadInput) {
+    uint8_t src[16] = {0};
+    PxImage im(3, 3, 8, 0);
+    EXPECT_FALSE(im.CreateFromArray(src, 2, 2, 16, 8, false));
+    EXPECT_TRUE(im.IsValid());  // left as it was
+    EXPECT_EQ(im.GetWidth(), 3u);
+    // 32 bits need 4 x width bytes per line; fewer would be read past.
+    EXPECT_FALSE(im.CreateFromArray(src, 2, 2, 32, 7, false));
+}
+
+TEST(PxImage, ResolutionAndOptions) {
+    PxImage im;
+    im.SetXDPI(0);
+    EXPECT_EQ(im.GetXDPI(), 96);
+    EXPECT_EQ(im.GetHeader().biXPelsPerMeter, 3780);
+    im.SetXDPI(300);
+    EXPECT_EQ(im.GetHeader().biXPelsPerMeter, 11811);
+    EXPECT_FALSE(im.SetCodecOption(1, 14));
+    PxImage png(PxFormatPNG);
+    EXPECT_TRUE(png.SetCodecOption(1, 0));
+    EXPECT_EQ(png.GetCodecOption(PxFormatPNG), 1u);
+    png.SetFlags(65537);
+    EXPECT_EQ(png.GetFlags(), 1u);
+    png.SetFlags(65537, false);
+    EXPECT_EQ(png.GetFlags(), 65537u);
+}
+
+TEST(PxImage, ClearFillsByDepth) {
+    PxImage four(3, 1, 4, 0);
+    four.Clear(0x1A);
+    EXPECT_EQ(four.GetBits(0)[0], 0xAA);
+    PxImage one(3, 1, 1, 0);
+    one.Clear(3);
+    EXPECT_EQ(one.GetBits(0)[0], 0xFF);
+}
