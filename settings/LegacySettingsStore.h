@@ -26,3 +26,8 @@ public:
     }
     bool DeleteAll() override { return true; }
 };
+
+#include <memory>
+
+// The store of this system: the registry on Windows, an empty store elsewhere.
+std::unique_ptr<ILegacySettingsStore> CreateLegacySettingsStore();

@@ -6,6 +6,13 @@
 
 ReplaceFileResult ReplaceFileAtomically(const std::wstring& source, const std::wstring& target,
                                         std::string& errorText) {
+    // Windows refuses to replace a read-only file; Wine's MoveFileExW does not, so ask
+    // first: a read-only settings.json must stay as it is on both.
+    DWORD targetAttributes = GetFileAttributesW(target.c_str());
+    if (targetAttributes != INVALID_FILE_ATTRIBUTES && (targetAttributes & FILE_ATTRIBUTE_READONLY)) {
+        errorText = FormatA("MoveFileEx: Failed: {}").ArgInt(ERROR_ACCESS_DENIED).Str();
+        return ReplaceFileResult::AccessDenied;
+    }
     if (MoveFileExW(source.c_str(), target.c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         errorText.clear();

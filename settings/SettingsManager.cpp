@@ -15,8 +15,6 @@
 #include "settings/LegacySettingsStore.h"
 #include "settings/SettingsFileIo.h"
 
-// Platform parts (SettingsManager_win.cpp / _posix.cpp).
-std::unique_ptr<ILegacySettingsStore> CreateLegacySettingsStore();
 
 namespace {
 
