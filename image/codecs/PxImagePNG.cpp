@@ -101,6 +101,11 @@ bool PxImagePNG::DecodeRows(DecodeState& s) {
     png_structp png = s.png;
     png_infop info = s.info;
     png_set_read_fn(png, &s.ctx, PxPngReadData);
+    // Pixels are taken as stored: without gamma chunks libpng composites plainly
+    // (the background gamma below is 1.0) and never gamma-corrects opaque files.
+    static const png_byte kGammaChunks[] = {'g', 'A', 'M', 'A', 0, 's', 'R', 'G', 'B', 0,
+                                            'i', 'C', 'C', 'P', 0, 'c', 'H', 'R', 'M', 0};
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kGammaChunks, 4);
     png_read_info(png, info);
 
     png_uint_32 width = png_get_image_width(png, info);
@@ -109,13 +114,28 @@ bool PxImagePNG::DecodeRows(DecodeState& s) {
     int bitDepth = png_get_bit_depth(png, info);
     int pixelDepth = bitDepth * png_get_channels(png, info);
 
+    // tRNS is read before the transformations (compositing consumes it).
+    png_bytep trans = nullptr;
+    int transCount = 0;
+    png_color_16p transValue = nullptr;
+    bool hasTrns = png_get_tRNS(png, info, &trans, &transCount, &transValue) != 0;
+    png_byte transCopy[256];
+    if (hasTrns && colorType == PNG_COLOR_TYPE_PALETTE && trans) {
+        if (transCount > 256) transCount = 256;
+        std::memcpy(transCopy, trans, static_cast<size_t>(transCount));
+    } else {
+        transCount = 0;
+    }
+
     png_color_16p fileBackground = nullptr;
     bool hasBackground = png_get_bKGD(png, info, &fileBackground) != 0 && fileBackground;
+    bool hasTransparency = hasTrns || (colorType & PNG_COLOR_MASK_ALPHA);
     if (pixelDepth != 32) {
-        // Everything but 8-bit RGBA and 16-bit grey+alpha is flattened by libpng.
-        if (hasBackground) {
+        // Everything but 8-bit RGBA and 16-bit grey+alpha is flattened by libpng
+        // (opaque files have nothing to flatten).
+        if (hasTransparency && hasBackground) {
             png_set_background(png, fileBackground, PNG_BACKGROUND_GAMMA_FILE, 1, 1.0);
-        } else {
+        } else if (hasTransparency) {
             png_color_16 grey = {0, 192, 192, 192, 192};
             png_set_background(png, &grey, PNG_BACKGROUND_GAMMA_SCREEN, 0, 1.0);
         }
@@ -182,13 +202,11 @@ bool PxImagePNG::DecodeRows(DecodeState& s) {
         } else {
             SetGrayPalette();
         }
-        png_bytep trans = nullptr;
-        int transCount = 0;
-        if (paletteRows && png_get_tRNS(png, info, &trans, &transCount, nullptr) && trans && transCount > 0) {
+        if (paletteRows && transCount > 0) {
             RGBQUAD* pal = GetPalette();
             int n = static_cast<int>(GetNumColors());
-            for (int i = 0; i < n && i < transCount; ++i) pal[i].rgbReserved = trans[i];
-            if (transCount == 1 && trans[0] == 0) {
+            for (int i = 0; i < n && i < transCount; ++i) pal[i].rgbReserved = transCopy[i];
+            if (transCount == 1 && transCopy[0] == 0) {
                 SetTransIndex(0);
             } else {
                 AlphaPaletteEnable(true);
