@@ -7,9 +7,10 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "app/Folders.h"
+#include "app/ProgramFolders.h"
 #include "app/Upgrade.h"
 #include "foundation/File.h"
+#include "foundation/Folders.h"
 #include "foundation/Log.h"
 #include "foundation/StringTable.h"
 #include "foundation/Utf.h"

@@ -4,7 +4,7 @@
 #include <shellapi.h>
 #include <shlwapi.h>
 
-#include "app/Folders.h"
+#include "app/ProgramFolders.h"
 #include "foundation/File.h"
 #include "foundation/Log.h"
 #include "foundation/Registry.h"
@@ -16,8 +16,11 @@ const wchar_t kOldShellExtensionClsid[] = L"{6B3A1C52-58E4-4E0B-9D3C-2A7F01B5C3E
 const wchar_t kOldShellExtension32[] = L"brivaneshell.dll";
 const wchar_t kOldShellExtension64[] = L"brivaneshell64.dll";
 
+// A settings file is there only as a file: a folder of that name (left by accident)
+// must not make the old copies look redundant.
 bool Exists(const std::wstring& path) {
-    return PathFileExistsW(path.c_str()) == TRUE;
+    DWORD attrs = GetFileAttributesW(path.c_str());
+    return attrs != INVALID_FILE_ATTRIBUTES && !(attrs & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // Moves `from` into `to`, or copies it when the move fails. Returns the upgrade

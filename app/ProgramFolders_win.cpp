@@ -1,9 +1,10 @@
-#include "app/Folders.h"
+#include "app/ProgramFolders.h"
 
 #include <windows.h>
 #include <shlobj.h>
 
 #include "foundation/File.h"
+#include "foundation/Folders.h"
 #include "foundation/Format.h"
 
 std::wstring g_appExeFolder BRIVANE_EARLY_INIT;
