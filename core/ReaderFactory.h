@@ -10,3 +10,6 @@
 // for an unknown mode.
 using ReaderFactory =
     std::function<std::unique_ptr<IScreenReader>(int mode, bool captureCursor, const CvxRect& area)>;
+
+// The factory of the real readers (GDI, Direct3D 9, DXGI). Windows only.
+ReaderFactory MakeReaderFactory();

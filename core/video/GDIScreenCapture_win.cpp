@@ -1,0 +1,101 @@
+#include "core/video/GDIScreenCapture.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "core/CvxException.h"
+#include "core/QpcTime.h"
+#include "core/video/DX9Cursor.h"
+
+struct GDIScreenCapture::Impl {
+    int stride = 0;
+    CvxRect virtualScreen;
+    CvxRect area;
+    HWND desktop = nullptr;
+    HDC screenDC = nullptr;
+    HDC memoryDC = nullptr;
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ oldBitmap = nullptr;
+    bool captureCursor = false;
+
+    ~Impl() {
+        if (oldBitmap) SelectObject(memoryDC, oldBitmap);
+        if (bitmap) DeleteObject(bitmap);
+        if (memoryDC) DeleteDC(memoryDC);
+        if (screenDC) ReleaseDC(desktop, screenDC);
+    }
+};
+
+GDIScreenCapture::GDIScreenCapture(bool captureCursor, const CvxRect& area)
+    : m_impl(std::make_unique<Impl>()) {
+    Impl& d = *m_impl;
+    d.captureCursor = captureCursor;
+    d.virtualScreen.left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+    d.virtualScreen.top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    d.virtualScreen.right = d.virtualScreen.left + GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    d.virtualScreen.bottom = d.virtualScreen.top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    d.area = area.IsAllZero() ? d.virtualScreen : area;
+    if (FrameBytes(d.area) == 0)
+        throw CvxException(std::string("GDIScreenCapture:constructor: empty area"));
+    d.stride = d.area.Width() * 4;
+    d.desktop = GetDesktopWindow();
+    d.screenDC = GetDC(d.desktop);
+    d.memoryDC = d.screenDC ? CreateCompatibleDC(d.screenDC) : nullptr;
+    // The bitmap only ever receives the area, so it is the area's size: GetDIBits then
+    // reads exactly the rows and columns it was asked for.
+    d.bitmap = d.memoryDC ? CreateCompatibleBitmap(d.screenDC, d.area.Width(), d.area.Height()) : nullptr;
+    d.oldBitmap = d.bitmap ? SelectObject(d.memoryDC, d.bitmap) : nullptr;
+    if (!d.oldBitmap) {
+        m_impl.reset();
+        throw CvxException(std::string("GDIScreenCapture:constructor:  CreateCompatibleBitmap failed"));
+    }
+}
+
+GDIScreenCapture::~GDIScreenCapture() = default;
+
+const CvxRect& GDIScreenCapture::Area() const {
+    return m_impl->area;
+}
+
+std::vector<uint8_t>& GDIScreenCapture::Read(std::vector<uint8_t>& buffer, uint64_t& time) {
+    Impl& d = *m_impl;
+    const int width = d.area.Width();
+    const int height = d.area.Height();
+    buffer.assign(size_t(height) * size_t(d.stride), 0);
+    time = CvxGetQpcTime();
+    // Only the part of the area on the virtual screen is copied; the rest is black.
+    // (Wine copies nothing at all when the source reaches past the screen.)
+    const CvxRect& screen = d.virtualScreen;
+    const int left = std::max(d.area.left, screen.left), top = std::max(d.area.top, screen.top);
+    const int right = std::min(d.area.right, screen.right), bottom = std::min(d.area.bottom, screen.bottom);
+    const bool whole = left == d.area.left && top == d.area.top && right == d.area.right &&
+                       bottom == d.area.bottom;
+    if (!whole) PatBlt(d.memoryDC, 0, 0, width, height, BLACKNESS);
+    if (right > left && bottom > top &&
+        !BitBlt(d.memoryDC, left - d.area.left, top - d.area.top, right - left, bottom - top, d.screenDC,
+                left, top, SRCCOPY)) {
+        buffer.clear();
+        return buffer;
+    }
+    if (d.captureCursor) {
+        DX9Cursor cursor;
+        CursorShot shot = cursor.Take();
+        if (shot.showing && shot.haveIcon && shot.havePosition)
+            cursor.DrawOnDc(d.memoryDC, shot.x - shot.xHotspot - d.area.left,
+                            shot.y - shot.yHotspot - d.area.top);
+    }
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;  // bottom-up
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    // GetDIBits wants the bitmap out of any DC.
+    SelectObject(d.memoryDC, d.oldBitmap);
+    int lines = GetDIBits(d.memoryDC, d.bitmap, 0, UINT(height), buffer.data(), &info, DIB_RGB_COLORS);
+    SelectObject(d.memoryDC, d.bitmap);
+    if (lines != height) buffer.clear();
+    return buffer;
+}
