@@ -77,7 +77,7 @@ void CDialog::EndDialog(INT_PTR result) {
     if (m_hWnd) {
         ShowWindow(SW_HIDE);
         // Wakes the modal loop in case the queue is empty.
-        PostMessage(WM_NULL);
+        Post(WM_NULL);
     }
 }
 

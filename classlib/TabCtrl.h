@@ -7,14 +7,14 @@
 // The tab control of a dialog (attached with DDX_Control).
 class CTabCtrl : public CWnd {
 public:
-    void DeleteAllItems() { SendMessage(TCM_DELETEALLITEMS); }
+    void DeleteAllItems() { Send(TCM_DELETEALLITEMS); }
     void InsertItem(int index, const wchar_t* text) {
         TCITEMW item = {};
         item.mask = TCIF_TEXT;
         item.pszText = const_cast<wchar_t*>(text);
-        SendMessage(TCM_INSERTITEMW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+        Send(TCM_INSERTITEMW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
     }
-    int GetItemCount() { return static_cast<int>(SendMessage(TCM_GETITEMCOUNT)); }
-    int GetCurSel() { return static_cast<int>(SendMessage(TCM_GETCURSEL)); }
-    void SetCurSel(int index) { SendMessage(TCM_SETCURSEL, static_cast<WPARAM>(index)); }
+    int GetItemCount() { return static_cast<int>(Send(TCM_GETITEMCOUNT)); }
+    int GetCurSel() { return static_cast<int>(Send(TCM_GETCURSEL)); }
+    void SetCurSel(int index) { Send(TCM_SETCURSEL, static_cast<WPARAM>(index)); }
 };

@@ -123,3 +123,34 @@ TEST(CaptureLabelsTest, StorageAndVideoLabels) {
 }
 
 }  // namespace
+
+#include "app/Worker.h"
+
+namespace {
+
+class CountingWorker : public IWorker {
+public:
+    CountingWorker(int* runs, int* destroyed, bool fail) : m_runs(runs), m_destroyed(destroyed), m_fail(fail) {}
+    ~CountingWorker() override { ++*m_destroyed; }
+    void Run() override {
+        ++*m_runs;
+        if (m_fail) throw 1;
+    }
+
+private:
+    int* m_runs;
+    int* m_destroyed;
+    bool m_fail;
+};
+
+TEST(WorkerTest, RunsOnceAndIsDeletedAlsoWhenItThrows) {
+    for (bool fail : {false, true}) {
+        SCOPED_TRACE(fail ? "throws" : "returns");
+        int runs = 0, destroyed = 0;
+        EXPECT_EQ(RunWorkerThread(new CountingWorker(&runs, &destroyed, fail)), 0u);
+        EXPECT_EQ(runs, 1);
+        EXPECT_EQ(destroyed, 1);
+    }
+}
+
+}  // namespace

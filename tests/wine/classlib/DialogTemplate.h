@@ -41,6 +41,26 @@ public:
         return *this;
     }
 
+    // A control of a named window class ("SysTabControl32").
+    DialogTemplate& Control(const wchar_t* className, WORD id, DWORD style, short x, short y, short cx, short cy,
+                            const wchar_t* text) {
+        Align();
+        DLGITEMTEMPLATE item = {};
+        item.style = style | WS_CHILD | WS_VISIBLE;
+        item.x = x;
+        item.y = y;
+        item.cx = cx;
+        item.cy = cy;
+        item.id = id;
+        Append(&item, sizeof item);
+        Text(className);
+        Text(text);
+        Word(0);
+        auto* head = reinterpret_cast<DLGTEMPLATE*>(m_bytes.data());
+        head->cdit++;
+        return *this;
+    }
+
     const DLGTEMPLATE* Get() {
         Align();
         return reinterpret_cast<const DLGTEMPLATE*>(m_bytes.data());

@@ -1,0 +1,136 @@
+#pragma once
+#include <windows.h>
+#include <commctrl.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/MainDlgMessages.h"
+#include "app/MonitorChangeWatch.h"
+#include "app/Notification.h"
+#include "app/SystemTray.h"
+#include "classlib/Dialog.h"
+#include "classlib/TabCtrl.h"
+#include "core/FullScreenGameTracker.h"
+#include "foundation/IEventListener.h"
+
+class CVideoCaptureAreaDialog;
+class UploadHandler;
+
+// What the main dialog asks of the rest of the process. The program uses Default();
+// tests replace single entries to watch or steer the dialog.
+struct MainDlgEnvironment {
+    // An analytics event without value.
+    std::function<void(const std::wstring& category, const std::wstring& action, const std::wstring& label)>
+        postEvent;
+    // Ends the process (settings saved first); does not return in the program.
+    std::function<void(unsigned code)> exitProcess;
+    // Number of monitors, -1 when they cannot be counted.
+    std::function<int()> countMonitors;
+    std::function<void()> reinitCore;
+    std::function<void()> reopenLog;
+    std::function<bool(const std::wstring& path)> fileExists;
+    // Opens a page in the browser.
+    std::function<void(const std::wstring& url)> openUrl;
+    // Asks for a file to send; "" after Cancel.
+    std::function<std::wstring(HWND owner)> chooseFile;
+    // Folders: the user's temporary folder (ending with a separator), the local data
+    // folder, the program's temporary folder and the log folder.
+    std::wstring userTempFolder, localFolder, appTmpFolder, logFolder;
+    // Starts the cleanup threads; null: not started.
+    std::function<void(const std::wstring& folder)> startEmptyTmpFolder;
+    std::function<void(const std::wstring& folder)> startDeleteOldLogs;
+
+    static MainDlgEnvironment Default();
+};
+
+// The program's one top-level window, run modally for the whole run: the hidden hub
+// that receives the private messages, timers and tray notifications, and the settings
+// window. It never ends its modal loop; the process ends through
+// ExitProcessWithSettingsSaved. UI thread only, except the atomics.
+class CtavimorerfDlg : public CDialogEx, public IEventListener {
+public:
+    explicit CtavimorerfDlg(CWnd* parent = nullptr);
+    // Tests: a dialog from a template in memory with their own environment.
+    CtavimorerfDlg(const DLGTEMPLATE* tmpl, MainDlgEnvironment environment);
+    ~CtavimorerfDlg() override;
+
+    void OnEvent(const std::string& name) override {}
+
+    // Queues a tray balloon shown one second later; a burst shows its last one only.
+    // Nothing in silent mode.
+    void ShowNotification(const std::wstring& title, const std::wstring& text, bool isError);
+
+    HICON m_hIcon = nullptr;            // icon 128; shared resource icon, not destroyed
+    HICON m_hRecordingIcon = nullptr;   // icon 237
+    bool m_showWindow = true;           // the settings window may be shown
+    CSystemTray m_trayIcon;
+    NotificationQueue m_notification;
+    CVideoCaptureAreaDialog* m_videoCaptureArea = nullptr;   // the recording's frame; not owned here yet
+    std::shared_ptr<UploadHandler> m_uploadHandler;           // the running upload
+    FullScreenGameTracker m_fullScreenTracker;
+    MonitorChangeWatch m_monitorCount;
+    // A region selection or a recording runs (read by the hotkey handlers).
+    std::atomic<bool> m_captureBusy{false};
+    // A recording is active: set when the recording thread starts, cleared when it has
+    // finished with the recorder. Only this decides whether display changes stop or
+    // cancel something (a region selection also sets m_captureBusy).
+    std::atomic<bool> m_recordingActive{false};
+    CTabCtrl m_tabCtrl;
+    HWND m_helpTooltip = nullptr;
+    TOOLINFOW m_helpToolInfo = {};
+    int m_helpTooltipShown = 0;
+
+    // Whether the tray icon was created, so that the timers and the rest of the start ran.
+    bool IsStarted() const { return m_started; }
+
+protected:
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+    void DoDataExchange(CDataExchange* dx) override;
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    void OnTimer(UINT_PTR id) override;
+    bool OnCommand(WORD id, WORD code, HWND control) override;
+
+private:
+    void Construct();
+    void StartTimersAfterTray();
+    void HideSettingsWindow();
+    void SetDialogFont();
+    void CreateTrackingTooltip();
+
+    void OnNotificationTimer();
+    void OnCloseRequestTimer();
+    void OnMonitorCountTimer();
+    void OnTooltipHoverTimer();
+    LRESULT OnDisplayChange(WPARAM bitsPerPixel, LPARAM size);
+    LRESULT OnDeviceChange(WPARAM event);
+    LRESULT OnShowSettings();
+    LRESULT OnHideSettings();
+    LRESULT OnQuit();
+    LRESULT OnShowError(WPARAM stringId, LPARAM record);
+    LRESULT OnShowInfo(WPARAM stringId);
+    LRESULT OnTrayNotify(LPARAM mouseMessage);
+    // Private messages whose flows are not part of this program yet: frees the lParam
+    // object that the message carries.
+    LRESULT OnUnhandledPrivateMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    // WM_WINDOWPOSCHANGING: the window stays hidden while m_showWindow is false.
+    void OnWindowPosChanging(WINDOWPOS* pos);
+
+    void OnTrayCaptureRegion();
+    void OnTrayCaptureFullscreen();
+    void OnTrayCaptureVideo();
+    void OnTraySendFile();
+    void OnTrayMyCaptures();
+    void OnTraySilentMode();
+    void OnTraySettings();
+    void OnTrayExit();
+    void UpdateGameModeControls();
+
+    MainDlgEnvironment m_env;
+    HFONT m_font = nullptr;
+    bool m_started = false;
+};

@@ -1,0 +1,565 @@
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/MainDlg.h"
+#include "resources/resource.h"
+#include "settings/SettingsManager.h"
+#include "tests/wine/classlib/DialogTemplate.h"
+
+namespace {
+
+constexpr UINT_PTR kStepTimer = 100;
+
+// What the dialog did through its environment.
+struct Recorded {
+    std::vector<std::wstring> events;
+    std::vector<unsigned> exits;
+    std::vector<std::string> coreCalls;
+    std::set<std::wstring> existing;
+    std::vector<std::wstring> emptied, pruned, urls;
+    int monitors = 1;
+    std::wstring chosenFile;
+};
+
+MainDlgEnvironment TestEnvironment(Recorded& r) {
+    MainDlgEnvironment env;
+    env.postEvent = [&r](const std::wstring& c, const std::wstring& a, const std::wstring& l) {
+        r.events.push_back(c + L"|" + a + L"|" + l);
+    };
+    env.exitProcess = [&r](unsigned code) { r.exits.push_back(code); };
+    env.countMonitors = [&r] { return r.monitors; };
+    env.reinitCore = [&r] { r.coreCalls.push_back("reinit"); };
+    env.reopenLog = [&r] { r.coreCalls.push_back("reopen log"); };
+    env.fileExists = [&r](const std::wstring& path) { return r.existing.count(path) > 0; };
+    env.openUrl = [&r](const std::wstring& url) { r.urls.push_back(url); };
+    env.chooseFile = [&r](HWND) { return r.chosenFile; };
+    env.userTempFolder = L"C:\\users\\me\\Temp\\";
+    env.localFolder = L"C:\\users\\me\\AppData\\Local\\brivane";
+    env.appTmpFolder = L"C:\\ProgramData\\brivane\\tmp";
+    env.logFolder = L"C:\\users\\me\\AppData\\Local\\brivane\\log";
+    env.startEmptyTmpFolder = [&r](const std::wstring& f) { r.emptied.push_back(f); };
+    env.startDeleteOldLogs = [&r](const std::wstring& f) { r.pruned.push_back(f); };
+    return env;
+}
+
+DialogTemplate MainTemplate() {
+    DialogTemplate t(WS_POPUP | WS_CAPTION | WS_SYSMENU, 300, 200, L"main");
+    t.Control(0x0082, IDC_GAME_MODE_ON, 0, 100, 10, 20, 10, L"On");
+    t.Control(0x0082, IDC_GAME_MODE_OFF, 0, 100, 10, 20, 10, L"Off");
+    t.Control(0x0080, IDC_GAME_MODE_HELP, BS_PUSHBUTTON, 140, 8, 40, 20, L"?");
+    t.Control(L"SysTabControl32", IDC_TAB_PAGES, 0, 6, 34, 280, 120, L"");
+    t.Control(0x0080, IDOK, BS_DEFPUSHBUTTON, 180, 170, 50, 14, L"OK");
+    t.Control(0x0080, IDCANCEL, BS_PUSHBUTTON, 240, 170, 50, 14, L"Cancel");
+    return t;
+}
+
+// The main dialog with a script: each step runs on a 20 ms tick until it returns true.
+class TestMainDlg : public CtavimorerfDlg {
+public:
+    using Step = std::function<bool(TestMainDlg&)>;
+    TestMainDlg(const DLGTEMPLATE* t, MainDlgEnvironment env) : CtavimorerfDlg(t, std::move(env)) {}
+
+    std::vector<Step> steps;
+    std::vector<UINT> privateMessages;
+    std::vector<std::wstring> uploadPaths;
+
+    void Finish() { EndDialog(1); }
+    LRESULT Post(UINT msg, WPARAM w = 0, LPARAM l = 0) { return PostMessageW(m_hWnd, msg, w, l); }
+
+    // Runs the dialog; fails the test when the script takes longer than `timeoutMs`.
+    void Run(DWORD timeoutMs = 10000) {
+        m_deadline = GetTickCount() + timeoutMs;
+        DoModal();
+    }
+
+protected:
+    BOOL OnInitDialog() override {
+        BOOL result = CtavimorerfDlg::OnInitDialog();
+        SetTimer(kStepTimer, 20);
+        return result;
+    }
+    void OnTimer(UINT_PTR id) override {
+        if (id != kStepTimer) return CtavimorerfDlg::OnTimer(id);
+        if (static_cast<int>(GetTickCount() - m_deadline) > 0) {
+            ADD_FAILURE() << "script timed out at step " << m_next;
+            Finish();
+            return;
+        }
+        if (m_next >= steps.size()) {
+            Finish();
+            return;
+        }
+        if (steps[m_next](*this)) m_next++;
+    }
+    LRESULT WindowProc(UINT msg, WPARAM w, LPARAM l) override {
+        if (msg >= 0x404 && msg <= 0x426) {
+            privateMessages.push_back(msg);
+            if (msg == WM_APP_UPLOAD_FILE && l) uploadPaths.push_back(*reinterpret_cast<std::wstring*>(l));
+        }
+        return CtavimorerfDlg::WindowProc(msg, w, l);
+    }
+
+private:
+    size_t m_next = 0;
+    DWORD m_deadline = 0;
+};
+
+// A step that waits `ms` from its first call.
+TestMainDlg::Step Wait(DWORD ms) {
+    auto start = std::make_shared<DWORD>(0);
+    return [start, ms](TestMainDlg&) {
+        if (*start == 0) *start = GetTickCount() | 1;
+        return GetTickCount() - *start >= ms;
+    };
+}
+
+bool Contains(const std::vector<UINT>& v, UINT m) {
+    for (UINT x : v) {
+        if (x == m) return true;
+    }
+    return false;
+}
+
+class MainDlgTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES | ICC_TAB_CLASSES};
+        InitCommonControlsEx(&controls);
+        SettingsManager::Instance().SetSilentMode(false);
+        SettingsManager::Instance().SetStorageType(6);
+        SettingsManager::Instance().SetVideoSaveType(1);
+    }
+    Recorded r;
+    DialogTemplate tmpl = MainTemplate();
+};
+
+TEST_F(MainDlgTest, StartsWithTrayIconAndCleanupThreads) {
+    TestMainDlg dlg(tmpl.Get(), TestEnvironment(r));
+    bool started = false, trayShown = false;
+    dlg.steps = {[&](TestMainDlg& d) {
+        started = d.IsStarted();
+        trayShown = !d.m_trayIcon.IsRemoved();
+        return true;
+    }};
+    dlg.Run();
+    EXPECT_TRUE(started) << "the tray icon must exist under Wine, or nothing else starts";
+    EXPECT_TRUE(trayShown);
+    EXPECT_EQ(r.emptied, (std::vector<std::wstring>{L"C:\\ProgramData\\brivane\\tmp"}));
+    EXPECT_EQ(r.pruned, (std::vector<std::wstring>{L"C:\\users\\me\\AppData\\Local\\brivane\\log"}));
+}
+
+TEST_F(MainDlgTest, CloseRequestFileEndsTheProcessWithinAboutATenthOfASecond) {
+    struct Case {
+        const char* name;
+        std::wstring marker;
+    };
+    const Case cases[] = {{"user temp folder", L"C:\\users\\me\\Temp\\cvx_do_close"},
+                          {"local data folder", L"C:\\users\\me\\AppData\\Local\\brivane\\cvx_do_close"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Recorded rec;
+        TestMainDlg dlg(tmpl.Get(), TestEnvironment(rec));
+        DWORD placed = 0, seen = 0;
+        dlg.steps = {Wait(300), [&](TestMainDlg&) {
+                         EXPECT_TRUE(rec.exits.empty()) << "no marker, no exit";
+                         rec.existing.insert(c.marker);
+                         placed = GetTickCount();
+                         return true;
+                     },
+                     [&](TestMainDlg&) {
+                         if (rec.exits.empty()) return false;
+                         seen = GetTickCount();
+                         return true;
+                     }};
+        dlg.Run();
+        ASSERT_EQ(rec.exits, (std::vector<unsigned>{0}));
+        EXPECT_LE(seen - placed, 250u);
+    }
+}
+
+TEST_F(MainDlgTest, MonitorChangeReinitialisesTheCoreOnlyAfterTheRecordingEnded) {
+    TestMainDlg dlg(tmpl.Get(), TestEnvironment(r));
+    size_t cancelsDuringRecording = 0;
+    std::vector<std::string> callsDuringRecording;
+    dlg.steps = {
+        [&](TestMainDlg& d) {
+            d.m_recordingActive = true;
+            r.monitors = 2;
+            return true;
+        },
+        Wait(2300),
+        [&](TestMainDlg& d) {
+            for (UINT m : d.privateMessages) cancelsDuringRecording += m == WM_APP_VIDEO_CANCEL;
+            callsDuringRecording = r.coreCalls;
+            d.m_recordingActive = false;   // the recording thread finished
+            return true;
+        },
+        [&](TestMainDlg&) { return r.coreCalls.size() >= 2; },
+    };
+    dlg.Run();
+    EXPECT_EQ(cancelsDuringRecording, 1u);
+    EXPECT_TRUE(callsDuringRecording.empty()) << "no re-initialisation under a live recorder";
+    EXPECT_EQ(r.coreCalls, (std::vector<std::string>{"reinit", "reopen log"}));
+}
+
+TEST_F(MainDlgTest, DisplayAndDeviceChangesStopOnlyARecording) {
+    TestMainDlg dlg(tmpl.Get(), TestEnvironment(r));
+    std::vector<UINT> whileSelecting;
+    dlg.steps = {
+        [&](TestMainDlg& d) {
+            // A region selection sets the busy flag, but no video runs.
+            d.m_captureBusy = true;
+            SendMessageW(d.m_hWnd, WM_DISPLAYCHANGE, 32, MAKELPARAM(1280, 1024));
+            SendMessageW(d.m_hWnd, WM_DEVICECHANGE, 7, 0);
+            return true;
+        },
+        Wait(100),
+        [&](TestMainDlg& d) {
+            whileSelecting = d.privateMessages;
+            d.m_recordingActive = true;
+            EXPECT_EQ(SendMessageW(d.m_hWnd, WM_DEVICECHANGE, 7, 0), TRUE);
+            return true;
+        },
+        Wait(100),
+    };
+    dlg.Run();
+    EXPECT_FALSE(Contains(whileSelecting, WM_APP_VIDEO_STOP));
+    EXPECT_FALSE(Contains(whileSelecting, WM_APP_VIDEO_BROKEN_BY_FULLSCREEN));
+    EXPECT_TRUE(Contains(dlg.privateMessages, WM_APP_VIDEO_STOP));
+    EXPECT_EQ(r.events, (std::vector<std::wstring>{L"Video|Save OnDeviceChange|"}));
+}
+
+TEST_F(MainDlgTest, NotificationBurstShowsOnlyTheLastBalloonAfterOneSecond) {
+    TestMainDlg dlg(tmpl.Get(), TestEnvironment(r));
+    DWORD queued = 0, shownAt = 0;
+    int countAfter = -1;
+    dlg.steps = {
+        [&](TestMainDlg& d) {
+            queued = GetTickCount();
+            d.ShowNotification(L"first title", L"first", true);
+            return true;
+        },
+        Wait(500),
+        [&](TestMainDlg& d) {
+            d.ShowNotification(L"second title", L"second", false);
+            return true;
+        },
+        [&](TestMainDlg& d) {
+            if (d.m_trayIcon.BalloonCount() == 0) return false;
+            shownAt = GetTickCount();
+            return true;
+        },
+        Wait(1500),
+        [&](TestMainDlg& d) {
+            countAfter = d.m_trayIcon.BalloonCount();
+            return true;
+        },
+    };
+    dlg.Run();
+    EXPECT_EQ(countAfter, 1);
+    EXPECT_EQ(dlg.m_trayIcon.LastBalloonText(), L"second");
+    EXPECT_EQ(dlg.m_trayIcon.LastBalloonTitle(), L"second title");
+    EXPECT_EQ(dlg.m_trayIcon.IconData().dwInfoFlags, static_cast<DWORD>(NIIF_INFO));
+    EXPECT_GE(shownAt - queued, 900u) << "shown one second after the first was queued";
+    EXPECT_LE(shownAt - queued, 1600u);
+}
+
+TEST_F(MainDlgTest, SilentModeShowsNoBalloonErrorsIncluded) {
+    SettingsManager::Instance().SetSilentMode(true);
+    TestMainDlg dlg(tmpl.Get(), TestEnvironment(r));
+    dlg.steps = {
+        [&](TestMainDlg& d) {
+            d.Post(WM_APP_ERROR, 137, 0);
+            d.Post(WM_APP_INFO, 182, 0);
+            d.ShowNotification(L"", L"direct", false);
+            return true;
+        },
+        Wait(1500),
+    };
+    dlg.Run();
+    SettingsManager::Instance().SetSilentMode(false);
+    EXPECT_EQ(dlg.m_trayIcon.BalloonCount(), 0);
+}
+
+TEST_F(MainDlgTest, ErrorAndInfoMessagesBecomeBalloons) {
+    struct Case {
+        const char* name;
+        UINT msg;
+        DWORD flags;
+    };
+    const Case cases[] = {{"error", WM_APP_ERROR, NIIF_ERROR}, {"info", WM_APP_INFO, NIIF_INFO}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Recorded rec;
+        TestMainDlg dlg(tmpl.Get(), TestEnvironment(rec));
+        dlg.steps = {[&](TestMainDlg& d) {
+                         d.Post(c.msg, 137, 0);
+                         return true;
+                     },
+                     [&](TestMainDlg& d) { return d.m_trayIcon.BalloonCount() == 1; }};
+        dlg.Run();
+        EXPECT_EQ(dlg.m_trayIcon.IconData().dwInfoFlags, c.flags);
+    }
+}
+
+TEST_F(MainDlgTest, TrayClicksStartARegionShotOrStopTheRecording) {
+    TestMainDlg dlg(tmpl.Get(), TestEnvironment(r));
+    std::vector<UINT> idle, recording;
+    dlg.steps = {
+        [&](TestMainDlg& d) {
+            d.Post(WM_APP_TRAY_NOTIFY, 0, WM_LBUTTONUP);
+            d.Post(WM_APP_TRAY_NOTIFY, 0, WM_MOUSEMOVE);
+            return true;
+        },
+        Wait(100),
+        [&](TestMainDlg& d) {
+            idle = d.privateMessages;
+            d.privateMessages.clear();
+            // The frame of a running recording exists.
+            d.m_videoCaptureArea = reinterpret_cast<CVideoCaptureAreaDialog*>(&d);
+            d.Post(WM_APP_TRAY_NOTIFY, 0, WM_LBUTTONUP);
+            d.Post(WM_APP_TRAY_NOTIFY, 0, WM_RBUTTONUP);
+            return true;
+        },
+        Wait(100),
+        [&](TestMainDlg& d) {
+            recording = d.privateMessages;
+            d.m_videoCaptureArea = nullptr;
+            return true;
+        },
+    };
+    dlg.Run();
+    EXPECT_EQ(idle, (std::vector<UINT>{WM_APP_REGION_SCREENSHOT}));
+    EXPECT_EQ(recording, (std::vector<UINT>{WM_APP_VIDEO_STOP, WM_APP_VIDEO_STOP}));
+    EXPECT_EQ(r.events, (std::vector<std::wstring>{L"Screenshot.Region|Launch on Tray with Left Mouse|Server + Local",
+                                                  L"Video|Save In Tray|", L"Video|Save In Tray|"}));
+}
+
+TEST_F(MainDlgTest, TrayMenuCommands) {
+    struct Case {
+        const char* name;
+        WORD command;
+        std::vector<UINT> posted;
+        std::vector<std::wstring> events;
+    };
+    const Case cases[] = {
+        {"capture region", ID_TRAY_CAPTURE_REGION, {WM_APP_REGION_SCREENSHOT},
+         {L"Screenshot.Region|Launch on Tray|Server + Local"}},
+        {"capture full screen", ID_TRAY_CAPTURE_FULLSCREEN, {WM_APP_FULL_SCREENSHOT},
+         {L"Screenshot.Fullscreen|Launch on Tray|Server + Local"}},
+        {"capture video", ID_TRAY_CAPTURE_VIDEO, {WM_APP_MAKE_VIDEO}, {L"Video|Launch on Tray|Local"}},
+        {"send file, cancelled", ID_TRAY_SEND_FILE, {WM_APP_UPLOAD_FILE}, {L"File|Launch on Tray|"}},
+        {"my captures", ID_TRAY_MY_CAPTURES, {}, {L"History|Open|"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Recorded rec;
+        TestMainDlg dlg(tmpl.Get(), TestEnvironment(rec));
+        dlg.steps = {[&](TestMainDlg& d) {
+                         d.privateMessages.clear();
+                         d.Post(WM_COMMAND, c.command, 0);
+                         return true;
+                     },
+                     Wait(100)};
+        dlg.Run();
+        EXPECT_EQ(dlg.privateMessages, c.posted);
+        EXPECT_EQ(rec.events, c.events);
+        if (c.command == ID_TRAY_SEND_FILE) EXPECT_EQ(dlg.uploadPaths, (std::vector<std::wstring>{L""}));
+        if (c.command == ID_TRAY_MY_CAPTURES) {
+            EXPECT_EQ(rec.urls, (std::vector<std::wstring>{SettingsManager::Instance().GetHistoryPageUrl()}));
+        }
+    }
+}
+
+TEST_F(MainDlgTest, MyCapturesAndSettingsDoNothingWhileAnUploadRuns) {
+    TestMainDlg dlg(tmpl.Get(), TestEnvironment(r));
+    dlg.m_showWindow = false;
+    bool visible = true;
+    dlg.steps = {
+        [&](TestMainDlg& d) {
+            d.m_uploadHandler = std::shared_ptr<UploadHandler>(reinterpret_cast<UploadHandler*>(&d), [](UploadHandler*) {});
+            d.Post(WM_COMMAND, ID_TRAY_MY_CAPTURES, 0);
+            d.Post(WM_COMMAND, ID_TRAY_SETTINGS, 0);
+            d.Post(WM_APP_SHOW_SETTINGS, 0, 0);
+            return true;
+        },
+        Wait(100),
+        [&](TestMainDlg& d) {
+            visible = d.IsWindowVisible() != FALSE;
+            d.m_uploadHandler.reset();
+            return true;
+        },
+    };
+    dlg.Run();
+    EXPECT_TRUE(r.events.empty());
+    EXPECT_TRUE(r.urls.empty());
+    EXPECT_FALSE(visible);
+}
+
+TEST_F(MainDlgTest, SilentModeToggleFromTheTray) {
+    TestMainDlg dlg(tmpl.Get(), TestEnvironment(r));
+    bool afterFirst = false, offShownAfterFirst = true;
+    dlg.steps = {
+        [&](TestMainDlg& d) {
+            d.Post(WM_COMMAND, ID_TRAY_SILENT_MODE, 0);
+            return true;
+        },
+        Wait(50),
+        [&](TestMainDlg& d) {
+            afterFirst = SettingsManager::Instance().GetSilentMode();
+            offShownAfterFirst = IsWindowVisible(d.GetDlgItem(IDC_GAME_MODE_OFF)) != FALSE;
+            d.Post(WM_COMMAND, ID_TRAY_SILENT_MODE, 0);
+            return true;
+        },
+        Wait(50),
+    };
+    dlg.Run();
+    EXPECT_TRUE(afterFirst);
+    EXPECT_FALSE(offShownAfterFirst);
+    EXPECT_FALSE(SettingsManager::Instance().GetSilentMode());
+    EXPECT_EQ(r.events, (std::vector<std::wstring>{L"Application|Set Game Mode in Tray|",
+                                                  L"Application|Unset Game Mode in Tray|"}));
+}
+
+TEST_F(MainDlgTest, ExitSendsTheEventRemovesTheIconAndExits) {
+    TestMainDlg dlg(tmpl.Get(), TestEnvironment(r));
+    bool removed = false;
+    dlg.steps = {[&](TestMainDlg& d) {
+                     d.Post(WM_COMMAND, ID_TRAY_EXIT, 0);
+                     return true;
+                 },
+                 [&](TestMainDlg& d) {
+                     if (r.exits.empty()) return false;
+                     removed = d.m_trayIcon.IsRemoved();
+                     return true;
+                 }};
+    dlg.Run();
+    EXPECT_EQ(r.events, (std::vector<std::wstring>{L"Application|Exit|"}));
+    EXPECT_TRUE(removed);
+    EXPECT_EQ(r.exits, (std::vector<unsigned>{0}));
+}
+
+TEST_F(MainDlgTest, QuitMessageRemovesTheIconAndExitsWithoutEvent) {
+    TestMainDlg dlg(tmpl.Get(), TestEnvironment(r));
+    bool removed = false;
+    dlg.steps = {[&](TestMainDlg& d) {
+                     d.Post(WM_APP_QUIT);
+                     return true;
+                 },
+                 [&](TestMainDlg& d) {
+                     if (r.exits.empty()) return false;
+                     removed = d.m_trayIcon.IsRemoved();
+                     return true;
+                 }};
+    dlg.Run();
+    EXPECT_TRUE(r.events.empty());
+    EXPECT_TRUE(removed);
+}
+
+TEST_F(MainDlgTest, HiddenWindowStaysHiddenUntilShownAndEscNeverEndsTheDialog) {
+    TestMainDlg dlg(tmpl.Get(), TestEnvironment(r));
+    dlg.m_showWindow = false;
+    std::vector<bool> visibility;
+    auto record = [&](TestMainDlg& d) {
+        visibility.push_back(d.IsWindowVisible() != FALSE);
+        return true;
+    };
+    dlg.steps = {
+        record,
+        [&](TestMainDlg& d) {
+            d.ShowWindow(SW_SHOW);   // refused while hidden
+            return true;
+        },
+        record,
+        [&](TestMainDlg& d) {
+            d.Post(WM_APP_SHOW_SETTINGS);
+            return true;
+        },
+        Wait(50),
+        record,
+        [&](TestMainDlg& d) {
+            d.Post(WM_COMMAND, IDCANCEL, 0);   // Esc
+            return true;
+        },
+        Wait(50),
+        record,
+        [&](TestMainDlg& d) {
+            d.Post(WM_APP_HIDE_SETTINGS);
+            return true;
+        },
+        Wait(50),
+        record,
+        [&](TestMainDlg& d) {
+            d.Post(WM_COMMAND, ID_TRAY_SETTINGS, 0);
+            return true;
+        },
+        Wait(50),
+        record,
+        [&](TestMainDlg& d) {
+            d.Post(WM_CLOSE);
+            return true;
+        },
+        Wait(50),
+        record,
+    };
+    dlg.Run();
+    EXPECT_EQ(visibility, (std::vector<bool>{false, false, true, true, false, true, false}));
+}
+
+TEST_F(MainDlgTest, HelpTooltipFollowsTheCursorOverTheHelpControl) {
+    TestMainDlg dlg(tmpl.Get(), TestEnvironment(r));
+    bool shownInside = false, hiddenWithWindow = false;
+    dlg.steps = {
+        [&](TestMainDlg& d) {
+            RECT rect;
+            GetWindowRect(d.GetDlgItem(IDC_GAME_MODE_HELP), &rect);
+            int padding = 2 * GetSystemMetrics(92);
+            SetCursorPos((rect.left + rect.right) / 2 + padding, (rect.top + rect.bottom) / 2 + padding);
+            return true;
+        },
+        [&](TestMainDlg& d) {
+            shownInside = d.m_helpTooltipShown == 1;
+            return shownInside;
+        },
+        [&](TestMainDlg& d) {
+            d.Post(WM_APP_HIDE_SETTINGS);
+            return true;
+        },
+        [&](TestMainDlg& d) {
+            hiddenWithWindow = d.m_helpTooltipShown == 0;
+            return hiddenWithWindow;
+        },
+    };
+    dlg.Run(6000);
+    EXPECT_TRUE(shownInside);
+    EXPECT_TRUE(hiddenWithWindow);
+}
+
+TEST_F(MainDlgTest, HeapObjectsOfPrivateMessagesAreFreed) {
+    // Posted objects whose flow is not in this build still reach the dialog, which
+    // frees them; the plugin messages' pointers are never touched.
+    TestMainDlg dlg(tmpl.Get(), TestEnvironment(r));
+    dlg.steps = {
+        [&](TestMainDlg& d) {
+            d.Post(WM_APP_UPLOAD_FILE, 0, reinterpret_cast<LPARAM>(new std::wstring(L"C:\\x.png")));
+            d.Post(WM_APP_LINK_READY, 0, reinterpret_cast<LPARAM>(new std::wstring(L"https://x/s12ab")));
+            d.Post(WM_APP_MAKE_VIDEO, 1, reinterpret_cast<LPARAM>(new RECT{0, 0, 100, 100}));
+            // The old plugin messages carry a pointer that nobody checks: ignored.
+            d.Post(WM_USER + 0x10, 0, 0x1234);
+            d.Post(WM_USER + 0x0f, 0, 0x1234);
+            return true;
+        },
+        Wait(100),
+    };
+    dlg.Run();
+    EXPECT_EQ(dlg.uploadPaths, (std::vector<std::wstring>{L"C:\\x.png"}));
+}
+
+}  // namespace
