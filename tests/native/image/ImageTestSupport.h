@@ -54,10 +54,10 @@ inline std::string Convert() {
 
 inline int Run(const std::string& cmd) { return std::system((cmd + " 2>/dev/null").c_str()); }
 
-inline std::string RunOutput(const std::string& cmd) {
+inline std::string RunOutput(const std::string& cmd, bool quietStderr = true) {
     std::string out;
 #ifndef _WIN32
-    FILE* p = popen((cmd + " 2>/dev/null").c_str(), "r");
+    FILE* p = popen((quietStderr ? cmd + " 2>/dev/null" : cmd).c_str(), "r");
     if (!p) return out;
     char buf[4096];
     size_t n;
@@ -65,6 +65,7 @@ inline std::string RunOutput(const std::string& cmd) {
     pclose(p);
 #else
     (void)cmd;
+    (void)quietStderr;
 #endif
     return out;
 }
@@ -128,7 +129,7 @@ inline void MakeCard(PxImage& image, uint32_t w, uint32_t h) {
             RGBQUAD c;
             c.rgbRed = static_cast<uint8_t>(x * 255 / (w > 1 ? w - 1 : 1));
             c.rgbGreen = static_cast<uint8_t>(y * 255 / (h > 1 ? h - 1 : 1));
-            c.rgbBlue = static_cast<uint8_t>((x + y) * 4);
+            c.rgbBlue = static_cast<uint8_t>((x + y) * 255 / (w + h));
             c.rgbReserved = 0;
             image.SetPixelColor(static_cast<long>(x), static_cast<long>(y), c);
         }
