@@ -80,18 +80,24 @@ bool _TrySetScreenCaptureMode(int mode) {
 }
 
 bool CvxInit() {
-    HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    if (FAILED(hr)) return false;
-    g_comInitialized = true;
+    // A second CvxInit without CvxReinit (tests do that) must not stack up COM, Media
+    // Foundation or Direct3D 9 references that nothing would release.
+    if (!g_comInitialized) {
+        HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        if (FAILED(hr)) return false;
+        g_comInitialized = true;
+    }
     CvxGetOsVersion();
     Log("CvxInit:cpu cores %d\n", CvxGetProcessorCount());
     CvxOsVersion version = CvxGetOsVersionNumbers();
     Log("CvxInit:win os %d.%d\n", int(version.major), int(version.minor));
     Log("CvxInit:CoInitializeEx ok\n");
 
-    g_mediaFoundationStarted = SUCCEEDED(MFStartup(MF_VERSION, MFSTARTUP_FULL));
+    if (!g_mediaFoundationStarted)
+        g_mediaFoundationStarted = SUCCEEDED(MFStartup(MF_VERSION, MFSTARTUP_FULL));
     Log(g_mediaFoundationStarted ? "CvxInit: MFStartup ok\n" : "CvxInit: MFStartup failed\n");
 
+    if (g_direct3d9) g_direct3d9->Release();
     g_direct3d9 = Direct3DCreate9(D3D_SDK_VERSION);
     Log(g_direct3d9 ? "CvxInit: d3d ok\n" : "CvxInit: d3d failed\n");
 
