@@ -7,8 +7,14 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "app/MainDlg.h"
 #include "app/ProgramFolders.h"
 #include "app/Upgrade.h"
+#include "core/Cvx.h"
+#include "foundation/EventBus.h"
+#include "foundation/Format.h"
+#include "server/Analytics.h"
+#include "settings/SettingsManager.h"
 #include "foundation/File.h"
 #include "foundation/Folders.h"
 #include "foundation/Log.h"
@@ -57,6 +63,12 @@ BOOL CtavimorerfApp::InitInstance() {
     g_logFolder = g_appLogFolder;
     OpenLogFile();
 
+    if (!CvxInit()) {
+        MessageBoxW(nullptr, L"CvxInit failed", L"Brivane", MB_ICONERROR);
+        ExitProcess(kExitStartupFailed);
+    }
+    Log("CvxInit ok\n");
+
     DeleteStaleCloseRequests();
 
     if (PathFileExistsW(g_appCurlPath.c_str()) != TRUE) {
@@ -65,18 +77,53 @@ BOOL CtavimorerfApp::InitInstance() {
     }
     Log("curl.exe found: %s\n", WideToUtf8(g_appCurlPath).c_str());
 
-    int upgrade = UpgradeSettingsFiles();
-    (void)upgrade;
+    const std::wstring version = SettingsManager::GetProductVersion();
+    Log("Program version: %s\n", WideToUtf8(version).c_str());
+    AnalyticsInit(g_appCurlPath, Format(L"BrivaneWin/{}").Arg(version).Str(), L"UA-48151623-42", L"BrivaneWin",
+                  version);
 
+    const int upgrade = UpgradeSettingsFiles();
+
+    EventBus::Instance();
     StringTable::Instance();
+    SettingsManager::Instance().Init(g_appSettingsPath);
+    Log("Singletons initialized\n");
+
+    std::wstring appId = SettingsManager::Instance().GetAppId();
+    Log("Program GUID: %s\n", WideToUtf8(appId).c_str());
+    std::wstring clientId;
+    for (wchar_t c : appId) {
+        if (c != L'{' && c != L'}') clientId += c;
+    }
+    AnalyticsSetClientId(clientId);
 
     SetCurrentDirectoryW(g_appExeFolder.c_str());
+
+    const RECT screen = CvxGetVirtualScreenRect();
+    const std::wstring label = Format(L"OS[{}],Up-{}, {} displays[{}x{}], {}, {}")
+                                   .Arg(Utf8ToWide(CvxGetOsVersionString()))
+                                   .ArgInt(upgrade)
+                                   .ArgInt(CvxGetMonitorCount())
+                                   .ArgInt(screen.right - screen.left)
+                                   .ArgInt(screen.bottom - screen.top)
+                                   .Arg(GetCpuAndMemoryText())
+                                   .Arg(Utf8ToWide(CvxGetVideoModeName()))
+                                   .Str();
+    CvxAnalyticsPostEventAsync(-1, L"Application", L"Launch", label);
+    Log("System: %s\n", WideToUtf8(label).c_str());
+    Log("System info sent to Analytics\n");
 
     INITCOMMONCONTROLSEX controls = {8, 0xFF};
     InitCommonControlsEx(&controls);
     SetRegistryKey(L"Local AppWizard-Generated Applications");
 
     Log("Going to start Main Window\n");
+    {
+        // Runs for the rest of the process: every exit is an ExitProcess from inside.
+        CtavimorerfDlg dialog;
+        dialog.DoModal();   // makes itself the application's main window
+    }
+    m_hMainWnd = nullptr;
     return FALSE;
 }
 

@@ -10,10 +10,14 @@ import os
 import shutil
 import subprocess
 import time
+import re
 import unittest
 
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 BUILD = os.environ.get("BRIVANE_WIN_BUILD", os.path.join(REPO, "build", "win"))
+
+
+TIME_PREFIX = re.compile(r"^\d\d:\d\d:\d\d: ")
 
 
 def wait_until(predicate, timeout, interval=0.1, what="condition"):
@@ -115,8 +119,9 @@ class Program:
         return text
 
     def log_messages(self):
-        """The log's lines without their time prefix."""
-        return [line[10:] for line in self.log_text().splitlines()]
+        """The log's lines without their time prefix (a message with line feeds of its
+        own continues on lines without a prefix; those are kept whole)."""
+        return [line[10:] if TIME_PREFIX.match(line) else line for line in self.log_text().splitlines()]
 
     def wait_log(self, text, timeout=30):
         return wait_until(lambda: text in self.log_text(), timeout, what="log line %r" % text)
