@@ -121,6 +121,14 @@ inline int MaxDiff(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b)
     return worst;
 }
 
+// A stream whose writes always fail (a full disk).
+class FailingStream : public PxMemFile {
+public:
+    FailingStream() { Open(); }
+    size_t Write(const void*, size_t, size_t) override { return 0; }
+    bool PutC(unsigned char) override { return false; }
+};
+
 // A w x h 24-bit test card: a gradient with a few solid blocks.
 inline void MakeCard(PxImage& image, uint32_t w, uint32_t h) {
     image.Create(w, h, 24, PxFormatUnknown);

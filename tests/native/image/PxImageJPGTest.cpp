@@ -29,12 +29,6 @@ std::vector<uint8_t> CardJpeg(uint32_t w = 24, uint32_t h = 16, uint8_t quality 
     return pxtest::EncodeBytes(card, PxFormatJPG);
 }
 
-// A stream whose writes always fail.
-class FailingStream : public PxMemFile {
-public:
-    FailingStream() { Open(); }
-    size_t Write(const void*, size_t, size_t) override { return 0; }
-};
 }  // namespace
 
 TEST(PxImageJPG, SavesSequentialJfifWithDensity) {
@@ -79,7 +73,7 @@ TEST(PxImageJPG, RefusesPaletteImagesButWritesGrey) {
 TEST(PxImageJPG, WriteFailureReportsLibjpegError) {
     PxImage card;
     pxtest::MakeCard(card, 64, 64);
-    FailingStream stream;
+    pxtest::FailingStream stream;
     EXPECT_FALSE(card.Encode(&stream, PxFormatJPG));
     EXPECT_NE(std::string(card.GetLastError()).find("Output file write error"), std::string::npos)
         << card.GetLastError();
