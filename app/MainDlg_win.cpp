@@ -12,7 +12,9 @@
 #include "app/Upgrade.h"
 #include "classlib/FileDialog.h"
 #include "classlib/DataExchange.h"
+#include "core/Cvx.h"
 #include "classlib/Menu.h"
+#include "classlib/WinApp.h"
 #include "foundation/EventBus.h"
 #include "foundation/Folders.h"
 #include "foundation/Log.h"
@@ -65,9 +67,13 @@ MainDlgEnvironment MainDlgEnvironment::Default() {
     };
     env.exitProcess = [](unsigned code) { ExitProcessWithSettingsSaved(code); };
     env.countMonitors = &CountMonitors;
-    // TODO: call the capture core's re-initialisation once the core provides it.
-    env.reinitCore = [] { Log("CtavimorerfDlg: capture core re-initialisation is not available\n"); };
-    env.reopenLog = [] { OpenLogFile(); };
+    env.reinitCore = [] {
+        if (!CvxReinit()) Log("CtavimorerfDlg: CvxReinit failed\n");
+    };
+    // The re-initialisation may close the log file; the run must go on logging to a file.
+    env.reopenLog = [] {
+        if (!IsLogFileOpen()) OpenLogFile();
+    };
     env.fileExists = [](const std::wstring& path) { return PathFileExistsW(path.c_str()) == TRUE; };
     env.openUrl = [](const std::wstring& url) {
         ShellExecuteW(nullptr, nullptr, url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
@@ -116,6 +122,7 @@ void CtavimorerfDlg::DoDataExchange(CDataExchange* dx) {
 
 BOOL CtavimorerfDlg::OnInitDialog() {
     CDialogEx::OnInitDialog();
+    if (CWinApp* app = AfxGetApp()) app->m_hMainWnd = m_hWnd;
 
     std::wstring caption = SettingsManager::GetProductName() + L" " + SettingsManager::GetProductVersion();
     SetText(caption.c_str());
