@@ -312,3 +312,21 @@ TEST_F(SettingsTest, ShortAppIdTakesOnlyPositionsThatExist) {
         EXPECT_EQ(m->GetShortAppId(), c.shortId) << c.id;
     }
 }
+
+TEST_F(SettingsTest, MigrationStoppedByAnErrorLeavesDefinedValues) {
+    FakeLegacyStore legacy;
+    legacy.strings[L"Software\\Brivane\\Settings\\screenshots_path"] = L"D:\\shots";
+    // The first numeric value fails: every number after it keeps its default.
+    legacy.throwAt = L"Software\\Brivane\\Settings\\storage_type";
+    legacy.dwords[L"Software\\Brivane\\Settings\\jpeg_quality"] = 12;
+    auto m = Load(&legacy);
+    EXPECT_EQ(m->GetScreenshotsSavePath(), L"D:\\shots");
+    EXPECT_EQ(m->GetStorageType(), 2);
+    EXPECT_EQ(m->GetVideoSaveType(), 0);
+    EXPECT_EQ(m->GetImageTypeId(), 1);
+    EXPECT_EQ(m->GetJpegQuality(), 90);
+    EXPECT_EQ(m->GetMaxUploadFileSize(), 2147483648u);
+    EXPECT_EQ(m->GetDrawColor(), 255u);
+    EXPECT_EQ(m->GetAppId().size(), 38u);
+    EXPECT_EQ(m->GetAppId(), Load()->GetAppId());
+}

@@ -215,3 +215,25 @@ TEST_F(SettingsTest, FlushWritesAPendingChange) {
     EXPECT_TRUE(m->Flush());
     EXPECT_FALSE(Load()->GetOpenScreenshotInBrowser());
 }
+
+TEST_F(SettingsTest, EventsAreSentWithoutTheSettingsLockHeld) {
+    WriteSettings(kFile);
+    auto m = Load();
+    SettingsManager* raw = m.get();
+    std::atomic<int> readsInSink{0};
+    // A sink that reads a setting, as an analytics caller holding no lock could: it
+    // would deadlock if events went out under the settings mutex.
+    m->SetEventSink([raw, &readsInSink](const SettingsEvent&) {
+        (void)raw->GetJpegQuality();
+        ++readsInSink;
+    });
+    m->SetJpegQuality(12);
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::thread([raw, done] {
+        raw->Flush();
+        *done = true;
+    }).detach();
+    for (int i = 0; i < 500 && !*done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(*done) << "the save sent its event while holding the settings lock";
+    EXPECT_GE(readsInSink.load(), 1);
+}

@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -58,12 +59,15 @@ public:
     std::map<std::wstring, std::wstring> strings;
     int deleteCalls = 0;
     bool deleteResult = true;
+    std::wstring throwAt;   // reading this value path fails with an exception
 
     uint32_t ReadDword(const std::wstring& path, uint32_t def) override {
+        if (path == throwAt) throw std::runtime_error("registry read failed");
         auto it = dwords.find(path);
         return it == dwords.end() ? def : it->second;
     }
     std::wstring ReadString(const std::wstring& path, const std::wstring& def) override {
+        if (path == throwAt) throw std::runtime_error("registry read failed");
         auto it = strings.find(path);
         return it == strings.end() ? def : it->second;
     }
