@@ -5,6 +5,7 @@
 #include "service/http/ServiceHttpServer.h"
 #include "service/storage/Storage.h"
 
+#include <chrono>
 #include <csignal>
 #include <sys/resource.h>
 
@@ -60,6 +61,11 @@ bool ServiceApp::Start(std::string* error) {
     for (auto& server : m_servers) {
         ServiceHttpServer* s = server.get();
         m_threads.emplace_back([s] { s->Run(); });
+    }
+    // stop() only reaches a server that is already accepting; wait until each is, so
+    // that a Stop right after Start cannot be lost.
+    for (auto& server : m_servers) {
+        while (!server->is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     for (size_t i = 0; i < m_ports.size(); ++i)
         WriteLogLine("brivane-service listening on " + AddressText(m_options.listen[i], m_ports[i]));

@@ -21,7 +21,7 @@ std::optional<ShortLink> ParseShortLinkPath(std::string_view path) {
     link.uid = std::string(uid);
     if (dot != std::string_view::npos) {
         std::string_view ext = rest.substr(dot + 1);
-        if (ext.empty() || ext.size() > kMaxExtLength) return std::nullopt;
+        if (ext.empty() || ext.front() == '.' || ext.size() > kMaxExtLength) return std::nullopt;
         auto normal = NormalizeFileExt(ext);
         if (!normal) return std::nullopt;
         link.direct = true;
