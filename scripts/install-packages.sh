@@ -16,6 +16,8 @@ PACKAGES=(
   libz-mingw-w64-dev
   # running and testing under wine
   wine wine32:i386 wine64 fonts-wine xvfb xauth x11-utils xdotool xclip
+  # Mesa lets Wine create a Direct3D 9 device, so the capture-mode fall-back is exercised
+  libgl1-mesa-dri:i386 libglx-mesa0:i386 libgl1:i386
   imagemagick pngcheck libjpeg-turbo-progs curl procps
 )
 
