@@ -17,7 +17,13 @@ constexpr uint64_t kDefaultMaxImageBytes = 0x40000000;  // 1 GiB in a 32-bit pro
 #endif
 std::atomic<uint64_t> g_maxImageBytes{kDefaultMaxImageBytes};
 
-int32_t DpiToPelsPerMeter(int32_t dpi) { return static_cast<int32_t>(std::floor(dpi * 10000.0 / 254.0 + 0.5)); }
+// A resolution from a file may be anything: the result is kept within 32 bits.
+int32_t DpiToPelsPerMeter(int32_t dpi) {
+    double ppm = std::floor(dpi * 10000.0 / 254.0 + 0.5);
+    if (ppm >= 2147483647.0) return 2147483647;
+    if (ppm <= -2147483648.0) return INT32_MIN;
+    return static_cast<int32_t>(ppm);
+}
 }  // namespace
 
 uint64_t PxImage::GetMaxImageBytes() { return g_maxImageBytes.load(std::memory_order_relaxed); }

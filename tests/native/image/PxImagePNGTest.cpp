@@ -128,7 +128,9 @@ TEST(PxImagePNG, FlattenedTransparencyMatchesImageMagickFlatten) {
         PxImage im;
         ASSERT_TRUE(im.Load(pxtest::ToPath(file).c_str(), PxFormatPNG)) << im.GetLastError();
         EXPECT_EQ(im.AlphaIsValid(), c.alphaPlane);
-        if (im.AlphaIsValid()) EXPECT_EQ(im.AlphaGet(3, 3), 255);
+        if (im.AlphaIsValid()) {
+            EXPECT_EQ(im.AlphaGet(3, 3), 255);
+        }
         std::vector<uint8_t> ref = pxtest::ReferencePixels(
             file, "rgb", std::string("-background '") + c.background + "' -flatten");
         EXPECT_LE(pxtest::MaxDiff(pxtest::Pixels(im, false), ref), 1);

@@ -143,3 +143,25 @@ TEST(PxImage, ClearFillsByDepth) {
     one.Clear(3);
     EXPECT_EQ(one.GetBits(0)[0], 0xFF);
 }
+
+// Inputs found by fuzzing (tests/data/image): each decodes without undefined
+// behaviour and with the stated result.
+TEST(PxImage, FuzzFindings) {
+    struct Case { const char* file; uint32_t code; bool decodes; };
+    const Case kCases[] = {{"bmp_huge_resolution.bmp", PxFormatBMP, true}};
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.file);
+        std::vector<uint8_t> bytes = pxtest::ReadFile(std::string(BRIVANE_TEST_DATA_DIR) + "/image/" + c.file);
+        ASSERT_FALSE(bytes.empty());
+        PxImage im;
+        EXPECT_EQ(pxtest::DecodeBytes(im, bytes, c.code), c.decodes) << im.GetLastError();
+    }
+}
+
+TEST(PxImage, ExtremeResolutionStaysInRange) {
+    PxImage im;
+    im.SetXDPI(2147483647);
+    EXPECT_EQ(im.GetHeader().biXPelsPerMeter, 2147483647);
+    im.SetYDPI(54541338);  // just under the 32-bit limit once in pixels per metre
+    EXPECT_GT(im.GetHeader().biYPelsPerMeter, 2147000000);
+}
