@@ -29,6 +29,8 @@ struct MainDlgEnvironment {
     std::function<void(unsigned code)> exitProcess;
     // Number of monitors, -1 when they cannot be counted.
     std::function<int()> countMonitors;
+    // The monitor set that the display-change watcher compares.
+    FullScreenGameTracker::MonitorSource monitors;
     std::function<void()> reinitCore;
     std::function<void()> reopenLog;
     std::function<bool(const std::wstring& path)> fileExists;
@@ -53,8 +55,9 @@ struct MainDlgEnvironment {
 class CtavimorerfDlg : public CDialogEx, public IEventListener {
 public:
     explicit CtavimorerfDlg(CWnd* parent = nullptr);
-    // Tests: a dialog from a template in memory with their own environment.
-    CtavimorerfDlg(const DLGTEMPLATE* tmpl, MainDlgEnvironment environment);
+    // A dialog from a template in memory (null: template 102) with its own environment;
+    // tests use it to watch and steer the dialog.
+    CtavimorerfDlg(const DLGTEMPLATE* tmpl, MainDlgEnvironment environment, CWnd* parent = nullptr);
     ~CtavimorerfDlg() override;
 
     void OnEvent(const std::string& name) override {}

@@ -18,6 +18,7 @@
 #include "foundation/EventBus.h"
 #include "foundation/Folders.h"
 #include "foundation/Log.h"
+#include "foundation/Stopwatch.h"
 #include "foundation/StringTable.h"
 #include "resources/resource.h"
 #include "server/Analytics.h"
@@ -67,6 +68,11 @@ MainDlgEnvironment MainDlgEnvironment::Default() {
     };
     env.exitProcess = [](unsigned code) { ExitProcessWithSettingsSaved(code); };
     env.countMonitors = &CountMonitors;
+    env.monitors = [] {
+        MonitorSizeMap map;
+        CvxGetMonitorMap(map);
+        return map;
+    };
     env.reinitCore = [] {
         if (!CvxReinit()) Log("CtavimorerfDlg: CvxReinit failed\n");
     };
@@ -94,14 +100,14 @@ MainDlgEnvironment MainDlgEnvironment::Default() {
 }
 
 CtavimorerfDlg::CtavimorerfDlg(CWnd* parent)
-    : CDialogEx(IDD_CTAVIMORERF_DIALOG, parent), m_monitorCount(CountMonitors()), m_env(MainDlgEnvironment::Default()) {
-    Construct();
-}
+    : CtavimorerfDlg(nullptr, MainDlgEnvironment::Default(), parent) {}
 
-CtavimorerfDlg::CtavimorerfDlg(const DLGTEMPLATE* tmpl, MainDlgEnvironment environment)
-    : CDialogEx(tmpl, nullptr),
-      m_monitorCount(environment.countMonitors ? environment.countMonitors() : CountMonitors()),
+CtavimorerfDlg::CtavimorerfDlg(const DLGTEMPLATE* tmpl, MainDlgEnvironment environment, CWnd* parent)
+    : CDialogEx(tmpl, parent),
+      m_fullScreenTracker(environment.monitors, MonotonicTicks),
+      m_monitorCount(environment.countMonitors()),
       m_env(std::move(environment)) {
+    if (!tmpl) SetTemplate(IDD_CTAVIMORERF_DIALOG);
     Construct();
 }
 

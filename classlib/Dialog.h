@@ -38,6 +38,11 @@ public:
     BOOL PreTranslateMessage(MSG* msg) override;
 
 protected:
+    // Chooses the template resource before the window is made.
+    void SetTemplate(UINT templateId) {
+        m_templateId = templateId;
+        m_template = nullptr;
+    }
     virtual BOOL OnInitDialog();         // loads the members (UpdateData(FALSE)); TRUE: default focus
     virtual void OnOK();                 // saves the members, EndDialog(IDOK)
     virtual void OnCancel();             // EndDialog(IDCANCEL)

@@ -25,6 +25,7 @@ struct Recorded {
     std::set<std::wstring> existing;
     std::vector<std::wstring> emptied, pruned, urls;
     int monitors = 1;
+    MonitorSizeMap monitorMap = {{L"\\\\.\\DISPLAY1", {1280, 1024}}};
     std::wstring chosenFile;
 };
 
@@ -35,6 +36,7 @@ MainDlgEnvironment TestEnvironment(Recorded& r) {
     };
     env.exitProcess = [&r](unsigned code) { r.exits.push_back(code); };
     env.countMonitors = [&r] { return r.monitors; };
+    env.monitors = [&r] { return r.monitorMap; };
     env.reinitCore = [&r] { r.coreCalls.push_back("reinit"); };
     env.reopenLog = [&r] { r.coreCalls.push_back("reopen log"); };
     env.fileExists = [&r](const std::wstring& path) { return r.existing.count(path) > 0; };
@@ -113,10 +115,17 @@ private:
 
 // A step that waits `ms` from its first call.
 TestMainDlg::Step Wait(DWORD ms) {
-    auto start = std::make_shared<DWORD>(0);
-    return [start, ms](TestMainDlg&) {
-        if (*start == 0) *start = GetTickCount() | 1;
-        return GetTickCount() - *start >= ms;
+    struct State {
+        bool started = false;
+        DWORD start = 0;
+    };
+    auto state = std::make_shared<State>();
+    return [state, ms](TestMainDlg&) {
+        if (!state->started) {
+            state->started = true;
+            state->start = GetTickCount();
+        }
+        return GetTickCount() - state->start >= ms;
     };
 }
 
@@ -234,6 +243,37 @@ TEST_F(MainDlgTest, DisplayAndDeviceChangesStopOnlyARecording) {
     EXPECT_FALSE(Contains(whileSelecting, WM_APP_VIDEO_BROKEN_BY_FULLSCREEN));
     EXPECT_TRUE(Contains(dlg.privateMessages, WM_APP_VIDEO_STOP));
     EXPECT_EQ(r.events, (std::vector<std::wstring>{L"Video|Save OnDeviceChange|"}));
+}
+
+TEST_F(MainDlgTest, DisplayChangeWithANewMonitorSetStopsTheRecordingWithTheHint) {
+    struct Case {
+        const char* name;
+        bool recording;
+        std::vector<UINT> posted;
+        std::vector<std::wstring> events;
+    };
+    const Case cases[] = {
+        {"recording", true, {WM_APP_VIDEO_STOP, WM_APP_VIDEO_BROKEN_BY_FULLSCREEN}, {L"Video|OnDeviceChange Stop|"}},
+        // Only a region selection runs: no stop, no warning about a video.
+        {"selecting a region", false, {}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Recorded rec;
+        TestMainDlg dlg(tmpl.Get(), TestEnvironment(rec));
+        dlg.steps = {[&](TestMainDlg& d) {
+                         d.m_captureBusy = true;
+                         d.m_recordingActive = c.recording;
+                         rec.monitorMap[L"\\\\.\\DISPLAY2"] = {1920, 1080};
+                         d.privateMessages.clear();
+                         SendMessageW(d.m_hWnd, WM_DISPLAYCHANGE, 32, MAKELPARAM(3200, 1080));
+                         return true;
+                     },
+                     Wait(100)};
+        dlg.Run();
+        EXPECT_EQ(dlg.privateMessages, c.posted);
+        EXPECT_EQ(rec.events, c.events);
+    }
 }
 
 TEST_F(MainDlgTest, NotificationBurstShowsOnlyTheLastBalloonAfterOneSecond) {
