@@ -33,8 +33,8 @@ int PollOne(int fd, short events, int timeoutMs) {
     }
 }
 
-ConnectionStream::ConnectionStream(int sock, int readTimeoutMs, int writeTimeoutMs)
-    : m_sock(sock), m_readTimeoutMs(readTimeoutMs), m_writeTimeoutMs(writeTimeoutMs) {}
+ConnectionStream::ConnectionStream(int sock, int readTimeoutMs, int writeTimeoutMs, size_t maxHeaderBytes)
+    : m_sock(sock), m_readTimeoutMs(readTimeoutMs), m_writeTimeoutMs(writeTimeoutMs), m_maxHeaderBytes(maxHeaderBytes) {}
 
 int ConnectionStream::ReadTimeoutMs() const {
     const RequestContext& ctx = CurrentRequest();
@@ -55,6 +55,18 @@ bool ConnectionStream::WaitReadable(int timeoutMs) const {
 }
 
 ssize_t ConnectionStream::read(char* ptr, size_t size) {
+    RequestContext& ctx = CurrentRequest();
+    if (!ctx.routed) {
+        if (ctx.headerBytes >= m_maxHeaderBytes) return -1;
+        size = std::min(size, m_maxHeaderBytes - ctx.headerBytes);
+        ssize_t n = ReadBuffered(ptr, size);
+        if (n > 0) ctx.headerBytes += static_cast<size_t>(n);
+        return n;
+    }
+    return ReadBuffered(ptr, size);
+}
+
+ssize_t ConnectionStream::ReadBuffered(char* ptr, size_t size) {
     if (size == 0) return 0;
     if (m_begin < m_end) {
         size_t n = std::min(size, m_end - m_begin);

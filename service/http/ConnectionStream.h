@@ -9,11 +9,12 @@ namespace service {
 // The byte stream of one client connection, for httplib's request parser. Reads are
 // buffered (the parser reads headers byte by byte) and the buffer lives as long as
 // the connection, so pipelined requests are not lost. Until the request is routed,
-// reads stop at the request's header deadline, so a client that trickles its headers
-// cannot hold a worker thread. Writes never raise SIGPIPE.
+// reads stop at the request's header deadline and after maxHeaderBytes, so a client
+// that trickles its headers or sends endless ones can hold neither a worker thread nor
+// memory. Writes never raise SIGPIPE.
 class ConnectionStream final : public httplib::Stream {
 public:
-    ConnectionStream(int sock, int readTimeoutMs, int writeTimeoutMs);
+    ConnectionStream(int sock, int readTimeoutMs, int writeTimeoutMs, size_t maxHeaderBytes);
 
     bool is_readable() const override;
     bool is_writable() const override;
@@ -28,9 +29,11 @@ public:
 
 private:
     int ReadTimeoutMs() const;
+    ssize_t ReadBuffered(char* ptr, size_t size);
 
     int m_sock;  // not owned: the connection loop closes it
     int m_readTimeoutMs, m_writeTimeoutMs;
+    size_t m_maxHeaderBytes;
     std::array<char, 16 * 1024> m_buffer{};
     size_t m_begin = 0, m_end = 0;
 };

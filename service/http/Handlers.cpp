@@ -173,7 +173,10 @@ void Handlers::Register(httplib::Server& server) {
             res.set_header("Connection", "close");
         }
     });
-    server.set_logger([](const Request& req, const Response& res) { WriteLogLine(FormatRequestLine(req, res)); });
+    server.set_logger([](const Request& req, const Response& res) {
+        CurrentRequest().logged = true;
+        WriteLogLine(FormatRequestLine(req, res));
+    });
 }
 
 HandlerResponse Handlers::Route(const Request& req, Response& res) {

@@ -12,6 +12,8 @@ void ResetRequest(std::chrono::milliseconds headerTimeout) {
     ctx.start = std::chrono::steady_clock::now();
     ctx.headerDeadline = ctx.start + headerTimeout;
     ctx.routed = false;
+    ctx.headerBytes = 0;
+    ctx.logged = false;
     ctx.closeAfter = false;
     ctx.drainOnClose = false;
     ctx.note.clear();

@@ -12,6 +12,8 @@ struct RequestContext {
     std::chrono::steady_clock::time_point start;
     std::chrono::steady_clock::time_point headerDeadline;  // request line and headers must arrive by then
     bool routed = false;        // headers were read and the request reached routing
+    size_t headerBytes = 0;     // bytes read before routing
+    bool logged = false;        // the request log has its line
     bool closeAfter = false;    // close the connection after this response
     bool drainOnClose = false;  // the request body was not read to its end
     std::string note;           // the outcome, for the log line

@@ -12,7 +12,9 @@ namespace {
 std::mutex g_logMutex;
 std::function<void(const std::string&)> g_sink;  // guarded by g_logMutex
 
-std::string UtcNow() {
+}  // namespace
+
+std::string UtcTimestamp() {
     std::time_t t = std::time(nullptr);
     std::tm tm{};
     gmtime_r(&t, &tm);
@@ -20,8 +22,6 @@ std::string UtcNow() {
     std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%SZ", &tm);
     return buf;
 }
-
-}  // namespace
 
 std::string LogSafe(const std::string& text, size_t maxBytes, bool keepBlanks) {
     std::string out;
@@ -48,7 +48,7 @@ std::string FormatRequestLine(const httplib::Request& req, const httplib::Respon
     std::string length = res.get_header_value("Content-Length");
     char timing[32];
     std::snprintf(timing, sizeof timing, "%.1fms", ms);
-    std::string line = UtcNow() + " " + (req.remote_addr.empty() ? "-" : LogSafe(req.remote_addr, 64)) + " \"" +
+    std::string line = UtcTimestamp() + " " + (req.remote_addr.empty() ? "-" : LogSafe(req.remote_addr, 64)) + " \"" +
                        (req.method.empty() ? "-" : LogSafe(req.method, 16)) + " " +
                        (req.target.empty() ? "-" : LogSafe(req.target, 300)) + "\" " + std::to_string(res.status) +
                        " " + (length.empty() ? "-" : LogSafe(length, 20)) + " " + timing;

@@ -12,6 +12,9 @@ namespace service {
 // so a hostile request cannot forge or break log lines.
 std::string FormatRequestLine(const httplib::Request& req, const httplib::Response& res);
 
+// "2026-12-10T13:47:09Z": the time stamp that begins every line.
+std::string UtcTimestamp();
+
 // Writes a line to the log (standard error unless a sink is set).
 void WriteLogLine(const std::string& line);
 

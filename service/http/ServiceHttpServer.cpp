@@ -3,9 +3,11 @@
 #include "service/http/BoundedTaskQueue.h"
 #include "service/http/ConnectionStream.h"
 #include "service/http/RequestContext.h"
+#include "service/http/RequestLog.h"
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <cstdio>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -30,6 +32,21 @@ void LingeringClose(int sock) {
         if (n <= 0) break;
         dropped += static_cast<size_t>(n);
     }
+}
+
+void RefuseUnreadableRequest(ConnectionStream& stream, const RequestContext& ctx) {
+    const std::string body = "{\"status\":400,\"error\":\"400 Bad Request\"}";
+    const std::string reply = "HTTP/1.1 400 Bad Request\r\nConnection: close\r\nContent-Type: application/json\r\n"
+                              "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+    stream.write(reply.data(), reply.size());
+    std::string ip;
+    int port = 0;
+    stream.get_remote_ip_and_port(ip, port);
+    double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - ctx.start).count();
+    char tail[96];
+    std::snprintf(tail, sizeof tail, "\" 400 %zu %.1fms request line unreadable after %zu bytes", body.size(), ms,
+                  ctx.headerBytes);
+    WriteLogLine(UtcTimestamp() + " " + LogSafe(ip, 64) + " \"- -" + tail);
 }
 
 }  // namespace
@@ -57,7 +74,7 @@ int ServiceHttpServer::Bind(const std::string& host, int port) {
 bool ServiceHttpServer::process_and_close_socket(socket_t sock) {
     int one = 1;
     ::setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    ConnectionStream stream(sock, m_limits.readTimeoutMs, m_limits.writeTimeoutMs);
+    ConnectionStream stream(sock, m_limits.readTimeoutMs, m_limits.writeTimeoutMs, m_limits.maxHeaderBytes);
     bool ret = false;
     bool drain = false;
     size_t count = keep_alive_max_count_;
@@ -71,6 +88,12 @@ bool ServiceHttpServer::process_and_close_socket(socket_t sock) {
         bool connectionClosed = false;
         ret = process_request(stream, count == 1, connectionClosed, nullptr);
         const RequestContext& ctx = CurrentRequest();
+        if (!ret && !ctx.logged && ctx.headerBytes > 0) {
+            // httplib gives up silently when the request line never ends (too long,
+            // too slow, or the client left); answer and log it like any other request.
+            RefuseUnreadableRequest(stream, ctx);
+            break;
+        }
         drain = ctx.drainOnClose;
         if (!ret || connectionClosed || ctx.closeAfter) break;
         --count;

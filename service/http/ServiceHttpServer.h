@@ -10,6 +10,7 @@ struct ServerLimits {
     int threads = 64;
     size_t queuedConnections = 4096;
     int headerTimeoutMs = 10000;    // request line and headers
+    size_t maxHeaderBytes = 64 * 1024;
     int readTimeoutMs = 30000;      // each wait for body bytes
     int writeTimeoutMs = 30000;
     int keepAliveTimeoutMs = 5000;  // idle wait for the next request
