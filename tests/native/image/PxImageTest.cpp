@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "ImageTestSupport.h"
+#include "image/ImageIterator.h"
 #include "image/PxImage.h"
 
 TEST(PxImage, CreateSnapsDepthAndLaysOutRows) {
@@ -164,4 +165,37 @@ TEST(PxImage, ExtremeResolutionStaysInRange) {
     EXPECT_EQ(im.GetHeader().biXPelsPerMeter, 2147483647);
     im.SetYDPI(54541338);  // just under the 32-bit limit once in pixels per metre
     EXPECT_GT(im.GetHeader().biYPelsPerMeter, 2147000000);
+}
+
+TEST(CImageIterator, RowsAndColumns) {
+    PxImage im(3, 4, 24, 0);
+    CImageIterator it(&im);
+    EXPECT_EQ(it.GetRow(), im.GetBits(0));
+    EXPECT_EQ(it.GetRow(2), im.GetBits(2));
+    EXPECT_EQ(it.GetRow(9), im.GetBits(2));  // out of range: unchanged
+    it.GoToTopRow();
+    EXPECT_EQ(it.GetY(), 3);
+    const uint8_t row[12] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    it.SetRow(row, -1);
+    EXPECT_EQ(im.GetPixelColor(2, 3).rgbRed, 9);
+    uint8_t col[12] = {0};
+    ASSERT_TRUE(it.GetCol(col, 2));
+    EXPECT_EQ(col[9], 7);  // row 3, pixel 2, blue
+    EXPECT_FALSE(it.GetCol(col, 3));
+    PxImage packed(8, 2, 1, 0);
+    CImageIterator bits(&packed);
+    EXPECT_FALSE(bits.GetCol(col, 0));
+}
+
+// An iterator over an empty image has no row to write through.
+TEST(CImageIterator, EmptyImageHasNoRows) {
+    PxImage im(3, 4, 24, 0);
+    im.Destroy();
+    CImageIterator it(&im);
+    EXPECT_EQ(it.GetRow(), nullptr);
+    EXPECT_EQ(it.GetRow(1), nullptr);
+    const uint8_t row[4] = {1, 2, 3, 4};
+    it.SetRow(row, 4);  // nothing to write into
+    it.GoToTopRow();
+    EXPECT_EQ(it.GetRow(), nullptr);
 }
