@@ -38,6 +38,8 @@ struct MainDlgEnvironment {
     std::function<void(const std::wstring& url)> openUrl;
     // Asks for a file to send; "" after Cancel.
     std::function<std::wstring(HWND owner)> chooseFile;
+    // The first instance's own command line, program path included.
+    std::wstring commandLine;
     // Folders: the user's temporary folder (ending with a separator), the local data
     // folder, the program's temporary folder and the log folder.
     std::wstring userTempFolder, localFolder, appTmpFolder, logFolder;
@@ -100,7 +102,9 @@ protected:
 
 private:
     void Construct();
-    void StartTimersAfterTray();
+    // Turns the first instance's command line into one posted message (or a quiet
+    // start); any option keeps the settings window hidden. True for a quiet start.
+    bool RunFirstInstanceCommandLine();
     void HideSettingsWindow();
     void SetDialogFont();
     void CreateTrackingTooltip();

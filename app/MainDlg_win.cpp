@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "app/CaptureLabels.h"
+#include "app/CommandLine.h"
 #include "app/ProgramFolders.h"
 #include "app/OldLogs.h"
 #include "app/ProcessExit.h"
@@ -90,6 +91,7 @@ MainDlgEnvironment MainDlgEnvironment::Default() {
         dialog.DoModal();
         return dialog.GetPathName();
     };
+    env.commandLine = GetCommandLineW();
     env.userTempFolder = GetTempFolder();
     env.localFolder = g_appLocalFolder;
     env.appTmpFolder = g_appTmpFolder;
@@ -146,9 +148,7 @@ BOOL CtavimorerfDlg::OnInitDialog() {
     SetTimer(TIMER_SERVER_SYNC, 2000);
     SetTimer(TIMER_MONITOR_COUNT, 1000);
 
-    // TODO: the first instance's command line goes here; it may keep the window hidden
-    // and mark a quiet start. Until then every start is a plain one.
-    bool quietStart = false;
+    bool quietStart = RunFirstInstanceCommandLine();
 
     SetDialogFont();
 
@@ -165,6 +165,41 @@ BOOL CtavimorerfDlg::OnInitDialog() {
     UpdateGameModeControls();
     EventBus::Instance().Register(this);
     return TRUE;
+}
+
+bool CtavimorerfDlg::RunFirstInstanceCommandLine() {
+    LaunchCommand command = ParseFirstInstanceCommandLine(m_env.commandLine);
+    if (command.action == LaunchAction::None) return false;
+    m_showWindow = false;
+    SettingsManager& settings = SettingsManager::Instance();
+    LaunchEvent event;
+    if (LaunchCommandEvent(command, settings.GetStorageType(), settings.GetVideoSaveType(), event)) {
+        m_env.postEvent(event.category, event.action, event.label);
+    }
+    switch (command.action) {
+    case LaunchAction::RegionScreenshot:
+        Post(WM_APP_REGION_SCREENSHOT, 0, 0);
+        break;
+    case LaunchAction::FullScreenshot:
+        Post(WM_APP_FULL_SCREENSHOT, 0, 0);
+        break;
+    case LaunchAction::MakeVideo:
+        Post(WM_APP_MAKE_VIDEO, 0, 0);
+        break;
+    case LaunchAction::Quit:
+        Post(WM_APP_QUIT, 0, 0);
+        break;
+    case LaunchAction::UploadFile: {
+        auto* path = new std::wstring(command.uploadPath);
+        if (!Post(WM_APP_UPLOAD_FILE, 0, reinterpret_cast<LPARAM>(path))) delete path;
+        break;
+    }
+    case LaunchAction::QuietStart:
+        return true;
+    case LaunchAction::None:
+        break;
+    }
+    return false;
 }
 
 void CtavimorerfDlg::SetDialogFont() {

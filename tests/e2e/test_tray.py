@@ -47,6 +47,16 @@ class TrayTest(TrayProgramTest):
         # Without an X tray, Wine shows its own tray window once an icon is added.
         self.assertIn("__winex11_standalone_tray", classes)
 
+    def test_quiet_start_stays_hidden_and_plain_start_shows_the_window(self):
+        program = self.start("-s")
+        program.wait_log("TIMER_SERVER_SYNC:\n", timeout=20)
+        visible = [w["caption"] for w in windows()]
+        self.assertFalse(any(c.startswith("Brivane ") for c in visible), visible)
+        program.kill()
+        program = self.start()
+        wait_until(lambda: any(w["caption"].startswith("Brivane ") for w in windows()), 20, interval=0.5,
+                   what="the settings window")
+
     def test_exit_from_menu_sends_event_and_saves_settings(self):
         program = self.start()
         self.assertFalse(read_settings(self.prefix).get("silent_mode", False))
@@ -130,10 +140,25 @@ class CleanupTest(TrayProgramTest):
         self.assertTrue(os.path.exists(future), "a last-write time in the future is not old")
         self.assertTrue(os.path.isdir(folder))
 
-    def test_tmp_folder_is_emptied_at_a_plain_start(self):
+    def test_tmp_folder_is_emptied_at_a_plain_and_a_quiet_start(self):
         tmp = os.path.join(self.prefix.common, "tmp")
-        leftover = os.path.join(tmp, "upload", "abcdefghij.png")
+        for args in ((), ("-s",)):
+            with self.subTest(args=args):
+                leftover = os.path.join(tmp, "upload", "abcdefghij.png")
+                self.make_file(leftover, 10)
+                program = self.start(*args)
+                wait_until(lambda: not os.path.exists(os.path.join(tmp, "upload")), 20,
+                           what="the tmp folder to be emptied")
+                self.assertTrue(os.path.isdir(tmp), "the folder itself is made again")
+                program.kill()
+
+    def test_tmp_folder_is_kept_at_a_capture_start(self):
+        tmp = os.path.join(self.prefix.common, "tmp")
+        leftover = os.path.join(tmp, "abcdefghij.png")
         self.make_file(leftover, 10)
-        self.start()
-        wait_until(lambda: not os.path.exists(os.path.join(tmp, "upload")), 20, what="the tmp folder to be emptied")
-        self.assertTrue(os.path.isdir(tmp), "the folder itself is made again")
+        program = self.start("-r")
+        # The region message was handled, so the start is over; old logs are pruned by
+        # the same start, which shows that the cleanup threads had their chance.
+        program.wait_log("message 0x405 ", timeout=20)
+        time.sleep(1.0)
+        self.assertTrue(os.path.exists(leftover))

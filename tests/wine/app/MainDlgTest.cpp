@@ -42,6 +42,7 @@ MainDlgEnvironment TestEnvironment(Recorded& r) {
     env.fileExists = [&r](const std::wstring& path) { return r.existing.count(path) > 0; };
     env.openUrl = [&r](const std::wstring& url) { r.urls.push_back(url); };
     env.chooseFile = [&r](HWND) { return r.chosenFile; };
+    env.commandLine = L"\"C:\\Program Files\\Brivane\\brivane.exe\"";
     env.userTempFolder = L"C:\\users\\me\\Temp\\";
     env.localFolder = L"C:\\users\\me\\AppData\\Local\\brivane";
     env.appTmpFolder = L"C:\\ProgramData\\brivane\\tmp";
@@ -162,6 +163,48 @@ TEST_F(MainDlgTest, StartsWithTrayIconAndCleanupThreads) {
     EXPECT_TRUE(trayShown);
     EXPECT_EQ(r.emptied, (std::vector<std::wstring>{L"C:\\ProgramData\\brivane\\tmp"}));
     EXPECT_EQ(r.pruned, (std::vector<std::wstring>{L"C:\\users\\me\\AppData\\Local\\brivane\\log"}));
+}
+
+TEST_F(MainDlgTest, FirstInstanceCommandLine) {
+    struct Case {
+        const char* name;
+        const wchar_t* arguments;
+        std::vector<UINT> posted;
+        std::vector<std::wstring> events;
+        bool windowShown;
+        bool tmpEmptied;
+    };
+    const Case cases[] = {
+        {"plain start", L"", {}, {}, true, true},
+        {"quiet start", L" -s", {}, {}, false, true},
+        {"region", L" -r", {WM_APP_REGION_SCREENSHOT}, {L"Screenshot.Region|Launch on Cmd|Server + Local"}, false, false},
+        {"full screen", L" -f", {WM_APP_FULL_SCREENSHOT}, {L"Screenshot.Fullscreen|Launch on Cmd|Server + Local"}, false,
+         false},
+        {"video", L" -v", {WM_APP_MAKE_VIDEO}, {L"Video|Launch on Cmd|Local"}, false, false},
+        {"quit", L" -u", {WM_APP_QUIT}, {}, false, false},
+        {"upload", L" upload \"C:\\my files\\a b.png\"", {WM_APP_UPLOAD_FILE}, {L"File|Launch on Cmd|"}, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Recorded rec;
+        MainDlgEnvironment env = TestEnvironment(rec);
+        env.commandLine += c.arguments;
+        TestMainDlg dlg(tmpl.Get(), std::move(env));
+        bool shown = false;
+        dlg.steps = {Wait(100), [&](TestMainDlg& d) {
+                         shown = d.IsWindowVisible() != FALSE;
+                         return true;
+                     }};
+        dlg.Run();
+        EXPECT_EQ(dlg.privateMessages, c.posted);
+        EXPECT_EQ(rec.events, c.events);
+        EXPECT_EQ(shown, c.windowShown);
+        EXPECT_EQ(rec.emptied.size(), c.tmpEmptied ? 1u : 0u);
+        EXPECT_EQ(rec.pruned.size(), 1u) << "old logs are pruned at every start";
+        if (c.posted == std::vector<UINT>{WM_APP_UPLOAD_FILE}) {
+            EXPECT_EQ(dlg.uploadPaths, (std::vector<std::wstring>{L"C:\\my files\\a b.png"}));
+        }
+    }
 }
 
 TEST_F(MainDlgTest, CloseRequestFileEndsTheProcessWithinAboutATenthOfASecond) {
