@@ -22,7 +22,17 @@ std::wstring Process::FullCommandLine() const {
 
 void Process::RunAsync() const {
     Process copy = *this;
-    std::thread([copy]() { copy.Run(); }).detach();
+    try {
+        std::thread([copy]() { copy.Run(); }).detach();
+    } catch (const std::exception& e) {
+        // No thread to run on: report the failed start here, still exactly once.
+        Log("Process: Failed to start the runner thread: %s\n", e.what());
+        try {
+            if (m_onFinished) m_onFinished(L"", L"", kStartFailed, false);
+        } catch (...) {
+            Log("Process: finished callback threw\n");
+        }
+    }
 }
 
 void Process::Run() const {

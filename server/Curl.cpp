@@ -7,19 +7,10 @@
 
 #include "foundation/Format.h"
 #include "foundation/Log.h"
+#include "foundation/Path.h"
 #include "foundation/Process.h"
 #include "foundation/ProcessArguments.h"
 #include "foundation/Utf.h"
-
-namespace {
-
-std::wstring DirectoryOf(const std::wstring& path) {
-    size_t pos = path.find_last_of(L'\\');
-    if (pos == std::wstring::npos) pos = path.find_last_of(L'/');
-    return pos == std::wstring::npos ? std::wstring() : path.substr(0, pos);
-}
-
-}  // namespace
 
 std::wstring Curl::BuildRequestArguments(const CurlRequestParams& params) {
     std::wstring insecure = params.host.find(L"https") != std::wstring::npos ? L"--insecure" : L"";
@@ -65,13 +56,18 @@ void Curl::RequestAsync(const CurlRequestParams& params, ReplyCallback callback)
         Log("Curl RequestAsync no host\n");
         // Still answer, and never on the caller's thread: a caller may hold the lock
         // that its callback takes.
-        std::thread([callback]() {
+        auto answer = [callback]() {
             try {
                 if (callback) callback(L"", 0);
             } catch (...) {
                 Log("CurlRequest: FAILED\n");
             }
-        }).detach();
+        };
+        try {
+            std::thread(answer).detach();
+        } catch (const std::exception&) {
+            answer();
+        }
         return;
     }
     RunAsync(params.curlPath, BuildRequestArguments(params),
@@ -91,7 +87,7 @@ void Curl::RequestAsync(const CurlRequestParams& params, ReplyCallback callback)
 void Curl::RunAsync(const std::wstring& curlPath, const std::wstring& arguments,
                     RunCallback callback) {
     auto nothing = [](const std::wstring&) {};
-    Process process(curlPath, arguments, DirectoryOf(curlPath), 0,
+    Process process(curlPath, arguments, GetDirectoryName(curlPath), 0,
                     [callback](const std::wstring& out, const std::wstring& err, long exitCode,
                                bool timedOut) {
                         if (callback) callback(out, err, exitCode == 0 && !timedOut);
