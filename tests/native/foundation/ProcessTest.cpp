@@ -105,6 +105,15 @@ TEST(Process, OutputLeftInThePipeAfterTheEndIsRead) {
     EXPECT_EQ(o.stdoutText.size(), 200000u);
 }
 
+TEST(Process, GrandchildHoldingThePipeDoesNotHoldTheRunner) {
+    // The background sleep keeps the write end of standard output open after the
+    // child has ended.
+    Outcome o = Shell(L"sleep 3 & printf done; exit 4");
+    EXPECT_EQ(o.exitCode, 4);
+    EXPECT_EQ(o.stdoutText, L"done");
+    EXPECT_LT(o.seconds, 2.0);
+}
+
 TEST(Process, TimeOutReportsStillRunningChild) {
     Outcome o = Shell(L"sleep 5", 300);
     EXPECT_EQ(o.calls, 1);

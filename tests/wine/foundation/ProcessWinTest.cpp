@@ -13,6 +13,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "foundation/Process.h"
 
@@ -48,6 +49,27 @@ struct ChildMode {
         if (what == L"sleep") {
             Sleep(5000);
             ExitProcess(0);
+        }
+        if (what == L"grandchild") {
+            // A grandchild that inherits both pipes and outlives this child.
+            wchar_t self[MAX_PATH];
+            GetModuleFileNameW(nullptr, self, MAX_PATH);
+            std::wstring cmd = L"\"" + std::wstring(self) + L"\" --brivane-child=sleep";
+            std::vector<wchar_t> buffer(cmd.begin(), cmd.end());
+            buffer.push_back(0);
+            STARTUPINFOW si = {};
+            si.cb = sizeof(si);
+            si.dwFlags = STARTF_USESTDHANDLES;
+            si.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+            si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+            PROCESS_INFORMATION pi = {};
+            if (CreateProcessW(self, buffer.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                               nullptr, nullptr, &si, &pi)) {
+                CloseHandle(pi.hThread);
+                CloseHandle(pi.hProcess);
+            }
+            WriteHandle(STD_OUTPUT_HANDLE, "done", 4);
+            ExitProcess(4);
         }
         if (what == L"split") {
             WriteHandle(STD_OUTPUT_HANDLE, "\xC3", 1);
@@ -146,6 +168,13 @@ TEST(ProcessWin, LargeOutputArrivesWholeWithExitCode) {
     EXPECT_EQ(o.stdoutText[0], L'a');
     EXPECT_EQ(o.stdoutText[99000], L'a' + 99 % 26);
     EXPECT_EQ(o.outChunks, o.stdoutText);
+}
+
+TEST(ProcessWin, GrandchildHoldingThePipeDoesNotHoldTheRunner) {
+    Outcome o = RunChild(SelfPath(), L"--brivane-child=grandchild", 0);
+    EXPECT_EQ(o.exitCode, 4);
+    EXPECT_EQ(o.stdoutText, L"done");
+    EXPECT_LT(o.seconds, 4.0);
 }
 
 TEST(ProcessWin, TimeOutReportsStillRunningChild) {
