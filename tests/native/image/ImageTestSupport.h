@@ -15,9 +15,12 @@
 
 namespace pxtest {
 
+// Unique per test: ctest runs the tests of one binary in parallel processes.
 inline std::string TempPath(const std::string& name) {
     static int counter = 0;
-    return ::testing::TempDir() + "pxtest_" + std::to_string(++counter) + "_" + name;
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string test = info ? std::string(info->test_suite_name()) + "." + info->name() : "none";
+    return ::testing::TempDir() + "pxtest_" + test + "_" + std::to_string(++counter) + "_" + name;
 }
 
 inline std::basic_string<PxPathChar> ToPath(const std::string& s) {
