@@ -140,9 +140,9 @@ void Process::RunChild(Result& result) const {
     std::wstring chunk;
     for (;;) {
         if (!outReader.ReadAvailable(chunk)) { broken = true; break; }
-        if (!chunk.empty()) { result.stdoutText += chunk; m_onStdout(chunk); }
+        if (!chunk.empty()) { result.stdoutText += chunk; if (m_onStdout) m_onStdout(chunk); }
         if (!errReader.ReadAvailable(chunk)) { broken = true; break; }
-        if (!chunk.empty()) { result.stderrText += chunk; m_onStderr(chunk); }
+        if (!chunk.empty()) { result.stderrText += chunk; if (m_onStderr) m_onStderr(chunk); }
         if (m_timeoutMs > 0) {
             auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
                 std::chrono::steady_clock::now() - start).count();
@@ -169,9 +169,9 @@ void Process::RunChild(Result& result) const {
     outWrite.Close();
     errWrite.Close();
     chunk = outReader.ReadRest();
-    if (!chunk.empty()) { result.stdoutText += chunk; m_onStdout(chunk); }
+    if (!chunk.empty()) { result.stdoutText += chunk; if (m_onStdout) m_onStdout(chunk); }
     chunk = errReader.ReadRest();
-    if (!chunk.empty()) { result.stderrText += chunk; m_onStderr(chunk); }
+    if (!chunk.empty()) { result.stderrText += chunk; if (m_onStderr) m_onStderr(chunk); }
 
     if (result.timedOut) {
         Log("Process: Timeout\n");
