@@ -15,9 +15,13 @@
 #include "classlib/TabCtrl.h"
 #include "core/FullScreenGameTracker.h"
 #include "foundation/IEventListener.h"
+#include "image/PxImage.h"
 
 class CVideoCaptureAreaDialog;
 class UploadHandler;
+
+// Decodes the "PNG" resource `id` of `module` (null: the executable) into `image`.
+bool LoadPngResource(HMODULE module, unsigned id, PxImage& image);
 
 // What the main dialog asks of the rest of the process. The program uses Default();
 // tests replace single entries to watch or steer the dialog.
@@ -83,6 +87,7 @@ public:
     // finished with the recorder. Only this decides whether display changes stop or
     // cancel something (a region selection also sets m_captureBusy).
     std::atomic<bool> m_recordingActive{false};
+    PxImage m_helpIcon;                 // PNG 201, drawn over the help control
     CTabCtrl m_tabCtrl;
     HWND m_helpTooltip = nullptr;
     TOOLINFOW m_helpToolInfo = {};

@@ -62,6 +62,15 @@ void StartDetached(void (*body)(std::wstring), const std::wstring& folder) {
 
 }  // namespace
 
+bool LoadPngResource(HMODULE module, unsigned id, PxImage& image) {
+    HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(id), L"PNG");
+    if (!resource) {
+        Log("PNG resource %u not found\n", id);
+        return false;
+    }
+    return image.LoadResource(resource, 4, module);
+}
+
 MainDlgEnvironment MainDlgEnvironment::Default() {
     MainDlgEnvironment env;
     env.postEvent = [](const std::wstring& category, const std::wstring& action, const std::wstring& label) {
@@ -118,9 +127,11 @@ void CtavimorerfDlg::Construct() {
     m_hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME));
     m_hRecordingIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_RECORDING));
     if (!m_hIcon) m_hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+    LoadPngResource(nullptr, 201, m_helpIcon);
 }
 
 CtavimorerfDlg::~CtavimorerfDlg() {
+    EventBus::Instance().Unregister(this);
     if (m_font) DeleteObject(m_font);
 }
 
@@ -439,6 +450,8 @@ LRESULT CtavimorerfDlg::OnTrayNotify(LPARAM mouseMessage) {
                       MF_BYCOMMAND | (settings.GetSilentMode() ? MF_CHECKED : MF_UNCHECKED));
         SetForegroundWindow(m_hWnd);
         TrackPopupMenuAt(popup, TPM_LEFTBUTTON, cursor, m_hWnd);
+        // Lets the menu close properly when the user clicks elsewhere next time.
+        Post(WM_NULL, 0, 0);
         m_env.postEvent(L"TrayMenu", L"Open", L"");
     }
     return 0;

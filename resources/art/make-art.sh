@@ -15,3 +15,16 @@ draw() {  # draw SIZE BG OUT: a rounded square with a lens
 for s in 16 32 48; do draw $s '#1f6fd1' "$tmp/app$s.png"; draw $s '#d13f1f' "$tmp/rec$s.png"; done
 convert "$tmp"/app16.png "$tmp"/app32.png "$tmp"/app48.png ../app.ico
 convert "$tmp"/rec16.png "$tmp"/rec32.png "$tmp"/rec48.png ../tray_recording.ico
+
+# The settings window's silent-mode switch ("on" and "off") and the help icon: PNG
+# resources 196, 200 and 201.
+switch_image() {  # switch_image BG KNOB_X OUT
+  convert -size 48x24 xc:none -fill "$1" -draw "roundrectangle 0,0 47,23 11,11" \
+    -fill white -draw "circle $2,12 $2,3" -strip "$3"
+}
+switch_image '#1f6fd1' 35 ../switch_on.png
+switch_image '#9a9a9a' 12 ../switch_off.png
+convert -size 16x16 xc:none -fill '#1f6fd1' -draw "circle 7.5,7.5 7.5,0" \
+  -fill white -draw "roundrectangle 6.5,11 8.5,13 1,1" \
+  -stroke white -strokewidth 2 -fill none -draw "path 'M 5,5.5 C 5,2.5 10.5,2.5 10.5,5.5 C 10.5,7.5 7.5,7.5 7.5,9.5'" \
+  -strip ../help.png
