@@ -42,6 +42,8 @@ void PxPngErrorFn(png_structp png, png_const_charp message) {
 
 void PxPngWarningFn(png_structp, png_const_charp) {}
 
+constexpr png_alloc_size_t kMaxChunkBytes = 8u << 20;
+
 int32_t DpiFromPelsPerMeter(png_uint_32 ppm) {
     return static_cast<int32_t>(std::floor(ppm * 254.0 / 10000.0 + 0.5));
 }
@@ -101,11 +103,20 @@ bool PxImagePNG::DecodeRows(DecodeState& s) {
     png_structp png = s.png;
     png_infop info = s.info;
     png_set_read_fn(png, &s.ctx, PxPngReadData);
-    // Pixels are taken as stored: without gamma chunks libpng composites plainly
-    // (the background gamma below is 1.0) and never gamma-corrects opaque files.
-    static const png_byte kGammaChunks[] = {'g', 'A', 'M', 'A', 0, 's', 'R', 'G', 'B', 0,
-                                            'i', 'C', 'C', 'P', 0, 'c', 'H', 'R', 'M', 0};
-    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kGammaChunks, 4);
+    // Only IHDR, PLTE, tRNS, bKGD, pHYs and the image data are used; every other
+    // chunk is skipped unread. That also keeps libpng from buffering a text or
+    // profile chunk whose length field (up to 2 GB) comes from the file, and, with
+    // the gamma chunks gone, libpng composites plainly (background gamma 1.0
+    // below) and never gamma-corrects opaque files.
+    static const png_byte kIgnoredChunks[] = {
+        't', 'E', 'X', 't', 0, 'z', 'T', 'X', 't', 0, 'i', 'T', 'X', 't', 0, 'i', 'C', 'C', 'P', 0,
+        's', 'P', 'L', 'T', 0, 'e', 'X', 'I', 'f', 0, 'p', 'C', 'A', 'L', 0, 's', 'C', 'A', 'L', 0,
+        'h', 'I', 'S', 'T', 0, 's', 'B', 'I', 'T', 0, 't', 'I', 'M', 'E', 0, 'o', 'F', 'F', 's', 0,
+        'g', 'A', 'M', 'A', 0, 's', 'R', 'G', 'B', 0, 'c', 'H', 'R', 'M', 0};
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kIgnoredChunks,
+                                static_cast<int>(sizeof(kIgnoredChunks) / 5));
+    png_set_chunk_malloc_max(png, kMaxChunkBytes);
     png_read_info(png, info);
 
     png_uint_32 width = png_get_image_width(png, info);

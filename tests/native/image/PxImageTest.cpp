@@ -149,7 +149,8 @@ TEST(PxImage, ClearFillsByDepth) {
 // behaviour and with the stated result.
 TEST(PxImage, FuzzFindings) {
     struct Case { const char* file; uint32_t code; bool decodes; };
-    const Case kCases[] = {{"bmp_huge_resolution.bmp", PxFormatBMP, true}};
+    const Case kCases[] = {{"bmp_huge_resolution.bmp", PxFormatBMP, true},
+                           {"png_huge_text_chunk.png", PxFormatPNG, false}};
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.file);
         std::vector<uint8_t> bytes = pxtest::ReadFile(std::string(BRIVANE_TEST_DATA_DIR) + "/image/" + c.file);
