@@ -71,13 +71,21 @@ void SettingsManager::Init(const std::wstring& settingsPath) {
     context.productVersion = GetProductVersion();
     context.newGuid = [] { return GenerateGuidString(); };
     std::unique_ptr<ILegacySettingsStore> legacy = CreateLegacySettingsStore();
-    Load(settingsPath, context, *legacy);
+    std::vector<SettingsEvent> events = LoadAndCollectEvents(settingsPath, context, *legacy);
+    // The load's own events go to the collector that the loaded settings name.
     AnalyticsSetCollectorUrl(GetAnalyticsUrlValue());
+    SendEvents(events);
     StartAutosave();
 }
 
 void SettingsManager::Load(const std::wstring& settingsPath, const SettingsLoadContext& context,
                            ILegacySettingsStore& legacy) {
+    SendEvents(LoadAndCollectEvents(settingsPath, context, legacy));
+}
+
+std::vector<SettingsEvent> SettingsManager::LoadAndCollectEvents(const std::wstring& settingsPath,
+                                                                 const SettingsLoadContext& context,
+                                                                 ILegacySettingsStore& legacy) {
     Log("SettingsManagerImpl::Load(): start\n");
     m_settingsPath = settingsPath;
     RemoveStaleTemporaryFiles();
@@ -120,7 +128,7 @@ void SettingsManager::Load(const std::wstring& settingsPath, const SettingsLoadC
         }
     }
     Log("SettingsManagerImpl::Load(): end\n");
-    SendEvents(events);
+    return events;
 }
 
 bool SettingsManager::LoadFromJsonFile(const SettingsLoadContext& context,

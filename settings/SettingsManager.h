@@ -41,7 +41,8 @@ public:
 
     // Start-up (after the program folders are known): loads settings.json at
     // `settingsPath` (or migrates the old registry values), points analytics at the
-    // configured collector and starts the autosave thread.
+    // configured collector (before the load's own events go out) and starts the
+    // autosave thread.
     void Init(const std::wstring& settingsPath);
 
     // The load on its own: file, else migration. Saves at once when it migrated or made
@@ -158,6 +159,9 @@ public:
     static constexpr const wchar_t* kDefaultLinkHost = L"https://brivane.app";
 
 private:
+    std::vector<SettingsEvent> LoadAndCollectEvents(const std::wstring& settingsPath,
+                                                    const SettingsLoadContext& context,
+                                                    ILegacySettingsStore& legacy);
     bool LoadFromJsonFile(const SettingsLoadContext& context, std::vector<SettingsEvent>& events,
                           bool& appIdGenerated, std::wstring& salvagedAppId);
     // Under m_mutex. Writes settings.json through a temporary file that replaces it in
