@@ -89,6 +89,9 @@ public:
     std::atomic<bool> m_recordingActive{false};
     PxImage m_helpIcon;                 // PNG 201, drawn over the help control
     CTabCtrl m_tabCtrl;
+    // The four settings pages (General, Save, Editor, Video), children of this dialog;
+    // null until their pages are built.
+    CDialog* m_pages[4] = {};
     HWND m_helpTooltip = nullptr;
     TOOLINFOW m_helpToolInfo = {};
     int m_helpTooltipShown = 0;
@@ -104,6 +107,7 @@ protected:
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
     void OnTimer(UINT_PTR id) override;
     bool OnCommand(WORD id, WORD code, HWND control) override;
+    bool OnNotify(NMHDR* header, LRESULT& result) override;
 
 private:
     void Construct();
@@ -141,6 +145,14 @@ private:
     void OnTraySettings();
     void OnTrayExit();
     void UpdateGameModeControls();
+
+public:
+    // Rebuilds the four tabs and shows page `index`.
+    void BuildTabs(int index);
+    // Shows page `index` (0-3), hides the others and selects its tab.
+    void ShowTab(int index);
+
+private:
 
     MainDlgEnvironment m_env;
     HFONT m_font = nullptr;

@@ -142,6 +142,7 @@ void CtavimorerfDlg::DoDataExchange(CDataExchange* dx) {
 BOOL CtavimorerfDlg::OnInitDialog() {
     CDialogEx::OnInitDialog();
     if (CWinApp* app = AfxGetApp()) app->m_hMainWnd = m_hWnd;
+    BuildTabs(0);
 
     std::wstring caption = SettingsManager::GetProductName() + L" " + SettingsManager::GetProductVersion();
     SetText(caption.c_str());
@@ -173,9 +174,24 @@ BOOL CtavimorerfDlg::OnInitDialog() {
     SetTimer(TIMER_VERSION_CHECK, 120000);
 
     UpdateData(FALSE);
-    UpdateGameModeControls();
     EventBus::Instance().Register(this);
     return TRUE;
+}
+
+void CtavimorerfDlg::BuildTabs(int index) {
+    if (!m_tabCtrl.m_hWnd) return;
+    m_tabCtrl.DeleteAllItems();
+    const unsigned captions[] = {142, 143, 144, 166};
+    for (int i = 0; i < 4; i++) m_tabCtrl.InsertItem(i, Text(captions[i]).c_str());
+    ShowTab(index);
+    UpdateGameModeControls();
+}
+
+void CtavimorerfDlg::ShowTab(int index) {
+    for (int i = 0; i < 4; i++) {
+        if (m_pages[i] && m_pages[i]->m_hWnd) m_pages[i]->ShowWindow(i == index ? SW_SHOW : SW_HIDE);
+    }
+    if (m_tabCtrl.m_hWnd) m_tabCtrl.SetCurSel(index);
 }
 
 bool CtavimorerfDlg::RunFirstInstanceCommandLine() {
@@ -457,6 +473,15 @@ LRESULT CtavimorerfDlg::OnTrayNotify(LPARAM mouseMessage) {
     return 0;
 }
 
+bool CtavimorerfDlg::OnNotify(NMHDR* header, LRESULT& result) {
+    if (header->idFrom == IDC_TAB_PAGES && header->code == TCN_SELCHANGE) {
+        ShowTab(m_tabCtrl.GetCurSel());
+        result = 0;
+        return true;
+    }
+    return false;
+}
+
 bool CtavimorerfDlg::OnCommand(WORD id, WORD code, HWND control) {
     switch (id) {
     case ID_TRAY_CAPTURE_REGION: OnTrayCaptureRegion(); return true;
@@ -547,6 +572,8 @@ void CtavimorerfDlg::OnCancel() {
 }
 
 void CtavimorerfDlg::OnWindowPosChanging(WINDOWPOS* pos) {
+    // Every opening shows the General tab.
+    if ((pos->flags & SWP_SHOWWINDOW) && !IsWindowVisible()) BuildTabs(0);
     if (!m_showWindow) pos->flags &= ~SWP_SHOWWINDOW;
 }
 

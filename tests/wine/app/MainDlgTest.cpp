@@ -591,9 +591,43 @@ TEST_F(MainDlgTest, HiddenWindowStaysHiddenUntilShownAndEscNeverEndsTheDialog) {
         },
         Wait(50),
         record,
+        [&](TestMainDlg& d) {
+            d.Post(WM_COMMAND, ID_TRAY_SETTINGS, 0);
+            return true;
+        },
+        Wait(50),
+        record,
+        [&](TestMainDlg& d) {
+            d.Post(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)d.GetDlgItem(IDOK));
+            return true;
+        },
+        Wait(50),
+        record,
     };
     dlg.Run();
-    EXPECT_EQ(visibility, (std::vector<bool>{false, false, true, true, false, true, false}));
+    EXPECT_EQ(visibility, (std::vector<bool>{false, false, true, true, false, true, false, true, false}));
+}
+
+TEST_F(MainDlgTest, EveryOpeningShowsTheFirstTab) {
+    TestMainDlg dlg(tmpl.Get(), TestEnvironment(r));
+    dlg.m_showWindow = false;
+    int tabs = 0, selectedAfterOpening = -1;
+    dlg.steps = {
+        [&](TestMainDlg& d) {
+            tabs = d.m_tabCtrl.GetItemCount();
+            d.m_tabCtrl.SetCurSel(3);
+            d.Post(WM_APP_SHOW_SETTINGS);
+            return true;
+        },
+        Wait(50),
+        [&](TestMainDlg& d) {
+            selectedAfterOpening = d.m_tabCtrl.GetCurSel();
+            return true;
+        },
+    };
+    dlg.Run();
+    EXPECT_EQ(tabs, 4);
+    EXPECT_EQ(selectedAfterOpening, 0);
 }
 
 TEST_F(MainDlgTest, HelpTooltipFollowsTheCursorOverTheHelpControl) {
