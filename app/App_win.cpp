@@ -8,6 +8,8 @@
 #include <ctime>
 
 #include "app/MainDlg.h"
+#include "app/CommandLine.h"
+#include "app/MainDlgMessages.h"
 #include "app/ProgramFolders.h"
 #include "app/Upgrade.h"
 #include "core/Cvx.h"
@@ -40,6 +42,35 @@ void DeleteStaleCloseRequests() {
 
 }  // namespace
 
+bool CSingleInstanceApp::OnThreadMessage(const MSG& msg) {
+    if (msg.message != g_singleInstanceMessage || !m_singleInstance.IsFirstInstance()) return false;
+    OnSecondInstance();
+    return true;
+}
+
+void CtavimorerfApp::OnSecondInstance() {
+    const LaunchCommand command = ParseHandedOverCommandLine(m_singleInstance.TakeHandedOverCommandLine());
+    HWND main = m_hMainWnd;
+    switch (command.action) {
+    case LaunchAction::RegionScreenshot: PostMessageW(main, WM_APP_REGION_SCREENSHOT, 0, 0); break;
+    case LaunchAction::FullScreenshot: PostMessageW(main, WM_APP_FULL_SCREENSHOT, 0, 0); break;
+    case LaunchAction::MakeVideo: PostMessageW(main, WM_APP_MAKE_VIDEO, 0, 0); break;
+    case LaunchAction::Quit: PostMessageW(main, WM_APP_QUIT, 0, 0); break;
+    case LaunchAction::UploadFile: {
+        auto* path = new std::wstring(command.uploadPath);   // the receiver frees it
+        if (!PostMessageW(main, WM_APP_UPLOAD_FILE, 0, reinterpret_cast<LPARAM>(path))) delete path;
+        break;
+    }
+    case LaunchAction::None:
+    case LaunchAction::QuietStart: PostMessageW(main, WM_APP_SHOW_SETTINGS, 0, 0); break;
+    }
+    LaunchEvent event;
+    if (LaunchCommandEvent(command, SettingsManager::Instance().GetStorageType(),
+                           SettingsManager::Instance().GetVideoSaveType(), event)) {
+        CvxAnalyticsPostEventAsync(-1, event.category, event.action, event.label);
+    }
+}
+
 CtavimorerfApp::CtavimorerfApp() {
     srand(static_cast<unsigned>(time(nullptr)));
     if (!InitProgramFolders()) {
@@ -51,6 +82,10 @@ CtavimorerfApp::CtavimorerfApp() {
 CtavimorerfApp::~CtavimorerfApp() = default;
 
 BOOL CtavimorerfApp::InitInstance() {
+    if (!m_singleInstance.IsFirstInstance()) {
+        // The command line has been handed over to the running instance.
+        ExitProcess(0);
+    }
     if (!AllocConsole()) {
         MessageBoxW(nullptr, L"Failed to create the console!", L"", MB_ICONERROR);
     }
@@ -128,6 +163,7 @@ BOOL CtavimorerfApp::InitInstance() {
 }
 
 int CtavimorerfApp::ExitInstance() {
+    SettingsManager::Instance().Flush();
     CloseLogFile();
     CoUninitialize();
     return CWinAppEx::ExitInstance();
