@@ -23,7 +23,7 @@ bool IsFileOlderThan(const std::wstring& path) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        Log("Could not open file, error %lu\n", GetLastError());
+        Log("Could not open file, error %ul\n", static_cast<unsigned>(GetLastError()));
         return false;
     }
     FILETIME lastWrite;

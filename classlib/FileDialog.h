@@ -19,7 +19,7 @@ public:
     std::wstring GetPathName() const { return m_path; }
 
 protected:
-    // The dialog window exists (`dialog` is the Explorer dialog itself). TRUE.
+    // The dialog is laid out (`dialog` is the Explorer dialog itself); place it here. TRUE.
     virtual BOOL OnInitDialog(HWND dialog) { return TRUE; }
 
 private:

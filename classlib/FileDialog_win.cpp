@@ -32,12 +32,15 @@ INT_PTR CFileDialog::DoModal() {
 }
 
 UINT_PTR CALLBACK CFileDialog::HookProc(HWND child, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-    if (msg != WM_INITDIALOG) return 0;
     try {
-        auto* ofn = reinterpret_cast<OPENFILENAMEW*>(lParam);
-        auto* self = reinterpret_cast<CFileDialog*>(ofn->lCustData);
-        // The hook's window is a child of the Explorer dialog.
-        if (self) self->OnInitDialog(GetParent(child));
+        if (msg == WM_INITDIALOG) {
+            auto* ofn = reinterpret_cast<OPENFILENAMEW*>(lParam);
+            SetWindowLongPtrW(child, DWLP_USER, static_cast<LONG_PTR>(ofn->lCustData));
+        } else if (msg == WM_NOTIFY && reinterpret_cast<NMHDR*>(lParam)->code == CDN_INITDONE) {
+            // The Explorer dialog has its final size only now: place it here.
+            auto* self = reinterpret_cast<CFileDialog*>(GetWindowLongPtrW(child, DWLP_USER));
+            if (self) self->OnInitDialog(GetParent(child));
+        }
     } catch (const std::exception& e) {
         LogWindowProcException(msg, e.what());
     } catch (...) {

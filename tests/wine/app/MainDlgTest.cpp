@@ -137,6 +137,12 @@ bool Contains(const std::vector<UINT>& v, UINT m) {
     return false;
 }
 
+void CALLBACK CloseStandInBox(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    HWND box = FindWindowW(L"#32770", L"send file stand-in");
+    if (box) PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
 class MainDlgTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -234,6 +240,28 @@ TEST_F(MainDlgTest, CloseRequestFileEndsTheProcessWithinAboutATenthOfASecond) {
         ASSERT_EQ(rec.exits, (std::vector<unsigned>{0}));
         EXPECT_LE(seen - placed, 250u);
     }
+}
+
+TEST_F(MainDlgTest, TimersKeepRunningWhileASystemModalLoopIsOnTheStack) {
+    // The send-file dialog is a system modal loop inside a menu handler; a close request
+    // that appears meanwhile still ends the process.
+    bool exitedInsideDialog = false;
+    MainDlgEnvironment env = TestEnvironment(r);
+    env.chooseFile = [&](HWND owner) {
+        r.existing.insert(L"C:\\users\\me\\Temp\\cvx_do_close");
+        SetTimer(nullptr, 0, 1000, &CloseStandInBox);
+        MessageBoxW(owner, L"choose", L"send file stand-in", MB_OK);
+        exitedInsideDialog = !r.exits.empty();
+        return std::wstring();
+    };
+    TestMainDlg dlg(tmpl.Get(), std::move(env));
+    dlg.steps = {[&](TestMainDlg& d) {
+                     d.Post(WM_COMMAND, ID_TRAY_SEND_FILE, 0);
+                     return true;
+                 },
+                 [&](TestMainDlg& d) { return !d.uploadPaths.empty(); }};
+    dlg.Run();
+    EXPECT_TRUE(exitedInsideDialog);
 }
 
 TEST_F(MainDlgTest, MonitorChangeReinitialisesTheCoreOnlyAfterTheRecordingEnded) {
