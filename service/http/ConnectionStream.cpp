@@ -33,21 +33,28 @@ int PollOne(int fd, short events, int timeoutMs) {
     }
 }
 
-ConnectionStream::ConnectionStream(int sock, int readTimeoutMs, int writeTimeoutMs, size_t maxHeaderBytes)
-    : m_sock(sock), m_readTimeoutMs(readTimeoutMs), m_writeTimeoutMs(writeTimeoutMs), m_maxHeaderBytes(maxHeaderBytes) {}
+ConnectionStream::ConnectionStream(int sock, const Limits& limits) : m_sock(sock), m_limits(limits) {}
+
+bool ConnectionStream::BodyTooSlow() const {
+    const RequestContext& ctx = CurrentRequest();
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - ctx.routedAt)
+                  .count();
+    if (ms <= m_limits.bodyGraceMs) return false;
+    return ctx.bodyBytes * 1000 < static_cast<uint64_t>(ms) * m_limits.minBodyBytesPerSecond;
+}
 
 int ConnectionStream::ReadTimeoutMs() const {
     const RequestContext& ctx = CurrentRequest();
-    if (ctx.routed) return m_readTimeoutMs;
+    if (ctx.routed) return m_limits.readTimeoutMs;
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(ctx.headerDeadline -
                                                                       std::chrono::steady_clock::now()).count();
     if (left <= 0) return 0;
-    return left < m_readTimeoutMs ? static_cast<int>(left) : m_readTimeoutMs;
+    return left < m_limits.readTimeoutMs ? static_cast<int>(left) : m_limits.readTimeoutMs;
 }
 
 bool ConnectionStream::is_readable() const { return WaitReadable(ReadTimeoutMs()); }
 
-bool ConnectionStream::is_writable() const { return PollOne(m_sock, POLLOUT, m_writeTimeoutMs) > 0; }
+bool ConnectionStream::is_writable() const { return PollOne(m_sock, POLLOUT, m_limits.writeTimeoutMs) > 0; }
 
 bool ConnectionStream::WaitReadable(int timeoutMs) const {
     if (m_begin < m_end) return true;
@@ -57,13 +64,16 @@ bool ConnectionStream::WaitReadable(int timeoutMs) const {
 ssize_t ConnectionStream::read(char* ptr, size_t size) {
     RequestContext& ctx = CurrentRequest();
     if (!ctx.routed) {
-        if (ctx.headerBytes >= m_maxHeaderBytes) return -1;
-        size = std::min(size, m_maxHeaderBytes - ctx.headerBytes);
+        if (ctx.headerBytes >= m_limits.maxHeaderBytes) return -1;
+        size = std::min(size, m_limits.maxHeaderBytes - ctx.headerBytes);
         ssize_t n = ReadBuffered(ptr, size);
         if (n > 0) ctx.headerBytes += static_cast<size_t>(n);
         return n;
     }
-    return ReadBuffered(ptr, size);
+    if (BodyTooSlow()) return -1;
+    ssize_t n = ReadBuffered(ptr, size);
+    if (n > 0) ctx.bodyBytes += static_cast<uint64_t>(n);
+    return n;
 }
 
 ssize_t ConnectionStream::ReadBuffered(char* ptr, size_t size) {
@@ -96,7 +106,7 @@ ssize_t ConnectionStream::ReadBuffered(char* ptr, size_t size) {
 }
 
 ssize_t ConnectionStream::write(const char* ptr, size_t size) {
-    if (PollOne(m_sock, POLLOUT, m_writeTimeoutMs) <= 0) return -1;
+    if (PollOne(m_sock, POLLOUT, m_limits.writeTimeoutMs) <= 0) return -1;
     for (;;) {
         ssize_t n = ::send(m_sock, ptr, size, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR) continue;

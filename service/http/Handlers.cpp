@@ -180,7 +180,7 @@ void Handlers::Register(httplib::Server& server) {
 }
 
 HandlerResponse Handlers::Route(const Request& req, Response& res) {
-    CurrentRequest().routed = true;
+    MarkRouted();
     const std::string& method = req.method;
     const std::string& path = req.path;
     if (method == "POST") {

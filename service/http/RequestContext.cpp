@@ -13,10 +13,17 @@ void ResetRequest(std::chrono::milliseconds headerTimeout) {
     ctx.headerDeadline = ctx.start + headerTimeout;
     ctx.routed = false;
     ctx.headerBytes = 0;
+    ctx.bodyBytes = 0;
     ctx.logged = false;
     ctx.closeAfter = false;
     ctx.drainOnClose = false;
     ctx.note.clear();
+}
+
+void MarkRouted() {
+    RequestContext& ctx = CurrentRequest();
+    ctx.routed = true;
+    ctx.routedAt = std::chrono::steady_clock::now();
 }
 
 void CloseAfterResponse(bool unreadBody) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <chrono>
+#include <cstdint>
 #include <string>
 
 namespace service {
@@ -12,7 +13,9 @@ struct RequestContext {
     std::chrono::steady_clock::time_point start;
     std::chrono::steady_clock::time_point headerDeadline;  // request line and headers must arrive by then
     bool routed = false;        // headers were read and the request reached routing
+    std::chrono::steady_clock::time_point routedAt;
     size_t headerBytes = 0;     // bytes read before routing
+    uint64_t bodyBytes = 0;     // bytes read after routing
     bool logged = false;        // the request log has its line
     bool closeAfter = false;    // close the connection after this response
     bool drainOnClose = false;  // the request body was not read to its end
@@ -21,6 +24,8 @@ struct RequestContext {
 
 RequestContext& CurrentRequest();
 void ResetRequest(std::chrono::milliseconds headerTimeout);
+// Called when the request reaches routing: from now on reads are body reads.
+void MarkRouted();
 
 // Ends the connection after this response, with "Connection: close". unreadBody: the
 // request body was not read to its end, so the loop reads and drops what the client

@@ -29,7 +29,8 @@ std::string AddressText(const ListenAddress& a, int port) {
 
 }  // namespace
 
-ServiceApp::ServiceApp(Options options) : m_options(std::move(options)) {}
+ServiceApp::ServiceApp(Options options, const ServerLimits& limits)
+    : m_options(std::move(options)), m_limits(limits) {}
 
 ServiceApp::~ServiceApp() { Stop(); }
 
@@ -44,7 +45,7 @@ bool ServiceApp::Start(std::string* error) {
     config.latestVersion = m_options.latestVersion;
     config.publicUrl = m_options.publicUrl;
     m_handlers = std::make_unique<Handlers>(*m_storage, config);
-    ServerLimits limits;
+    ServerLimits limits = m_limits;
     limits.threads = m_options.threads;
     for (const ListenAddress& address : m_options.listen) {
         auto server = std::make_unique<ServiceHttpServer>(limits);

@@ -1,4 +1,5 @@
 #pragma once
+#include "service/http/ServiceHttpServer.h"
 #include "service/logic/Options.h"
 
 #include <memory>
@@ -9,7 +10,6 @@
 namespace service {
 
 class Handlers;
-class ServiceHttpServer;
 class Storage;
 
 // The whole service: storage, handlers and one server per listen address, each
@@ -17,7 +17,8 @@ class Storage;
 // in-process on port 0.
 class ServiceApp {
 public:
-    explicit ServiceApp(Options options);
+    // limits: time-outs and sizes of the connections (tests shorten them).
+    explicit ServiceApp(Options options, const ServerLimits& limits = ServerLimits());
     ~ServiceApp();
     ServiceApp(const ServiceApp&) = delete;
     ServiceApp& operator=(const ServiceApp&) = delete;
@@ -34,6 +35,7 @@ public:
 
 private:
     Options m_options;
+    ServerLimits m_limits;
     std::unique_ptr<Storage> m_storage;
     std::unique_ptr<Handlers> m_handlers;
     std::vector<std::unique_ptr<ServiceHttpServer>> m_servers;

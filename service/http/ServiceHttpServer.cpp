@@ -74,7 +74,13 @@ int ServiceHttpServer::Bind(const std::string& host, int port) {
 bool ServiceHttpServer::process_and_close_socket(socket_t sock) {
     int one = 1;
     ::setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    ConnectionStream stream(sock, m_limits.readTimeoutMs, m_limits.writeTimeoutMs, m_limits.maxHeaderBytes);
+    ConnectionStream::Limits streamLimits;
+    streamLimits.readTimeoutMs = m_limits.readTimeoutMs;
+    streamLimits.writeTimeoutMs = m_limits.writeTimeoutMs;
+    streamLimits.maxHeaderBytes = m_limits.maxHeaderBytes;
+    streamLimits.bodyGraceMs = m_limits.bodyGraceMs;
+    streamLimits.minBodyBytesPerSecond = m_limits.minBodyBytesPerSecond;
+    ConnectionStream stream(sock, streamLimits);
     bool ret = false;
     bool drain = false;
     size_t count = keep_alive_max_count_;

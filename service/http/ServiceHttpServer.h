@@ -12,6 +12,8 @@ struct ServerLimits {
     int headerTimeoutMs = 10000;    // request line and headers
     size_t maxHeaderBytes = 64 * 1024;
     int readTimeoutMs = 30000;      // each wait for body bytes
+    int bodyGraceMs = 30000;        // then a body must average at least:
+    uint64_t minBodyBytesPerSecond = 1024;
     int writeTimeoutMs = 30000;
     int keepAliveTimeoutMs = 5000;  // idle wait for the next request
     int busyKeepAliveMs = 20;       // the same while connections are queued

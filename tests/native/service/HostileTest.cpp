@@ -342,3 +342,65 @@ TEST_F(Hostile, AThousandConcurrentClients) {
     EXPECT_EQ(m_log.Lines().size() - linesBefore, static_cast<size_t>(kClients));
     EXPECT_EQ(Get("/sAUConc0042.png").body, std::string(2042, 'a' + 42 % 26));
 }
+
+namespace {
+
+// Sends head, then piece every stepMs until the server closes or totalMs pass.
+// Returns the reply and how long the server took to close.
+Reply Trickle(int port, const std::string& head, const std::string& piece, int stepMs, int totalMs) {
+    Reply r;
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<uint16_t>(port));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        ::close(fd);
+        return r;
+    }
+    auto start = std::chrono::steady_clock::now();
+    ::send(fd, head.data(), head.size(), MSG_NOSIGNAL);
+    char buf[4096];
+    while (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(totalMs)) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, stepMs) > 0) {
+            ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+            if (n <= 0) {
+                r.closedByServer = true;
+                break;
+            }
+            r.raw.append(buf, static_cast<size_t>(n));
+            continue;
+        }
+        ::send(fd, piece.data(), piece.size(), MSG_NOSIGNAL);
+    }
+    r.closeMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    ::close(fd);
+    if (r.raw.size() > 12) r.status = std::atoi(r.raw.c_str() + 9);
+    return r;
+}
+
+}  // namespace
+
+TEST_F(Hostile, TricklingClientsDoNotHoldAWorker) {
+    m_limits.headerTimeoutMs = 300;
+    m_limits.bodyGraceMs = 300;
+    m_limits.minBodyBytesPerSecond = 100000;
+    Restart();
+    Reply headers = Trickle(m_port, "GET /actver.php?1 HTTP/1.1\r\n", "X", 50, 5000);
+    EXPECT_TRUE(headers.closedByServer);
+    EXPECT_EQ(headers.status, 400);
+    EXPECT_LT(headers.closeMs, 2000.0);
+
+    UploadForm form;
+    std::string body = CurlMultipartBody(form);
+    Reply slowBody = Trickle(m_port, CurlPostHead(m_port, "/post_file2", body.size(), false) + body.substr(0, 200),
+                             "x", 50, 5000);
+    EXPECT_TRUE(slowBody.closedByServer);
+    EXPECT_EQ(slowBody.status, 400);
+    EXPECT_LT(slowBody.closeMs, 2000.0);
+    EXPECT_TRUE(StoredFiles().empty());
+
+    // A normal client is still served at full speed afterwards.
+    EXPECT_EQ(Upload(m_port, form).body, "{\"status\":0}");
+}

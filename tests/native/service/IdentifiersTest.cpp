@@ -19,7 +19,9 @@ TEST(DayCode, WorkedDatesAndLimits) {
         SCOPED_TRACE(std::to_string(c.d) + "." + std::to_string(c.m) + "." + std::to_string(c.y));
         EXPECT_EQ(DayNumberSince2020(c.d, c.m, c.y), c.number);
         EXPECT_EQ(EncodeDayCode(c.number), c.code);
-        if (*c.code) EXPECT_EQ(DecodeDayCode(c.code), c.number);
+        if (*c.code) {
+            EXPECT_EQ(DecodeDayCode(c.code), c.number);
+        }
     }
     EXPECT_EQ(DecodeDayCode("A"), -1);
     EXPECT_EQ(DecodeDayCode("A-"), -1);

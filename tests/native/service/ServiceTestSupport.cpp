@@ -235,7 +235,7 @@ void ServiceFixture::Start(const std::vector<std::string>& extraArgs) {
     service::Options options;
     std::string error;
     ASSERT_TRUE(service::ParseOptions(args, options, &error)) << error;
-    m_app = std::make_unique<service::ServiceApp>(options);
+    m_app = std::make_unique<service::ServiceApp>(options, m_limits);
     ASSERT_TRUE(m_app->Start(&error)) << error;
     m_port = m_app->Ports().at(0);
 }

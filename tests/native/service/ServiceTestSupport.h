@@ -101,6 +101,7 @@ protected:
     void Stop();
     void Restart(const std::vector<std::string>& extraArgs = {}) { Stop(); Start(extraArgs); }
 
+    service::ServerLimits m_limits;  // set before Start/Restart to shorten time-outs
     TempFolder m_data;
     LogCapture m_log;
     std::unique_ptr<service::ServiceApp> m_app;
