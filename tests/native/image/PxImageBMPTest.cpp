@@ -2,6 +2,7 @@
 
 #include "BmpBuilder.h"
 #include "ImageTestSupport.h"
+#include "image/ImageIterator.h"
 #include "image/PxImage.h"
 
 using pxtest::BmpBuilder;
@@ -198,4 +199,25 @@ TEST(PxImageBMP, MatchesImageMagick) {
         int diff = pxtest::MaxDiff(pxtest::Pixels(im, false), pxtest::ReferencePixels(file, "rgb", "-alpha off"));
         EXPECT_EQ(diff, 0);
     }
+}
+
+// A size-only decode replaces the image: the old pixel rows must not come back
+// through the settings handed to the decoder.
+TEST(PxImageBMP, SizeOnlyDecodeLeavesNoStalePixels) {
+    BmpBuilder b;
+    b.FileHeader();
+    b.InfoHeader(300, 200, 24, 0);
+    b.SetPixelOffsetHere();
+    struct Peek : PxImage {
+        Peek() : PxImage(5, 5, 24, 0) {}
+        uint8_t* Pixels() const { return m_info.pixels; }
+    } im;
+    ASSERT_NE(im.Pixels(), nullptr);
+    im.SetEscape(-1);
+    ASSERT_TRUE(DecodeBytes(im, b.bytes, PxFormatBMP));
+    EXPECT_FALSE(im.IsValid());
+    EXPECT_EQ(im.GetWidth(), 300u);
+    EXPECT_EQ(im.Pixels(), nullptr);  // not the freed rows of the 5 x 5 image
+    CImageIterator it(&im);
+    EXPECT_EQ(it.GetRow(), nullptr);
 }

@@ -56,6 +56,24 @@ TEST(PxImage, CreateRefusesSizesAboveTheCap) {
     }
 }
 
+// The pixel pointer in the settings never outlives or crosses to another image.
+TEST(PxImage, PixelPointerIsNeverStaleOrShared) {
+    struct Peek : PxImage {
+        Peek(uint32_t w, uint32_t h) : PxImage(w, h, 24, 0) {}
+        uint8_t* Pixels() const { return m_info.pixels; }
+    };
+    Peek a(4, 4), b(2, 2);
+    a.Destroy();
+    EXPECT_EQ(a.Pixels(), nullptr);
+    b.Copy(a);  // an empty source: nothing of its buffers is taken
+    EXPECT_EQ(b.Pixels(), nullptr);
+    Peek c(3, 3);
+    Peek d(6, 6);
+    c.Copy(d, false, false, false);
+    EXPECT_NE(c.Pixels(), d.Pixels());
+    EXPECT_NE(c.Pixels(), nullptr);
+}
+
 TEST(PxImage, DestroyKeepsSizeButNoPixels) {
     PxImage im(4, 3, 24, 0);
     ASSERT_TRUE(im.IsValid());
