@@ -33,6 +33,17 @@ def main():
     binary = sl.service_path()
     work = sl.temp_dir("brivane-curl-")
     try:
+        # The command line: --help, an unknown option, a data folder that cannot be used.
+        p = subprocess.run([binary, "--help"], stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=10)
+        sl.check(p.returncode == 0 and b"--max-upload-size" in p.stdout, "--help: %r" % p.stdout)
+        p = subprocess.run([binary, "--bogus"], stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=10)
+        sl.check(p.returncode == 2 and b"unknown option" in p.stderr, "unknown option: %r" % p.stderr)
+        blocker = os.path.join(work, "not-a-folder")
+        open(blocker, "w").close()
+        p = subprocess.run([binary, "--listen", "127.0.0.1:0", "--data", blocker], stdout=subprocess.PIPE,
+                           stderr=subprocess.PIPE, timeout=10)
+        sl.check(p.returncode == 1 and b"not-a-folder" in p.stderr, "unusable data folder: %r" % p.stderr)
+
         svc = sl.Service(binary, os.path.join(work, "data"), "--max-upload-size", "200000",
                          "--latest-version", "3.10.0.60").start()
         today = datetime.datetime.utcnow().date()

@@ -51,6 +51,15 @@ TEST_F(Contract, SyncReportsTheConfiguredLimitAndPublicUrl) {
     EXPECT_EQ(r.body, "{\"max_upload_file_size\":1048576,\"upload_host\":\"https://captures.example.org\"}");
 }
 
+TEST_F(Contract, EveryListenAddressServes) {
+    Restart({"--listen", "127.0.0.1:0"});
+    ASSERT_EQ(m_app->Ports().size(), 2u);
+    for (int port : m_app->Ports()) {
+        SCOPED_TRACE(port);
+        ExpectRawFraming(Exchange(port, ProgramGet("/actver.php?1")));
+    }
+}
+
 TEST_F(Contract, HistoryAndLatestVersion) {
     Reply history = Exchange(m_port, ProgramGet("/history_add_to_cache.php?appid={12345678-9ABC-DEF0-1234-56789ABCDEF0}"));
     ExpectRawFraming(history);
