@@ -95,6 +95,7 @@ public:
     HWND m_helpTooltip = nullptr;
     TOOLINFOW m_helpToolInfo = {};
     int m_helpTooltipShown = 0;
+    std::wstring m_helpText;            // the tool record points at it
 
     // Whether the tray icon was created, so that the timers and the rest of the start ran.
     bool IsStarted() const { return m_started; }
@@ -110,7 +111,6 @@ protected:
     bool OnNotify(NMHDR* header, LRESULT& result) override;
 
 private:
-    void Construct();
     // Turns the first instance's command line into one posted message (or a quiet
     // start); any option keeps the settings window hidden. True for a quiet start.
     bool RunFirstInstanceCommandLine();

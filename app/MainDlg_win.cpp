@@ -7,15 +7,15 @@
 
 #include "app/CaptureLabels.h"
 #include "app/CommandLine.h"
-#include "app/ProgramFolders.h"
 #include "app/OldLogs.h"
 #include "app/ProcessExit.h"
+#include "app/ProgramFolders.h"
 #include "app/Upgrade.h"
-#include "classlib/FileDialog.h"
 #include "classlib/DataExchange.h"
-#include "core/Cvx.h"
+#include "classlib/FileDialog.h"
 #include "classlib/Menu.h"
 #include "classlib/WinApp.h"
+#include "core/Cvx.h"
 #include "foundation/EventBus.h"
 #include "foundation/Folders.h"
 #include "foundation/Log.h"
@@ -119,10 +119,6 @@ CtavimorerfDlg::CtavimorerfDlg(const DLGTEMPLATE* tmpl, MainDlgEnvironment envir
       m_monitorCount(environment.countMonitors()),
       m_env(std::move(environment)) {
     if (!tmpl) SetTemplate(IDD_CTAVIMORERF_DIALOG);
-    Construct();
-}
-
-void CtavimorerfDlg::Construct() {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     m_hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME));
     m_hRecordingIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_RECORDING));
@@ -257,8 +253,7 @@ void CtavimorerfDlg::CreateTrackingTooltip() {
                                     GetModuleHandleW(nullptr), nullptr);
     if (!m_helpTooltip) return;
     SetWindowPos(m_helpTooltip, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE);
-    static std::wstring text;   // the tool keeps a pointer to its text
-    text = Text(156);
+    m_helpText = Text(156);
     m_helpToolInfo = {};
     m_helpToolInfo.cbSize = TTTOOLINFOW_V2_SIZE;
     m_helpToolInfo.uFlags = TTF_SUBCLASS;
@@ -266,7 +261,7 @@ void CtavimorerfDlg::CreateTrackingTooltip() {
     m_helpToolInfo.uId = 0;
     m_helpToolInfo.rect = rect;
     m_helpToolInfo.hinst = GetModuleHandleW(nullptr);
-    m_helpToolInfo.lpszText = const_cast<wchar_t*>(text.c_str());
+    m_helpToolInfo.lpszText = const_cast<wchar_t*>(m_helpText.c_str());
     SendMessageW(m_helpTooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&m_helpToolInfo));
     SendMessageW(m_helpTooltip, TTM_SETDELAYTIME, TTDT_AUTOPOP, 30000);
     SendMessageW(m_helpTooltip, TTM_SETMAXTIPWIDTH, 0, 240);
