@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <fstream>
 #include <set>
 
 using namespace servicetest;
@@ -403,4 +404,27 @@ TEST_F(Hostile, TricklingClientsDoNotHoldAWorker) {
 
     // A normal client is still served at full speed afterwards.
     EXPECT_EQ(Upload(m_port, form).body, "{\"status\":0}");
+}
+
+TEST_F(Hostile, StoringFailuresAreReportedNotAcknowledged) {
+    // The day folder is taken by a plain file, so the finished upload cannot be renamed
+    // into place (root ignores permissions, so a read-only folder would not do).
+    std::string files = m_data.Path() + "/data/files";
+    { std::ofstream(files + "/AU") << "in the way"; }
+    UploadForm form;
+    Reply r = Upload(m_port, form);
+    EXPECT_EQ(r.status, 500);
+    EXPECT_NE(r.body.find("{\"status\":3,"), std::string::npos) << r.body;
+    EXPECT_EQ(Get("/sAUAbCdEf12?a").status, 404);
+    EXPECT_TRUE(FilesBelow(m_data.Path() + "/data/tmp").empty());
+    EXPECT_EQ(m_log.CountContaining("storing failed: rename"), 1u);
+
+    // The temporary folder is gone: nothing can be received.
+    std::filesystem::remove(files + "/AU");
+    std::filesystem::remove_all(m_data.Path() + "/data/tmp");
+    { std::ofstream(m_data.Path() + "/data/tmp") << "in the way"; }
+    Reply noTmp = Upload(m_port, form);
+    EXPECT_EQ(noTmp.status, 500);
+    EXPECT_NE(noTmp.body.find("{\"status\":3,"), std::string::npos) << noTmp.body;
+    EXPECT_EQ(Get("/sAUAbCdEf12?a").status, 404);
 }
