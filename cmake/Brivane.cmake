@@ -56,7 +56,7 @@ function(brivane_test_suite comp)
   endif()
   set(props LABELS ${comp} TIMEOUT 300)
   if(WIN32 AND comp IN_LIST BRIVANE_SCREEN_COMPONENTS)
-    # These suites draw windows on, or read pixels from, the one shared X display.
+    # These suites share the X display or the registry key of the old settings.
     list(APPEND props RESOURCE_LOCK wine_display)
   endif()
   gtest_discover_tests(${exe} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 PROPERTIES ${props})
