@@ -78,7 +78,11 @@ TEST_F(LogFileTest, CreatesMissingFoldersAndWritesPrefixedLines) {
 TEST_F(LogFileTest, LongMessageIsCutInTheFile) {
     std::string big(5000, 'x');
     big += "\n";
+    testing::internal::CaptureStdout();
     Log("%s", big.c_str());
+    std::string console = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(console.size(), 10 + big.size());
+    EXPECT_EQ(console.substr(10), big);
     std::string text = ReadLog();
     EXPECT_EQ(text.size(), kLogLineMax);
     EXPECT_EQ(text.substr(10), std::string(kLogMessageMax, 'x'));
