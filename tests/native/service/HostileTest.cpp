@@ -176,7 +176,7 @@ TEST_F(Hostile, FieldsWithSeparatorsOrOfTheWrongFormAreRefused) {
     }
     EXPECT_TRUE(StoredFiles().empty());
     ExpectNothingOutsideData();
-    EXPECT_EQ(m_log.CountContaining("upload refused: bad "), std::size(kCases));
+    EXPECT_EQ(m_log.WaitForCount("upload refused: bad ", std::size(kCases)), std::size(kCases));
 }
 
 TEST_F(Hostile, AnotherInstallationCannotOverwrite) {
@@ -239,7 +239,7 @@ TEST_F(Hostile, HugeHeadersAndGarbageDoNotTakeTheServiceDown) {
     EXPECT_EQ(binary.status, 400);
     EXPECT_TRUE(binary.closedByServer);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
-    EXPECT_EQ(m_log.CountContaining("request line unreadable after 65536 bytes"), 1u);
+    EXPECT_EQ(m_log.WaitForCount("request line unreadable after 65536 bytes", 1), 1u);
     Reply alive = Exchange(m_port, ProgramGet("/actver.php?1"));
     EXPECT_EQ(alive.body, "\"3.10.0.60\"");
 }
@@ -340,7 +340,7 @@ TEST_F(Hostile, AThousandConcurrentClients) {
     // No upload lost, one file each; one log line per request.
     EXPECT_EQ(m_app->GetStorage().ListUploads(kAppA, 1000).size(), static_cast<size_t>(kUploads));
     EXPECT_EQ(StoredFiles().size(), static_cast<size_t>(kUploads));
-    EXPECT_EQ(m_log.Lines().size() - linesBefore, static_cast<size_t>(kClients));
+    EXPECT_EQ(m_log.WaitForLines(linesBefore + kClients).size() - linesBefore, static_cast<size_t>(kClients));
     EXPECT_EQ(Get("/sAUConc0042.png").body, std::string(2042, 'a' + 42 % 26));
 }
 
@@ -417,7 +417,7 @@ TEST_F(Hostile, StoringFailuresAreReportedNotAcknowledged) {
     EXPECT_NE(r.body.find("{\"status\":3,"), std::string::npos) << r.body;
     EXPECT_EQ(Get("/sAUAbCdEf12?a").status, 404);
     EXPECT_TRUE(FilesBelow(m_data.Path() + "/data/tmp").empty());
-    EXPECT_EQ(m_log.CountContaining("storing failed: rename"), 1u);
+    EXPECT_EQ(m_log.WaitForCount("storing failed: rename", 1), 1u);
 
     // The temporary folder is gone: nothing can be received.
     std::filesystem::remove(files + "/AU");

@@ -10,6 +10,7 @@
 #include <poll.h>
 #include <sstream>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace servicetest {
@@ -226,6 +227,22 @@ size_t LogCapture::CountContaining(const std::string& text) const {
     size_t n = 0;
     for (const std::string& line : Lines()) n += line.find(text) != std::string::npos;
     return n;
+}
+
+std::vector<std::string> LogCapture::WaitForLines(size_t count) const {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (Lines().size() < count && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // so that extra lines would show too
+    return Lines();
+}
+
+size_t LogCapture::WaitForCount(const std::string& text, size_t count) const {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (CountContaining(text) < count && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return CountContaining(text);
 }
 
 void ServiceFixture::Start(const std::vector<std::string>& extraArgs) {

@@ -83,6 +83,10 @@ public:
     ~LogCapture();
     std::vector<std::string> Lines() const;
     size_t CountContaining(const std::string& text) const;
+    // The server writes a request's line after the reply has gone out, so a client can
+    // be done before the line is: these wait (up to 5 s) for the count to be reached.
+    std::vector<std::string> WaitForLines(size_t count) const;
+    size_t WaitForCount(const std::string& text, size_t count) const;
 
 private:
     struct State {
