@@ -292,7 +292,14 @@ TEST_F(Hostile, AThousandConcurrentClients) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
     int remaining = kClients;
     std::vector<pollfd> fds(kClients);
+    size_t maxThreads = 0;
+    auto threadCount = [] {
+        size_t n = 0;
+        for (const auto& e : std::filesystem::directory_iterator("/proc/self/task")) n += e.is_directory() ? 1 : 0;
+        return n;
+    };
     while (remaining > 0 && std::chrono::steady_clock::now() < deadline) {
+        maxThreads = std::max(maxThreads, threadCount());
         for (int i = 0; i < kClients; ++i) {
             Client& c = clients[i];
             fds[i] = {c.done ? -1 : c.fd, static_cast<short>(c.sent < c.out.size() ? POLLOUT : POLLIN), 0};
@@ -336,6 +343,9 @@ TEST_F(Hostile, AThousandConcurrentClients) {
         if (!ok && ++wrong <= 5) ADD_FAILURE() << "client " << i << ": " << c.in.substr(0, 200);
     }
     EXPECT_EQ(remaining, 0) << "clients still waiting at the deadline";
+    // The test and its service share this process: the request threads stay a fixed pool.
+    EXPECT_GE(maxThreads, 64u) << "the measurement did not see the pool";
+    EXPECT_LE(maxThreads, 64u + 8u) << "threads grew with the clients";
     EXPECT_EQ(wrong, 0);
     // No upload lost, one file each; one log line per request.
     EXPECT_EQ(m_app->GetStorage().ListUploads(kAppA, 1000).size(), static_cast<size_t>(kUploads));
