@@ -45,6 +45,12 @@ bool File::Exists() const {
 bool File::Copy(const std::wstring& target) {
     ScopedFd in(open(Narrow(m_path).c_str(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0) return false;
+    // Copying a file onto itself would truncate it; Windows refuses instead.
+    struct stat from, to;
+    if (fstat(in.get(), &from) == 0 && stat(Narrow(target).c_str(), &to) == 0 &&
+        from.st_dev == to.st_dev && from.st_ino == to.st_ino) {
+        return false;
+    }
     ScopedFd out(open(Narrow(target).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (out.get() < 0) return false;
     char buffer[65536];

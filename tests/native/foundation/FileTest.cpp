@@ -138,6 +138,9 @@ TEST_F(FileTest, CopyReplacesTheTarget) {
     EXPECT_TRUE(src.Copy(PathOf(L"dst")));
     EXPECT_EQ(ReadBytes(PathOf(L"dst")), "fresh");
     EXPECT_EQ(ReadBytes(PathOf(L"src")), "fresh");
+    // Onto itself: refused, and the contents stay.
+    EXPECT_FALSE(src.Copy(PathOf(L"src")));
+    EXPECT_EQ(ReadBytes(PathOf(L"src")), "fresh");
     EXPECT_FALSE(File(PathOf(L"none")).Copy(PathOf(L"dst2")));
     EXPECT_FALSE(fs::exists(fs::path(PathOf(L"dst2"))));
 }
