@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <fstream>
 #include <regex>
@@ -260,4 +265,28 @@ TEST_F(Contract, EveryRequestGetsOneLogLine) {
     EXPECT_EQ(has("\"DELETE /sAUAbCdEf12\" 405 "), 1);
     EXPECT_EQ(has("\"BREW /pot\" 400 "), 1);
     EXPECT_EQ(has("\"this is\" 400 "), 1);
+}
+
+TEST(ContractIpv6, ListensOnIpv6Loopback) {
+    TempFolder data;
+    service::Options options;
+    ASSERT_TRUE(service::ParseOptions({"--listen", "[::1]:0", "--data", data.Path()}, options, nullptr));
+    service::ServiceApp app(options);
+    std::string error;
+    if (!app.Start(&error)) GTEST_SKIP() << "no IPv6 loopback here: " << error;
+    int fd = ::socket(AF_INET6, SOCK_STREAM, 0);
+    sockaddr_in6 addr{};
+    addr.sin6_family = AF_INET6;
+    addr.sin6_port = htons(static_cast<uint16_t>(app.Ports().at(0)));
+    addr.sin6_addr = in6addr_loopback;
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    std::string request = ProgramGet("/actver.php?1", "[::1]");
+    ASSERT_EQ(::send(fd, request.data(), request.size(), MSG_NOSIGNAL), static_cast<ssize_t>(request.size()));
+    std::string reply;
+    char buf[4096];
+    ssize_t n;
+    while ((n = ::recv(fd, buf, sizeof buf, 0)) > 0) reply.append(buf, static_cast<size_t>(n));
+    ::close(fd);
+    EXPECT_EQ(reply.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << reply;
+    EXPECT_NE(reply.find("\r\n\r\n\"0.0.0.0\""), std::string::npos) << reply;
 }
