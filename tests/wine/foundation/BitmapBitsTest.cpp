@@ -55,3 +55,33 @@ TEST(BitmapBits, InvalidBitmapFails) {
     EXPECT_FALSE(GetBitmapBits32(reinterpret_cast<HBITMAP>(brush), width, height, pixels, info));
     DeleteObject(brush);
 }
+
+TEST(BitmapBits, TopDownSectionComesOutBottomUp) {
+    // A DIB section stored top-down (negative height) still gives bottom-up rows.
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bi.bmiHeader.biWidth = 2;
+    bi.bmiHeader.biHeight = -3;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP section = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    ASSERT_NE(section, nullptr);
+    auto* px = static_cast<uint32_t*>(bits);
+    for (int i = 0; i < 6; ++i) px[i] = 0x00010101u * static_cast<uint32_t>(i + 1);   // row 0 first
+    GdiFlush();
+
+    int width = 0, height = 0;
+    std::vector<uint8_t> pixels;
+    BITMAPINFO info;
+    ASSERT_TRUE(GetBitmapBits32(section, width, height, pixels, info));
+    EXPECT_EQ(width, 2);
+    EXPECT_EQ(height, 3);
+    EXPECT_EQ(info.bmiHeader.biHeight, 3);
+    ASSERT_EQ(pixels.size(), 24u);
+    EXPECT_EQ(pixels[0], 5);        // bottom row (row 2) comes first
+    EXPECT_EQ(pixels[16], 1);       // top row last
+    EXPECT_EQ(pixels[20], 2);
+    DeleteObject(section);
+}
