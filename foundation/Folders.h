@@ -29,5 +29,6 @@ std::vector<std::wstring> GetFilesInFolder(const std::wstring& folder);
 //
 // Links are never followed: the temporary folder it cleans is writable by every user,
 // so a junction or symbolic link planted there must not make this delete the target's
-// contents. Only the link itself is removed, and a failure to remove it is ignored.
+// contents. Only the link itself is removed, and a failure to remove it is ignored. A
+// folder that is itself a link is refused (false, nothing deleted).
 bool EmptyFolder(const std::wstring& folder);

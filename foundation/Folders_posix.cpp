@@ -95,8 +95,9 @@ std::vector<std::wstring> GetFilesInFolder(const std::wstring& folder) {
     return names;
 }
 
-bool EmptyFolder(const std::wstring& folder) {
-    const std::string base = Narrow(folder);
+namespace {
+
+bool EmptyFolderContents(const std::string& base) {
     ScopedDir dir(opendir(base.c_str()));
     if (!dir.get()) return false;
     for (;;) {
@@ -113,11 +114,21 @@ bool EmptyFolder(const std::wstring& folder) {
             continue;
         }
         if (S_ISDIR(st.st_mode)) {
-            if (!EmptyFolder(Wide(path))) return false;
+            if (!EmptyFolderContents(path)) return false;
             rmdir(path.c_str());
             continue;
         }
         if (unlink(path.c_str()) != 0) return false;
     }
+}
+
+}  // namespace
+
+bool EmptyFolder(const std::wstring& folder) {
+    const std::string base = Narrow(folder);
+    // The folder itself may have been swapped for a link by another user.
+    struct stat st;
+    if (lstat(base.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    return EmptyFolderContents(base);
 }
 #endif

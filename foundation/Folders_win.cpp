@@ -97,7 +97,9 @@ std::vector<std::wstring> GetFilesInFolder(const std::wstring& folder) {
     return names;
 }
 
-bool EmptyFolder(const std::wstring& folder) {
+namespace {
+
+bool EmptyFolderContents(const std::wstring& folder) {
     WIN32_FIND_DATAW data;
     ScopedFind find(FindFirstFileW((folder + L"\\*").c_str(), &data));
     if (!find.valid()) return false;
@@ -112,7 +114,7 @@ bool EmptyFolder(const std::wstring& folder) {
             continue;
         }
         if (attrs & FILE_ATTRIBUTE_DIRECTORY) {
-            if (!EmptyFolder(path)) return false;
+            if (!EmptyFolderContents(path)) return false;
             RemoveDirectoryW(path.c_str());   // a failure here is not the walk's failure
             continue;
         }
@@ -122,4 +124,13 @@ bool EmptyFolder(const std::wstring& folder) {
         if (!DeleteFileW(path.c_str())) return false;
     } while (FindNextFileW(find.get(), &data));
     return GetLastError() == ERROR_NO_MORE_FILES;
+}
+
+}  // namespace
+
+bool EmptyFolder(const std::wstring& folder) {
+    // The folder itself may have been swapped for a link by another user.
+    const DWORD attrs = GetFileAttributesW(folder.c_str());
+    if (attrs == INVALID_FILE_ATTRIBUTES || (attrs & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
+    return EmptyFolderContents(folder);
 }

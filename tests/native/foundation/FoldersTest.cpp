@@ -85,6 +85,13 @@ TEST_F(FoldersTest, EmptyFolderDoesNotFollowLinks) {
     EXPECT_TRUE(fs::is_empty(tmp));   // the links themselves are gone
     EXPECT_TRUE(fs::exists(victim / "precious.txt"));
     EXPECT_TRUE(fs::exists(victim / "inside" / "also.txt"));
+
+    // The folder itself swapped for a link: refused, the target untouched.
+    fs::remove(tmp);
+    fs::create_directory_symlink(victim, tmp);
+    EXPECT_FALSE(EmptyFolder(tmp.wstring()));
+    EXPECT_TRUE(fs::exists(victim / "precious.txt"));
+    EXPECT_TRUE(fs::exists(victim / "inside" / "also.txt"));
 }
 #endif
 

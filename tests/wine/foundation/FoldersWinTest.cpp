@@ -122,6 +122,16 @@ TEST_F(FoldersWinTest, EmptyFolderRemovesLinksNotTheirTargets) {
     EXPECT_TRUE(left == INVALID_FILE_ATTRIBUTES || (left & FILE_ATTRIBUTE_REPARSE_POINT));
 }
 
+TEST_F(FoldersWinTest, EmptyFolderRefusesAFolderThatIsALink) {
+    const std::wstring victim = Sub(L"victim");
+    ASSERT_TRUE(CreateDirectoryW(victim.c_str(), nullptr));
+    Touch(victim + L"\\precious.txt");
+    const std::wstring tmp = Sub(L"tmp");   // where the program's folder would be
+    if (!MakeDirectoryLink(tmp, victim)) GTEST_SKIP() << "no symbolic links on this system";
+    EXPECT_FALSE(EmptyFolder(tmp));
+    EXPECT_NE(GetFileAttributesW((victim + L"\\precious.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
 TEST(FoldersWin, ShellFolders) {
     const std::wstring roaming = GetRoamingAppDataFolder();
     const std::wstring local = GetLocalAppDataFolder();
