@@ -4,6 +4,7 @@ port, speak to it the way the program does, and make small PNG files.
 Standard library only. Every test exits 0 on success, 1 on failure and 77 when
 something it needs is missing (ctest reports that as skipped, with the reason printed).
 """
+import atexit
 import datetime
 import os
 import re
@@ -112,8 +113,20 @@ def read_png_rgb(data):
     return width, height, rows
 
 
+_running = []
+
+
+@atexit.register
+def _stop_leftovers():
+    """A failed check or an exception must not leave a service running."""
+    for proc in _running:
+        if proc.poll() is None:
+            proc.kill()
+            proc.wait()
+
+
 class Service:
-    """brivane-service on 127.0.0.1:<free port> with the given data folder."""
+    """brivane-service on 127.0.0.1:<free port> with the given data folder. Stopped at exit at the latest."""
 
     def __init__(self, binary, data_dir, *extra):
         self.binary, self.data_dir, self.extra = binary, data_dir, list(extra)
@@ -122,6 +135,7 @@ class Service:
     def start(self):
         args = [self.binary, "--listen", "127.0.0.1:0", "--data", self.data_dir] + self.extra
         self.proc = subprocess.Popen(args, stderr=subprocess.PIPE, stdout=subprocess.DEVNULL)
+        _running.append(self.proc)
         deadline = time.time() + 10
         while time.time() < deadline:
             line = self.proc.stderr.readline().decode("utf-8", "replace")
