@@ -232,6 +232,143 @@ public:
     bool LoadResource(HRSRC__* resource, uint32_t formatCode = PxFormatUnknown, HINSTANCE__* module = nullptr);
 #endif
 
+    // ---- Image operations: geometry (crop, flips, turns, canvas), colour depth,
+    // grey and dithering, lookup tables and mixing, interpolation and kernels,
+    // resampling, and the Windows bitmap bridge. Defined under image/ops/ and
+    // image/win/. Each returns false and leaves the image unchanged on failure. ----
+
+    // How a colour is read between pixels (any other value reads as bilinear).
+    enum InterpolationMethod : int {
+        IM_NEAREST_NEIGHBOUR = 1, IM_BILINEAR = 2, IM_BSPLINE = 3, IM_BICUBIC = 4, IM_BICUBIC2 = 5,
+        IM_LANCZOS = 6, IM_BOX = 7, IM_HERMITE = 8, IM_HAMMING = 9, IM_SINC = 10, IM_BLACKMAN = 11,
+        IM_BESSEL = 12, IM_GAUSSIAN = 13, IM_QUADRATIC = 14, IM_MITCHELL = 15, IM_CATROM = 16
+    };
+    // How a position outside the image is read.
+    enum OverflowMethod : int {
+        OM_COLOR = 1, OM_BACKGROUND = 2, OM_TRANSPARENT = 3, OM_WRAP = 4, OM_REPEAT = 5, OM_MIRROR = 6
+    };
+    // The per-pixel operation of Mix.
+    enum ImageOpType : int {
+        OpAdd = 0, OpAnd = 1, OpXor = 2, OpOr = 3, OpMask = 4, OpSrcCopy = 5, OpDstCopy = 6,
+        OpSub = 7, OpSrcBlend = 8, OpScreen = 9
+    };
+
+    // Geometry. Crop takes top-down coordinates, right and bottom exclusive.
+    bool Crop(long left, long top, long right, long bottom, PxImage* dest = nullptr);
+    bool Crop(const RECT& rect, PxImage* dest = nullptr);
+    bool Flip();
+    bool Mirror();
+    bool RotateLeft(PxImage* dest = nullptr);
+    bool RotateRight(PxImage* dest = nullptr);
+    bool Rotate180(PxImage* dest = nullptr);
+    bool Expand(long left, long top, long right, long bottom, RGBQUAD canvas, PxImage* dest = nullptr);
+    bool Expand(long newWidth, long newHeight, RGBQUAD canvas, PxImage* dest = nullptr);
+    bool Thumbnail(long newWidth, long newHeight, RGBQUAD canvas, PxImage* dest = nullptr);
+
+    // Colour depth, grey and dithering.
+    bool GrayScale();
+    bool Negative();
+    bool Threshold(uint8_t level);
+    bool DecreaseBpp(uint32_t bits, bool errorDiffusion, const RGBQUAD* palette = nullptr, uint32_t important = 0);
+    bool IncreaseBpp(uint32_t bits);
+    bool Dither(long method = 0);
+
+    // Lookup tables, colour adjustments and mixing.
+    bool Lut(const uint8_t* table);
+    bool Lut(const uint8_t* red, const uint8_t* green, const uint8_t* blue, const uint8_t* alpha = nullptr);
+    bool Light(long brightness, long contrast = 0);
+    bool Gamma(float gamma);
+    bool ShiftRGB(long red, long green, long blue);
+    bool RedEyeRemove();
+    float Mean();
+    void Mix(PxImage& other, ImageOpType op, long dx = 0, long dy = 0, bool mixAlpha = false);
+    void MixFrom(PxImage& other, long dx, long dy);
+
+    // Interpolation and kernels.
+    void OverflowCoordinates(long& x, long& y, OverflowMethod method) const;
+    void OverflowCoordinates(float& x, float& y, OverflowMethod method) const;
+    RGBQUAD GetPixelColorWithOverflow(long x, long y, OverflowMethod method = OM_BACKGROUND,
+                                      const RGBQUAD* replacement = nullptr) const;
+    RGBQUAD GetPixelColorInterpolated(float x, float y, InterpolationMethod method = IM_BILINEAR,
+                                      OverflowMethod overflow = OM_BACKGROUND,
+                                      const RGBQUAD* replacement = nullptr) const;
+    RGBQUAD GetAreaColorInterpolated(float xc, float yc, float w, float h, InterpolationMethod method,
+                                     OverflowMethod overflow = OM_BACKGROUND,
+                                     const RGBQUAD* replacement = nullptr) const;
+    static float KernelLinear(float x);
+    static float KernelCubic(float x);
+    static float KernelGeneralizedCubic(float x, float a = -0.5f);
+    static float KernelBSpline(float x);
+    static float KernelBox(float x);
+    static float KernelHermite(float x);
+    static float KernelHamming(float x);
+    static float KernelSinc(float x);
+    static float KernelLanczosSinc(float x, float radius = 2.0f);
+    static float KernelBlackman(float x);
+    static float KernelBessel(float x);
+    static float KernelGaussian(float x);
+    static float KernelQuadratic(float x);
+    static float KernelMitchell(float x);
+    static float KernelCatrom(float x);
+    static float KernelBessel_J1(float x);
+    static float KernelBessel_P1(float x);
+    static float KernelBessel_Q1(float x);
+    static float KernelBessel_Order1(float x);
+
+    // Resampling.
+    bool Resample(long newWidth, long newHeight, int mode = 1, PxImage* dest = nullptr);
+    bool Resample2(long newWidth, long newHeight, InterpolationMethod method = IM_BICUBIC2,
+                   OverflowMethod overflow = OM_REPEAT, PxImage* dest = nullptr, bool disableAveraging = false);
+    bool QIShrink(long newWidth, long newHeight, PxImage* dest = nullptr);
+
+    // Packed DIB (header, palette or masks, pixels) as another process puts it on
+    // the clipboard; every size is checked against the block.
+    bool CreateFromPackedDib(const uint8_t* block, size_t size);
+    // True when drawing must blend (transparent colour, alpha channel or alpha palette).
+    bool NeedsCompositing() const;
+    // Blends this image, placed at (x, y) with size cx x cy in top-down device
+    // coordinates, into a bottom-up 24-bit buffer that holds the device area
+    // (areaLeft, areaTop, areaWidth, areaHeight). With opaque false every source
+    // pixel is copied (the scaled drawing of an image without transparency).
+    void CompositeInto(uint8_t* bits, long rowBytes, long areaLeft, long areaTop, long areaWidth,
+                       long areaHeight, long x, long y, long cx, long cy, bool smooth, bool blend = true) const;
+
+#ifdef _WIN32
+    struct tagPxTextInfo {
+        wchar_t text[4096];
+        LOGFONTW lfont;
+        COLORREF fcolor;     // text colour
+        COLORREF bcolor;     // background box colour
+        bool opaque;         // draw the background box
+        float b_opacity;     // background transparency, 0..1
+        uint8_t b_outline;
+        uint8_t b_round;     // corner radius, percent of the line height
+        uint8_t align;       // 0 left, 1 centre, 2 right
+    };
+    HGLOBAL CopyToHandle() const;
+    HBITMAP MakeBitmap(HDC dc = nullptr) const;
+    bool CreateFromHBITMAP(HBITMAP bitmap, HPALETTE palette = nullptr);
+    bool CreateFromHICON(HICON icon);
+    bool CreateFromHANDLE(HGLOBAL block);
+    long Draw(HDC dc, long x = 0, long y = 0, long cx = -1, long cy = -1, RECT* clip = nullptr, bool smooth = false);
+    long Draw(HDC dc, const RECT& rect, RECT* clip = nullptr, bool smooth = false);
+    long Draw2(HDC dc, long x = 0, long y = 0, long cx = -1, long cy = -1);
+    long Draw2(HDC dc, const RECT& rect);
+    long Stretch(HDC dc, long x, long y, long cx, long cy, DWORD rop = SRCCOPY);
+    long Stretch(HDC dc, const RECT& rect, DWORD rop = SRCCOPY);
+    long Tile(HDC dc, RECT* rect);
+    long DrawString(HDC dc, long x, long y, const wchar_t* text, RGBQUAD color, const wchar_t* face,
+                    long height = 0, long weight = 400, bool italic = false, bool underline = false,
+                    bool setAlpha = false);
+    long DrawStringEx(HDC dc, long x, long y, tagPxTextInfo* info, bool setAlpha = false);
+    static void InitTextInfo(tagPxTextInfo* info);
+#endif
+
+protected:
+    static void AddAveragingCont(const RGBQUAD& color, float weight, float& red, float& green, float& blue,
+                                 float& alpha);
+    // ---- end of the image operations ----
+
 protected:
     void Startup(uint32_t formatCode);
     void Ghost(const PxImage* source);
