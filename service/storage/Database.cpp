@@ -4,9 +4,26 @@
 
 #include <sqlite3.h>
 
+#include <mutex>
+
 namespace service {
 
+namespace {
+
+// SQLite counts every allocation under one process-wide lock unless told not to; with
+// many request threads reading at once that lock is what they all wait for.
+void ConfigureOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+        sqlite3_initialize();
+    });
+}
+
+}  // namespace
+
 std::unique_ptr<Database> Database::Open(const std::string& path, std::string* error) {
+    ConfigureOnce();
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(path.c_str(), &db,
                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
@@ -20,7 +37,22 @@ std::unique_ptr<Database> Database::Open(const std::string& path, std::string* e
     return std::unique_ptr<Database>(new Database(db));
 }
 
-Database::~Database() { sqlite3_close(m_db); }
+Database::~Database() {
+    for (auto& entry : m_cache) sqlite3_finalize(entry.second);
+    sqlite3_close(m_db);
+}
+
+sqlite3_stmt* Database::Cached(const char* sql) {
+    auto it = m_cache.find(sql);
+    if (it != m_cache.end()) return it->second;
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v3(m_db, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        return nullptr;
+    }
+    m_cache.emplace(sql, stmt);
+    return stmt;
+}
 
 bool Database::Exec(const char* sql) {
     Statement st(m_db, sql);

@@ -2,7 +2,10 @@
 #include <memory>
 #include <string>
 
+#include <unordered_map>
+
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace service {
 
@@ -21,6 +24,10 @@ public:
     // The first column of the first row of a fixed statement, as text ("" when none).
     std::string QueryText(const char* sql);
 
+    // A prepared statement kept for the life of the connection (for the frequent
+    // reads); nullptr when it cannot be prepared. Wrap it in a Statement.
+    sqlite3_stmt* Cached(const char* sql);
+
     std::string LastError() const;
     int64_t Changes() const;
     sqlite3* Handle() const { return m_db; }
@@ -28,6 +35,7 @@ public:
 private:
     explicit Database(sqlite3* db) : m_db(db) {}
     sqlite3* m_db;
+    std::unordered_map<std::string, sqlite3_stmt*> m_cache;
 };
 
 }  // namespace service

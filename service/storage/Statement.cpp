@@ -4,7 +4,7 @@
 
 namespace service {
 
-Statement::Statement(sqlite3* db, const char* sql) : m_db(db) {
+Statement::Statement(sqlite3* db, const char* sql) {
     if (sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr) != SQLITE_OK) {
         sqlite3_finalize(m_stmt);
         m_stmt = nullptr;
@@ -12,7 +12,16 @@ Statement::Statement(sqlite3* db, const char* sql) : m_db(db) {
     }
 }
 
-Statement::~Statement() { sqlite3_finalize(m_stmt); }
+Statement::Statement(sqlite3_stmt* cached) : m_stmt(cached), m_owned(false), m_failed(cached == nullptr) {}
+
+Statement::~Statement() {
+    if (m_owned) {
+        sqlite3_finalize(m_stmt);
+    } else if (m_stmt) {
+        sqlite3_reset(m_stmt);
+        sqlite3_clear_bindings(m_stmt);
+    }
+}
 
 Statement& Statement::Bind(int index, int64_t value) {
     if (m_stmt && sqlite3_bind_int64(m_stmt, index, value) != SQLITE_OK) m_failed = true;

@@ -7,11 +7,14 @@ struct sqlite3_stmt;
 
 namespace service {
 
-// One prepared statement; finalized on destruction. Values are always bound as
+// One prepared statement; finalized (or, when cached, reset) on destruction. Values are always bound as
 // parameters, never joined into the SQL text. Used by one thread at a time.
 class Statement {
 public:
     Statement(sqlite3* db, const char* sql);
+    // Uses a statement kept by its connection (Database::Cached): reset and cleared on
+    // destruction instead of finalized.
+    explicit Statement(sqlite3_stmt* cached);
     ~Statement();
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
@@ -34,8 +37,8 @@ public:
     bool IsNull(int column) const;
 
 private:
-    sqlite3* m_db;  // not owned
     sqlite3_stmt* m_stmt = nullptr;
+    bool m_owned = true;
     bool m_failed = false;
 };
 

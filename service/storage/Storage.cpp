@@ -17,7 +17,9 @@
 namespace service {
 namespace {
 
-constexpr size_t kMaxIdleReaders = 16;
+// At most one read connection per request thread is ever borrowed at once; keeping
+// them all open avoids opening a connection (and reading the schema) per request.
+constexpr size_t kMaxIdleReaders = 1024;
 
 const char* const kSchema[] = {
     "CREATE TABLE IF NOT EXISTS uploads("
@@ -203,10 +205,10 @@ Storage::Owner Storage::CheckOwner(int dayNumber, const std::string& uid, const 
     ReadLease lease(*this);
     if (!lease.get()) return Owner::Free;  // the commit checks again under the write lock
     Owner owner = Owner::Free;
-    Statement issued(lease.get()->Handle(), "SELECT app_id FROM issued_uids WHERE uid = ?1");
+    Statement issued(lease.get()->Cached("SELECT app_id FROM issued_uids WHERE uid = ?1"));
     issued.Bind(1, uid);
     if (issued.Step() && !issued.IsNull(0) && issued.Text(0) != appId) return Owner::Other;
-    Statement row(lease.get()->Handle(), "SELECT app_id FROM uploads WHERE day = ?1 AND uid = ?2");
+    Statement row(lease.get()->Cached("SELECT app_id FROM uploads WHERE day = ?1 AND uid = ?2"));
     row.Bind(1, dayNumber).Bind(2, uid);
     if (row.Step()) owner = row.Text(0) == appId ? Owner::Same : Owner::Other;
     return owner;
@@ -276,8 +278,8 @@ Storage::Commit Storage::CommitUpload(const UploadMeta& meta, TempFile& file, st
 std::optional<UploadInfo> Storage::FindUpload(int dayNumber, const std::string& uid) {
     ReadLease lease(*this);
     if (!lease.get()) return std::nullopt;
-    std::string sql = std::string("SELECT ") + kUploadColumns + " FROM uploads WHERE day = ?1 AND uid = ?2";
-    Statement st(lease.get()->Handle(), sql.c_str());
+    static const std::string sql = std::string("SELECT ") + kUploadColumns + " FROM uploads WHERE day = ?1 AND uid = ?2";
+    Statement st(lease.get()->Cached(sql.c_str()));
     st.Bind(1, dayNumber).Bind(2, uid);
     if (!st.Step()) return std::nullopt;
     return ReadUpload(st);
@@ -287,9 +289,9 @@ std::vector<UploadInfo> Storage::ListUploads(const std::string& appId, size_t li
     std::vector<UploadInfo> list;
     ReadLease lease(*this);
     if (!lease.get()) return list;
-    std::string sql = std::string("SELECT ") + kUploadColumns +
-                      " FROM uploads WHERE app_id = ?1 ORDER BY created_at DESC, id DESC LIMIT ?2";
-    Statement st(lease.get()->Handle(), sql.c_str());
+    static const std::string sql = std::string("SELECT ") + kUploadColumns +
+                                   " FROM uploads WHERE app_id = ?1 ORDER BY created_at DESC, id DESC LIMIT ?2";
+    Statement st(lease.get()->Cached(sql.c_str()));
     st.Bind(1, appId).Bind(2, static_cast<int64_t>(limit));
     while (st.Step()) list.push_back(ReadUpload(st));
     return list;
@@ -318,7 +320,7 @@ std::vector<StoredEvent> Storage::ListEvents(size_t limit, const std::string& ci
         ? "SELECT id, received_at, v, t, tid, cid, ec, ea, el, ev, an, av FROM events ORDER BY id DESC LIMIT ?1"
         : "SELECT id, received_at, v, t, tid, cid, ec, ea, el, ev, an, av FROM events WHERE cid = ?2"
           " ORDER BY id DESC LIMIT ?1";
-    Statement st(lease.get()->Handle(), sql);
+    Statement st(lease.get()->Cached(sql));
     st.Bind(1, static_cast<int64_t>(limit));
     if (!cid.empty()) st.Bind(2, cid);
     while (st.Step()) {

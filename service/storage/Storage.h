@@ -28,7 +28,8 @@ struct StoredEvent {
 // newest file the download page offers.
 //
 // Thread-safe: writes go through one connection under a lock; reads borrow a
-// connection from a small pool (WAL lets them run beside the writer).
+// connection from a pool (WAL lets them run beside the writer), each keeping its
+// frequent statements prepared.
 class Storage {
 public:
     static std::unique_ptr<Storage> Open(const std::string& dataDir, std::string* error);
