@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <fstream>
 #include <set>
+#include <thread>
 
 using namespace servicetest;
 
@@ -437,4 +438,20 @@ TEST_F(Hostile, StoringFailuresAreReportedNotAcknowledged) {
     EXPECT_EQ(noTmp.status, 500);
     EXPECT_NE(noTmp.body.find("{\"status\":3,"), std::string::npos) << noTmp.body;
     EXPECT_EQ(Get("/sAUAbCdEf12?a").status, 404);
+}
+
+TEST_F(Hostile, TheSameUploadPostedConcurrentlyStoresOneFile) {
+    // The program leaves a judged attempt's curl running and tries again, so the same
+    // identifier can arrive on several connections at once.
+    UploadForm form;
+    form.file.assign(200000, 'q');
+    std::vector<std::thread> posts;
+    std::vector<std::string> bodies(8);
+    for (size_t i = 0; i < bodies.size(); ++i)
+        posts.emplace_back([&, i] { bodies[i] = Upload(m_port, form).body; });
+    for (std::thread& t : posts) t.join();
+    for (const std::string& body : bodies) EXPECT_EQ(body, "{\"status\":0}");
+    EXPECT_EQ(StoredFiles().size(), 1u);
+    EXPECT_EQ(m_app->GetStorage().ListUploads(kAppA, 10).size(), 1u);
+    EXPECT_EQ(Get("/sAUAbCdEf12.png").body, form.file);
 }
