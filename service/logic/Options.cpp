@@ -44,6 +44,8 @@ bool ParseListenAddress(const std::string& text, ListenAddress& out) {
 }
 
 bool NormalizePublicUrl(const std::string& text, std::string& out) {
+    // The sync reply carries it and must stay far below the program's 4 KB reply buffer.
+    if (text.size() > 512) return false;
     std::string rest;
     if (text.rfind("http://", 0) == 0) {
         rest = text.substr(7);

@@ -28,8 +28,9 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
 // "HOST:PORT" or "[IPv6]:PORT".
 bool ParseListenAddress(const std::string& text, ListenAddress& out);
 
-// An http or https URL of letters, digits and URL punctuation only (no quotes, braces,
-// blanks or markup), without a query; a trailing slash is removed.
+// An http or https URL of at most 512 characters: letters, digits and URL punctuation
+// only (no quotes, braces, blanks or markup), without a query; a trailing slash is
+// removed.
 bool NormalizePublicUrl(const std::string& text, std::string& out);
 
 // Digits separated by dots, as the program's version check reads them.

@@ -43,7 +43,8 @@ TEST(Options, RefusesValuesOfTheWrongForm) {
         {"--listen"}, {"--listen", "8080"}, {"--listen", ":8080"}, {"--listen", "h:99999"}, {"--listen", "::1:80"},
         {"--listen", "h:x"}, {"--listen", "a b:80"}, {"--data", ""}, {"--public-url", "ftp://x"},
         {"--public-url", "http://x/\"><script>"}, {"--public-url", "http://x y"}, {"--public-url", "http://x/{}"},
-        {"--public-url", "http://"}, {"--max-upload-size", "0"}, {"--max-upload-size", "-1"},
+        {"--public-url", "http://"}, {"--public-url", "http://" + std::string(600, 'a') + ".org"},
+        {"--max-upload-size", "0"}, {"--max-upload-size", "-1"},
         {"--max-upload-size", "12k"}, {"--latest-version", ""}, {"--latest-version", "3.1\"0"},
         {"--latest-version", "v3"}, {"--threads", "0"}, {"--threads", "5000"}, {"--verbose"}, {"extra"},
     };
