@@ -244,8 +244,11 @@ RGBQUAD PxImage::GetAreaColorInterpolated(float xc, float yc, float w, float h, 
                                           OverflowMethod overflow, const RGBQUAD* replacement) const {
     if (w <= 1.0f && h <= 1.0f) return GetPixelColorInterpolated(xc, yc, method, overflow, replacement);
     PxRect2 area(xc - w / 2.0f, yc - h / 2.0f, xc + w / 2.0f, yc + h / 2.0f);
-    long x1 = static_cast<long>(area.botLeft.x + 0.5f), y1 = static_cast<long>(area.botLeft.y + 0.5f);
-    long x2 = static_cast<long>(area.topRight.x + 0.5f), y2 = static_cast<long>(area.topRight.y + 0.5f);
+    // The pixels holding the corners. Rounded down, not toward zero: for an area
+    // reaching left of or below the image, truncation would pick the pixel next
+    // to the corner and leave part of the area unweighted (a darker edge).
+    long x1 = static_cast<long>(std::floor(area.botLeft.x + 0.5f)), y1 = static_cast<long>(std::floor(area.botLeft.y + 0.5f));
+    long x2 = static_cast<long>(std::floor(area.topRight.x + 0.5f)), y2 = static_cast<long>(std::floor(area.topRight.y + 0.5f));
     // Summed in double: a large shrink adds tens of thousands of weights, which
     // a float sum would round away.
     double sr = 0.0, sg = 0.0, sb = 0.0, sa = 0.0;
