@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <ctime>
 #include <sys/resource.h>
 
 namespace service {
@@ -70,10 +71,24 @@ bool ServiceApp::Start(std::string* error) {
     }
     for (size_t i = 0; i < m_ports.size(); ++i)
         WriteLogLine("brivane-service listening on " + AddressText(m_options.listen[i], m_ports[i]));
+    // Every file this run writes is newer than its start; older unreferenced ones are
+    // leftovers of an earlier run.
+    int64_t started = static_cast<int64_t>(std::time(nullptr));
+    m_stopSweeper = false;
+    m_sweeper = std::thread([this, started] {
+        try {
+            size_t removed = m_storage->RemoveUnreferencedFiles(started, m_stopSweeper);
+            if (removed > 0) WriteLogLine("removed " + std::to_string(removed) + " unreferenced stored files");
+        } catch (const std::exception& e) {
+            WriteLogLine(std::string("removing unreferenced files failed: ") + e.what());
+        }
+    });
     return true;
 }
 
 void ServiceApp::Stop() {
+    m_stopSweeper = true;
+    if (m_sweeper.joinable()) m_sweeper.join();
     for (auto& server : m_servers) server->stop();
     for (std::thread& t : m_threads) {
         if (t.joinable()) t.join();

@@ -2,6 +2,7 @@
 #include "service/http/ServiceHttpServer.h"
 #include "service/logic/Options.h"
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <thread>
@@ -41,6 +42,10 @@ private:
     std::vector<std::unique_ptr<ServiceHttpServer>> m_servers;
     std::vector<std::thread> m_threads;
     std::vector<int> m_ports;
+    // Removes files a crash left unreferenced, beside the servers (a large data folder
+    // must not delay the start).
+    std::thread m_sweeper;
+    std::atomic<bool> m_stopSweeper{false};
 };
 
 }  // namespace service

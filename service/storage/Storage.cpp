@@ -37,6 +37,7 @@ const char* const kSchema[] = {
     " UNIQUE(day, uid))",
     "CREATE INDEX IF NOT EXISTS uploads_by_uid ON uploads(uid)",
     "CREATE INDEX IF NOT EXISTS uploads_by_app ON uploads(app_id, created_at)",
+    "CREATE INDEX IF NOT EXISTS uploads_by_stored_name ON uploads(stored_name)",
     "CREATE TABLE IF NOT EXISTS issued_uids("
     " uid TEXT PRIMARY KEY,"
     " app_id TEXT,"
@@ -336,6 +337,37 @@ std::vector<StoredEvent> Storage::ListEvents(size_t limit, const std::string& ci
 }
 
 std::unique_ptr<TempFile> Storage::CreateTempFile(std::string* error) { return TempFile::Create(m_tmpDir, error); }
+
+size_t Storage::RemoveUnreferencedFiles(int64_t olderThan, const std::atomic<bool>& stop) {
+    size_t removed = 0;
+    DIR* days = ::opendir(m_filesDir.c_str());
+    if (!days) return 0;
+    while (dirent* day = ::readdir(days)) {
+        std::string dayName = day->d_name;
+        if (dayName.size() != 2 || DecodeDayCode(dayName) < 0) continue;
+        std::string folder = m_filesDir + "/" + dayName;
+        DIR* d = ::opendir(folder.c_str());
+        if (!d) continue;
+        while (dirent* e = ::readdir(d)) {
+            if (stop.load()) break;
+            std::string stored = dayName + "/" + e->d_name;
+            if (!IsStoredName(stored)) continue;
+            std::string path = m_filesDir + "/" + stored;
+            struct stat st{};
+            if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_mtime >= olderThan) continue;
+            ReadLease lease(*this);
+            if (!lease.get()) break;
+            Statement used(lease.get()->Cached("SELECT 1 FROM uploads WHERE stored_name = ?1 LIMIT 1"));
+            used.Bind(1, stored);
+            bool referenced = used.Step();
+            if (!referenced && !used.Failed() && ::unlink(path.c_str()) == 0) ++removed;
+        }
+        ::closedir(d);
+        if (stop.load()) break;
+    }
+    ::closedir(days);
+    return removed;
+}
 
 std::string Storage::LatestDownload() const {
     std::string folder = m_dataDir + "/download";

@@ -3,6 +3,7 @@
 #include "service/logic/UploadFields.h"
 #include "service/logic/UploadInfo.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -65,6 +66,13 @@ public:
     std::vector<StoredEvent> ListEvents(size_t limit, const std::string& cid);
 
     std::unique_ptr<TempFile> CreateTempFile(std::string* error);
+
+    // Deletes stored files that no row names and that were last written before
+    // olderThan (seconds since 1970): what a crash between putting a file in place and
+    // recording it, or between replacing a file and deleting the old one, leaves
+    // behind. Files written after olderThan may belong to a commit in progress and are
+    // kept. Stops early when stop becomes true. Returns the number deleted.
+    size_t RemoveUnreferencedFiles(int64_t olderThan, const std::atomic<bool>& stop);
 
     // The newest regular file of "download/" with a plain name; "" when none.
     std::string LatestDownload() const;

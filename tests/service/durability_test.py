@@ -99,6 +99,7 @@ def main():
         sl.check(partial, "the interrupted uploads left no temporary file (was the kill too late?)")
         sl.check(len(acknowledged) > 12, "too few uploads were acknowledged before the kill: %d" % len(acknowledged))
 
+        time.sleep(1.1)  # files of the killed run are then older than the next start
         svc = sl.Service(binary, data_dir).start()
         check_served(svc, acknowledged, today, "after kill -9")
         status, _, _ = sl.http_get(svc.port, "/f" + sl.day_code(today) + "HalfDone1.bin")
@@ -117,6 +118,12 @@ def main():
         rows = db.execute("SELECT COUNT(*) FROM uploads").fetchone()[0]
         db.close()
         sl.check(rows >= len(acknowledged), "rows %d < acknowledged %d" % (rows, len(acknowledged)))
+        # A file put in place but not yet recorded when the kill came is removed after the start.
+        deadline = time.time() + 5
+        while len(glob.glob(os.path.join(data_dir, "files", "*", "*"))) != rows and time.time() < deadline:
+            time.sleep(0.05)
+        files = len(glob.glob(os.path.join(data_dir, "files", "*", "*")))
+        sl.check(files == rows, "%d stored files for %d rows" % (files, rows))
         sl.check(svc.stop() == 0, "the service did not stop cleanly")
         print("durability: ok (%d acknowledged uploads kept, %d rows)" % (len(acknowledged), rows))
     finally:

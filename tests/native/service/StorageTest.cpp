@@ -10,8 +10,12 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <atomic>
+#include <ctime>
+#include <fcntl.h>
 #include <fstream>
 #include <set>
+#include <sys/stat.h>
 
 using namespace service;
 using servicetest::FilesBelow;
@@ -245,4 +249,32 @@ TEST(UploadSession, StoresAndRefuses) {
     EXPECT_EQ(ReadFile(storage->FilePath(*info)), "abc");
     EXPECT_EQ(FilesBelow(dir.Path() + "/files").size(), 1u);
     EXPECT_TRUE(FilesBelow(dir.Path() + "/tmp").empty());
+}
+
+TEST(Storage, FilesACrashLeftUnreferencedAreRemoved) {
+    TempFolder dir;
+    auto storage = Storage::Open(dir.Path(), nullptr);
+    ASSERT_TRUE(storage);
+    ASSERT_EQ(Store(*storage, Meta(kA, "Kept1234"), "kept"), Storage::Commit::Stored);
+    std::filesystem::create_directories(dir.Path() + "/files/AU");
+    std::string oldOrphan = dir.Path() + "/files/AU/Lost1234-AbCdEfGhIj";
+    std::string newOrphan = dir.Path() + "/files/AU/Busy1234-AbCdEfGhIj";
+    std::string foreign = dir.Path() + "/files/AU/not.a.stored.name";
+    for (const std::string& p : {oldOrphan, newOrphan, foreign}) std::ofstream(p) << "x";
+    int64_t now = static_cast<int64_t>(std::time(nullptr));
+    // Everything but the busy file was written two hours ago.
+    for (const std::string& p : FilesBelow(dir.Path() + "/files")) {
+        std::string full = dir.Path() + "/files/" + p;
+        if (full == newOrphan) continue;
+        timespec times[2] = {{now - 7200, 0}, {now - 7200, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, full.c_str(), times, 0), 0);
+    }
+    std::atomic<bool> stop{false};
+    EXPECT_EQ(storage->RemoveUnreferencedFiles(now - 60, stop), 1u);
+    EXPECT_FALSE(std::filesystem::exists(oldOrphan));
+    EXPECT_TRUE(std::filesystem::exists(newOrphan)) << "may belong to a commit in progress";
+    EXPECT_TRUE(std::filesystem::exists(foreign)) << "not a name the service makes";
+    auto info = storage->FindUpload(650, "Kept1234");
+    ASSERT_TRUE(info);
+    EXPECT_EQ(ReadFile(storage->FilePath(*info)), "kept");
 }
