@@ -58,6 +58,7 @@ bool StartWith(KeyDownFunction isKeyDown) {
         g_hotkeysRunning = false;
         return false;
     }
+    Log("HotkeysManager: poller started\n");
     return true;
 }
 

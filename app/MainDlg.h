@@ -97,6 +97,10 @@ public:
     int m_helpTooltipShown = 0;
     std::wstring m_helpText;            // the tool record points at it
 
+    // Sends a finished shot where the storage setting and the editor's action say (file,
+    // clipboard picture, upload); reports its failures itself. True when delivered.
+    bool ProcessScreenshot(bool fromEditor, PxImage& image, const std::wstring& name, int action);
+
     // Whether the tray icon was created, so that the timers and the rest of the start ran.
     bool IsStarted() const { return m_started; }
 
@@ -129,6 +133,9 @@ private:
     LRESULT OnQuit();
     LRESULT OnShowError(WPARAM stringId, LPARAM record);
     LRESULT OnShowInfo(WPARAM stringId);
+    // The screenshot flow (MainDlgScreenshot_win.cpp).
+    LRESULT OnFullScreenshot();
+    LRESULT OnActiveWindowScreenshot();
     LRESULT OnTrayNotify(LPARAM mouseMessage);
     // Private messages whose flows are not part of this program yet: frees the lParam
     // object that the message carries.

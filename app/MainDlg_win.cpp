@@ -7,6 +7,7 @@
 
 #include "app/CaptureLabels.h"
 #include "app/CommandLine.h"
+#include "app/MainDlgHotkeys.h"
 #include "app/OldLogs.h"
 #include "app/ProcessExit.h"
 #include "app/ProgramFolders.h"
@@ -164,6 +165,8 @@ BOOL CtavimorerfDlg::OnInitDialog() {
     if (m_env.startDeleteOldLogs) m_env.startDeleteOldLogs(m_env.logFolder);
 
     CreateTrackingTooltip();
+
+    InstallMainDialogHotkeyHandlers(m_hWnd, &m_captureBusy, &m_fullScreenTracker);
 
     SetTimer(TIMER_LATEST_VERSION, 1000);
     SetTimer(TIMER_TOOLTIP_HOVER, 1000);
@@ -587,11 +590,13 @@ LRESULT CtavimorerfDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_APP_INFO:
         return OnShowInfo(wParam);
     case WM_APP_FULL_SCREENSHOT:
+        return OnFullScreenshot();
+    case WM_APP_WINDOW_SCREENSHOT:
+        return OnActiveWindowScreenshot();
     case WM_APP_REGION_SCREENSHOT:
     case WM_APP_SERVER_SYNC_DATA:
     case WM_APP_UPLOAD_PROGRESS:
     case WM_APP_UPLOAD_FINISHED:
-    case WM_APP_WINDOW_SCREENSHOT:
     case WM_APP_UPLOAD_FILE:
     case WM_APP_MAKE_VIDEO:
     case WM_APP_VIDEO_CANCEL:

@@ -1,0 +1,57 @@
+// Test helper: presses and releases keys and mouse buttons with SendInput, so that the
+// program's hotkey poller (GetAsyncKeyState) sees them. Under Wine, key state set this
+// way is visible to every Wine process of the desktop, whichever window has the focus.
+//   keypress STEP [STEP ...]
+//     dNN   press virtual key NN (decimal; 1 and 2 are the left and right mouse buttons)
+//     uNN   release it
+//     sNN   sleep NN milliseconds
+//   keypress d17 d44 s1000 u44 u17     holds Ctrl+PrintScreen for a second
+// Exit code 0 when every input was sent, 1 when one was refused, 2 on bad arguments.
+#include <windows.h>
+
+#include <cwchar>
+
+namespace {
+
+bool SendKey(int key, bool down) {
+    INPUT input = {};
+    if (key == VK_LBUTTON || key == VK_RBUTTON) {
+        input.type = INPUT_MOUSE;
+        if (key == VK_LBUTTON) {
+            input.mi.dwFlags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+        } else {
+            input.mi.dwFlags = down ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_RIGHTUP;
+        }
+    } else {
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = static_cast<WORD>(key);
+        input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(static_cast<UINT>(key), MAPVK_VK_TO_VSC));
+        input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+    }
+    return SendInput(1, &input, sizeof(input)) == 1;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 2) return 2;
+    for (int i = 1; i < argc; ++i) {
+        wchar_t kind = argv[i][0];
+        wchar_t* end = nullptr;
+        long value = std::wcstol(argv[i] + 1, &end, 10);
+        if (end == argv[i] + 1 || *end != L'\0' || value < 0) return 2;
+        switch (kind) {
+        case L'd':
+        case L'u':
+            if (value < 1 || value > 254) return 2;
+            if (!SendKey(static_cast<int>(value), kind == L'd')) return 1;
+            break;
+        case L's':
+            Sleep(static_cast<DWORD>(value));
+            break;
+        default:
+            return 2;
+        }
+    }
+    return 0;
+}

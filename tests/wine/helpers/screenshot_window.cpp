@@ -1,0 +1,70 @@
+// Test helper: a borderless window at a given place, painted with four coloured
+// quadrants (top left red, top right green, bottom left blue, bottom right yellow) so
+// that a screenshot shows whether it is complete, upright and not shifted. It comes to
+// the foreground, prints "ready" once painted and ends after the given seconds or on
+// WM_CLOSE.
+//   screenshot_window X Y WIDTH HEIGHT [SECONDS]
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+void Fill(HDC dc, int left, int top, int right, int bottom, COLORREF colour) {
+    RECT r = {left, top, right, bottom};
+    HBRUSH brush = CreateSolidBrush(colour);
+    FillRect(dc, &r, brush);
+    DeleteObject(brush);
+}
+
+LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM w, LPARAM l) {
+    switch (message) {
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(window, &ps);
+        RECT r;
+        GetClientRect(window, &r);
+        int mx = r.right / 2, my = r.bottom / 2;
+        Fill(dc, 0, 0, mx, my, RGB(220, 30, 30));
+        Fill(dc, mx, 0, r.right, my, RGB(30, 200, 60));
+        Fill(dc, 0, my, mx, r.bottom, RGB(40, 60, 230));
+        Fill(dc, mx, my, r.right, r.bottom, RGB(240, 220, 20));
+        EndPaint(window, &ps);
+        return 0;
+    }
+    case WM_ERASEBKGND: return 1;
+    case WM_TIMER:
+    case WM_CLOSE: DestroyWindow(window); return 0;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
+    default: return DefWindowProcW(window, message, w, l);
+    }
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 5) return 2;
+    int x = _wtoi(argv[1]), y = _wtoi(argv[2]), width = _wtoi(argv[3]), height = _wtoi(argv[4]);
+    int seconds = argc > 5 ? _wtoi(argv[5]) : 60;
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = Proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"ScreenshotTestWindow";
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    RegisterClassW(&wc);
+    HWND window = CreateWindowExW(WS_EX_TOPMOST, wc.lpszClassName, L"screenshot test window", WS_POPUP | WS_VISIBLE,
+                                  x, y, width, height, nullptr, nullptr, wc.hInstance, nullptr);
+    if (!window) return 1;
+    SetForegroundWindow(window);
+    UpdateWindow(window);
+    SetTimer(window, 1, static_cast<UINT>(seconds) * 1000, nullptr);
+    std::printf("ready %p\n", static_cast<void*>(window));
+    std::fflush(stdout);
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return 0;
+}
