@@ -19,6 +19,8 @@ PACKAGES=(
   # Mesa lets Wine create a Direct3D 9 device, so the capture-mode fall-back is exercised
   libgl1-mesa-dri:i386 libglx-mesa0:i386 libgl1:i386
   imagemagick pngcheck libjpeg-turbo-progs curl procps
+  # the web service's browser test
+  chromium
 )
 
 apt_get() {  # waits while another process holds the apt/dpkg locks
