@@ -90,6 +90,8 @@ TEST(PxGeometry, QuarterTurnMapping) {
 TEST(PxGeometry, CropUsesTopDownRectangles) {
     PxImage im;
     opstest::Numbered(im, 200, 100);
+    im.SetJpegQuality(50);
+    im.SetXDPI(300);
     im.AlphaCreate();
     im.AlphaSet(10, 100 - 1 - 20, 42);  // screen (10, 20)
     RECT sel = {0, 0, 5, 5};
@@ -102,7 +104,9 @@ TEST(PxGeometry, CropUsesTopDownRectangles) {
     EXPECT_TRUE(opstest::Same(TopDown(cut, 99, 49), TopDown(im, 109, 69)));
     EXPECT_EQ(cut.AlphaGet(0, 49), 42);  // alpha of the cut pixels kept
     EXPECT_FALSE(cut.SelectionIsValid());
+    // A fresh information block: the caller sets the JPEG quality again.
     EXPECT_EQ(cut.GetJpegQuality(), 90);
+    EXPECT_EQ(cut.GetXDPI(), 96);
 
     RECT r = {-5, -5, 10, 10};
     PxImage corner;
@@ -136,8 +140,10 @@ TEST(PxGeometry, CropOfIndexedImagesCopiesIndexes) {
 TEST(PxGeometry, ExpandPlacesThePictureAndTheCanvas) {
     PxImage im;
     opstest::Solid(im, 10, 10, Rgb(0, 0, 255));
+    im.SetJpegQuality(40);
     PxImage big;
     ASSERT_TRUE(im.Expand(1, 2, 3, 4, Rgb(255, 0, 0), &big));
+    EXPECT_EQ(big.GetJpegQuality(), 90);
     EXPECT_EQ(big.GetWidth(), 14u);
     EXPECT_EQ(big.GetHeight(), 16u);
     // Picture from column 1 and bottom-up row 4; the rest red.

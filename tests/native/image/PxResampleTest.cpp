@@ -193,3 +193,20 @@ TEST(PxResample, SizesAndSameSizeCopies) {
     EXPECT_TRUE(im.Resample(10, 8, 1, &im));
     EXPECT_EQ(im.GetWidth(), 10u);
 }
+
+TEST(PxResample, BilinearAlignmentAndTruncation) {
+    // Resample's bilinear maps destination x to x * scale (corner aligned) and
+    // truncates; Resample2 maps to the pixel centres, (x + 0.5) * scale - 0.5.
+    PxImage im;
+    opstest::Solid(im, 2, 1, Rgb(0, 0, 0));
+    im.SetPixelColor(1, 0, Rgb(255, 200, 0));
+    PxImage corner, centre;
+    ASSERT_TRUE(im.Resample(4, 1, 0, &corner));
+    ASSERT_TRUE(im.Resample2(4, 1, PxImage::IM_BILINEAR, PxImage::OM_REPEAT, &centre, true));
+    EXPECT_EQ(corner.GetPixelColor(0, 0).rgbRed, 0);
+    EXPECT_EQ(corner.GetPixelColor(1, 0).rgbRed, 127);  // 127.5 truncated
+    EXPECT_EQ(corner.GetPixelColor(1, 0).rgbGreen, 100);
+    EXPECT_EQ(corner.GetPixelColor(3, 0).rgbRed, 255);
+    EXPECT_EQ(centre.GetPixelColor(1, 0).rgbRed, 63);    // at 0.25: 63.75 truncated
+    EXPECT_EQ(centre.GetPixelColor(2, 0).rgbRed, 191);   // at 0.75
+}
