@@ -361,3 +361,22 @@ TEST(PxImageBridgeWin, TextInfoDefaultsAndBoxedText) {
     EXPECT_GT(box, 100);
     EXPECT_GT(text, 20);
 }
+
+TEST(PxImageBridgeWin, TileRepeatsAndClipsCopies) {
+    PxImage im;
+    opstest::Numbered(im, 2, 2);
+    Canvas canvas(8, 4, Rgb(0, 0, 0));
+    RECT r = {1, 0, 6, 3};
+    EXPECT_EQ(im.Tile(canvas.dc, &r), 1);
+    for (long y = 0; y < 3; ++y)
+        for (long x = 1; x < 6; ++x)
+            EXPECT_TRUE(opstest::Same(canvas.At(x, y), im.GetPixelColor((x - 1) % 2, 1 - y % 2))) << x << "," << y;
+    EXPECT_TRUE(opstest::Same(canvas.At(6, 0), Rgb(0, 0, 0)));
+    EXPECT_TRUE(opstest::Same(canvas.At(1, 3), Rgb(0, 0, 0)));
+    EXPECT_EQ(im.Tile(canvas.dc, nullptr), 0);
+    // A disabled image is not drawn.
+    im.Enable(false);
+    Canvas off(4, 4, Rgb(0, 0, 0));
+    EXPECT_EQ(im.Draw(off.dc, 0, 0), 0);
+    EXPECT_TRUE(opstest::Same(off.At(0, 0), Rgb(0, 0, 0)));
+}
