@@ -163,8 +163,16 @@ float PxImage::Mean() {
     return static_cast<float>(sum / w / h);
 }
 
+namespace {
+// Offsets beyond any image size cannot overlap; refusing them keeps x + dx in range.
+bool OffsetOk(long dx, long dy) {
+    const long kLimit = 0x3FFFFFFF;
+    return dx >= -kLimit && dx <= kLimit && dy >= -kLimit && dy <= kLimit;
+}
+}  // namespace
+
 void PxImage::Mix(PxImage& other, ImageOpType op, long dx, long dy, bool mixAlpha) {
-    if (!m_dib || !other.IsValid()) return;
+    if (!m_dib || !other.IsValid() || !OffsetOk(dx, dy)) return;
     long w = static_cast<long>(GetWidth()), h = static_cast<long>(GetHeight());
     long ow = static_cast<long>(other.GetWidth()) - dx, oh = static_cast<long>(other.GetHeight()) - dy;
     if (ow < w) w = ow;
@@ -266,7 +274,7 @@ void PxImage::Mix(PxImage& other, ImageOpType op, long dx, long dy, bool mixAlph
 }
 
 void PxImage::MixFrom(PxImage& other, long dx, long dy) {
-    if (!m_dib || !other.IsValid()) return;
+    if (!m_dib || !other.IsValid() || !OffsetOk(dx, dy)) return;
     RGBQUAD bg = other.GetTransColor();
     long ow = static_cast<long>(other.GetWidth()), oh = static_cast<long>(other.GetHeight());
     for (long x = 0; x < ow; ++x)

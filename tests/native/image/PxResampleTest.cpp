@@ -180,6 +180,9 @@ TEST(PxResample, SizesAndSameSizeCopies) {
     EXPECT_FALSE(im.Resample(0, 10, 1));
     EXPECT_FALSE(im.Resample(-5, 10, 1));  // would be a huge unsigned width
     EXPECT_FALSE(im.Resample2(10, -1));
+    // Rows of 196608 bytes x 65536 rows pass 32 bits: refused by Create, not wrapped.
+    EXPECT_FALSE(im.Resample(0x10000, 0x10000, 1));
+    EXPECT_FALSE(im.QIShrink(0x10000, 1));
     EXPECT_EQ(opstest::Hash(im), before);
     // The same size into the image itself: nothing to do, and nothing destroyed.
     EXPECT_TRUE(im.Resample(5, 4, 1, &im));
