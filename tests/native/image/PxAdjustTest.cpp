@@ -155,10 +155,10 @@ TEST(PxAdjust, MixOperations) {
     PxImage sub(a);
     sub.Mix(b, PxImage::OpSub);
     EXPECT_TRUE(opstest::AllPixels(sub, Rgb(0, 130, 0)));
-    PxImage far(a);
-    far.Mix(b, PxImage::OpAdd, LONG_MIN, LONG_MAX);  // no overlap, no overflow
-    far.MixFrom(b, LONG_MAX, LONG_MIN);
-    EXPECT_TRUE(opstest::AllPixels(far, Rgb(150, 150, 150)));
+    PxImage distant(a);
+    distant.Mix(b, PxImage::OpAdd, LONG_MIN, LONG_MAX);  // no overlap, no overflow
+    distant.MixFrom(b, LONG_MAX, LONG_MIN);
+    EXPECT_TRUE(opstest::AllPixels(distant, Rgb(150, 150, 150)));
     PxImage unknown(a);
     unknown.Mix(b, static_cast<PxImage::ImageOpType>(12));
     EXPECT_TRUE(opstest::AllPixels(unknown, Rgb(150, 150, 150)));
