@@ -9,7 +9,7 @@ import subprocess
 import tempfile
 import time
 
-from harness import BUILD, ProgramTest, wait_until, wine
+from harness import BUILD, ProgramTest, wait_until, windows, wine
 from shell_support import Collector, post_messages, wait_main_window, write_settings
 
 WM_APP_FULL_SCREENSHOT = 0x404
@@ -70,6 +70,13 @@ def assert_quadrants(test, img, left, top, width, height):
     for colour, points in spots.items():
         for x, y in points:
             test.assertEqual(pixel(img, left + x, top + y), colour, "at (%d, %d) of the window" % (x, y))
+
+
+def wait_balloon(timeout=10):
+    """Waits for the tray balloon (a visible tooltip window; its text cannot be read from
+    another process)."""
+    wait_until(lambda: any(w["class"] == "tooltips_class32" for w in windows()), timeout, interval=0.3,
+               what="a tray balloon")
 
 
 class ScreenshotTest(ProgramTest):
@@ -154,6 +161,7 @@ class ScreenshotTest(ProgramTest):
         self.collector.wait_event("Screenshot.Fullscreen", "Launch on Hotkey", "Clipboard + Local")
         self.collector.wait_event("Screenshot", "Finished", "")
         self.assertIn("Hotkey: FullScreenshot", program.log_text())
+        wait_balloon()   # "Screenshot is in your  clipboard"
 
         # A second process reads the same picture from the clipboard.
         bmp = os.path.join(self.tmp, "clip.bmp")
@@ -213,8 +221,8 @@ class ScreenshotTest(ProgramTest):
         self.assertEqual(program.log_messages().count("Hotkey: FullScreenshot"), 1)
         self.assertEqual(len(self.files()), 1, "the region slot takes no full-screen shot")
 
-        # Two presses 50 ms apart are one shot.
-        press("d%d" % PRTSCR, "s20", "u%d" % PRTSCR, "s50", "d%d" % PRTSCR, "s20", "u%d" % PRTSCR)
+        # Two presses within 200 ms are one shot.
+        press("d%d" % PRTSCR, "s60", "u%d" % PRTSCR, "s60", "d%d" % PRTSCR, "s60", "u%d" % PRTSCR)
         self.wait_files(2)
         time.sleep(1.5)
         self.assertEqual(len(self.files()), 2, self.files())
@@ -254,6 +262,7 @@ class ScreenshotTest(ProgramTest):
         self.assertTrue(post_messages((WM_APP_FULL_SCREENSHOT, 0, 0)))
         self.collector.wait_event("Error", "SaveScreenshotFile", "CreateDirectory")
         program.wait_log("SaveScreenshotFile: cannot create", timeout=10)
+        wait_balloon()   # 138
         time.sleep(1)
         self.assertIsNone(self.collector.find("Screenshot", "Finished"))
 
@@ -268,6 +277,7 @@ class ScreenshotTest(ProgramTest):
         self.assertTrue(post_messages((WM_APP_FULL_SCREENSHOT, 0, 0)))
         self.collector.wait_event("Screenshot", "Failed", "")
         program.wait_log("SaveScreenshotFile: cannot write", timeout=10)
+        wait_balloon()   # 137
         time.sleep(1)
         self.assertIsNone(self.collector.find("Screenshot", "Finished"))
         self.assertNotIn("Screenshot saved", program.log_text())
