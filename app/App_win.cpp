@@ -9,6 +9,7 @@
 
 #include "app/MainDlg.h"
 #include "app/CommandLine.h"
+#include "app/HotkeysManager.h"
 #include "app/MainDlgMessages.h"
 #include "app/ProgramFolders.h"
 #include "app/Upgrade.h"
@@ -122,6 +123,7 @@ BOOL CtavimorerfApp::InitInstance() {
     EventBus::Instance();
     StringTable::Instance();
     SettingsManager::Instance().Init(g_appSettingsPath);
+    HotkeysManager::Start();
     Log("Singletons initialized\n");
 
     std::wstring appId = SettingsManager::Instance().GetAppId();
