@@ -3,7 +3,6 @@
 #include <mmsystem.h>
 #include <shlobj.h>
 
-#include <cstring>
 #include <ctime>
 #include <memory>
 #include <vector>
@@ -68,23 +67,6 @@ public:
         play(MAKEINTRESOURCEW(kCaptureSoundResource), GetModuleHandleW(nullptr), SND_RESOURCE);
     }
 };
-
-// The packed DIB (header, palette, rows) in a movable block: clipboard format CF_DIB.
-// TODO: use PxImage::CopyToHandle once the image library's Windows bridge has landed.
-HGLOBAL CopyDibToGlobal(const PxImage& image) {
-    if (!image.IsValid()) return nullptr;
-    const uint32_t size = image.GetSize();
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
-    if (!block) return nullptr;
-    void* target = GlobalLock(block);
-    if (!target) {
-        GlobalFree(block);
-        return nullptr;
-    }
-    memcpy(target, image.GetDIB(), size);
-    GlobalUnlock(block);
-    return block;
-}
 
 }  // namespace
 
@@ -170,7 +152,7 @@ bool EnsureScreenshotsFolder(const std::wstring& folder) {
 }
 
 bool PutImageOnClipboard(HWND owner, const PxImage& image) {
-    HGLOBAL block = CopyDibToGlobal(image);
+    HGLOBAL block = image.CopyToHandle();   // CF_DIB: the packed DIB in a movable block
     if (!block) {
         Log("CopyImageToClipboard: no picture to copy\n");
         return false;
