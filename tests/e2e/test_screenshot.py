@@ -2,9 +2,10 @@
 (keys pressed with SendInput), the files they leave, the clipboard picture read back by
 another process, and the analytics events at a local collector."""
 
-import glob
+import datetime
 import os
 import re
+import shutil
 import subprocess
 import tempfile
 import time
@@ -92,6 +93,7 @@ class ScreenshotTest(ProgramTest):
         self.windows = []
         self.addCleanup(self.close_windows)
         self.tmp = tempfile.mkdtemp(prefix="shot-")
+        self.addCleanup(shutil.rmtree, self.tmp, True)
 
     def close_windows(self):
         for p in self.windows:
@@ -148,6 +150,9 @@ class ScreenshotTest(ProgramTest):
         subprocess.run(["import", "-window", "root", root], check=True, timeout=60)
         self.assertEqual(len(files), 1, files)
         self.assertRegex(files[0], NAME)
+        day, month, year, hms = NAME.match(files[0]).groups()[:4]
+        taken = datetime.datetime(int(year), int(month), int(day), int(hms[:2]), int(hms[2:4]), int(hms[4:]))
+        self.assertLess(abs((datetime.datetime.now() - taken).total_seconds()), 120, "named after the local time")
         self.assertTrue(files[0].endswith(".png"), files)
         shot_path = os.path.join(self.shots, files[0])
         self.assertFalse(has_alpha(shot_path), "the saved PNG must be opaque")
