@@ -4,6 +4,8 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cwchar>
+#include <cwctype>
 #include <string>
 #include <thread>
 #include <vector>
@@ -254,6 +256,16 @@ TEST(ScreenshotCaptureTest, ClipboardGetsThePackedDibAndABusyClipboardStaysUncha
     CloseClipboard();
 
     EXPECT_FALSE(PutImageOnClipboard(nullptr, PxImage())) << "no picture, nothing to copy";
+}
+
+TEST(ScreenshotCaptureTest, TempFilePathsAreSixteenRandomLettersAndDigitsInTheTempFolder) {
+    wchar_t folder[MAX_PATH] = {};
+    ASSERT_GT(GetTempPathW(MAX_PATH, folder), 0u);
+    const std::wstring a = MakeTempFilePath(), b = MakeTempFilePath();
+    ASSERT_EQ(a.size(), wcslen(folder) + 16);
+    EXPECT_EQ(a.compare(0, wcslen(folder), folder), 0);
+    for (size_t i = wcslen(folder); i < a.size(); ++i) EXPECT_TRUE(iswalnum(a[i]) && a[i] < 128) << i;
+    EXPECT_NE(a, b) << "two names in the same millisecond differ";
 }
 
 TEST(ScreenshotCaptureTest, TheProgramCarriesItsCaptureSound) {
