@@ -22,10 +22,26 @@ else
   args=("$@"); [ ${#args[@]} -gt 0 ] || args=(-f)
   scripts/with-wine.sh "$PREFIX" --keep-prefix -- bash -c '
     exe=$1; shift
+    home=$(ls -d "$WINEPREFIX"/drive_c/users/*/ | grep -v /Public/ | head -1)
+    # Uploads need a service: a first run keeps its shots on the clipboard and in files.
+    settings="$home/AppData/Local/brivane/settings.json"
+    if [ ! -f "$settings" ]; then
+      mkdir -p "$(dirname "$settings")"; echo "{\"storage_type\":5}" > "$settings"
+    fi
+    before=$(date +%s)
     wine "$exe" "$@" & pid=$!
-    for _ in $(seq 150); do kill -0 $pid 2>/dev/null || break; sleep 0.2; done
-    users=$WINEPREFIX/drive_c/users
-    echo "Log:"; ls -t "$users"/*/AppData/Local/brivane/log/*.log 2>/dev/null | head -1 | xargs -r cat
-    echo "Screenshots:"; find "$users" -name "Screenshot *" 2>/dev/null
-    kill $pid 2>/dev/null || true' run "$EXE" "${args[@]}"
+    # The program stays in the tray; wait (at most 60 s) for the screenshot, then ask it
+    # to close through its close-request file.
+    for _ in $(seq 300); do
+      shot=$(find "$home" -name "Screenshot *" -newermt "@$before" 2>/dev/null | head -1)
+      [ -n "$shot" ] && break
+      kill -0 $pid 2>/dev/null || break
+      sleep 0.2
+    done
+    touch "$home/Temp/cvx_do_close"
+    for _ in $(seq 50); do kill -0 $pid 2>/dev/null || break; sleep 0.2; done
+    kill $pid 2>/dev/null || true
+    echo "Log:"; ls -t "$home"/AppData/Local/brivane/log/*.log 2>/dev/null | head -1 | xargs -r cat
+    if [ -n "$shot" ]; then echo "Screenshot: $shot"; identify "$shot" 2>/dev/null || true
+    else echo "No screenshot was taken"; fi' run "$EXE" "${args[@]}"
 fi

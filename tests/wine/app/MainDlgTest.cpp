@@ -105,6 +105,9 @@ protected:
         if (msg >= 0x404 && msg <= 0x426) {
             privateMessages.push_back(msg);
             if (msg == WM_APP_UPLOAD_FILE && l) uploadPaths.push_back(*reinterpret_cast<std::wstring*>(l));
+            // These scripts check where the capture requests are routed, not the capture
+            // flow itself (its own tests take real screenshots).
+            if (msg == WM_APP_FULL_SCREENSHOT || msg == WM_APP_WINDOW_SCREENSHOT) return 0;
         }
         return CtavimorerfDlg::WindowProc(msg, w, l);
     }
