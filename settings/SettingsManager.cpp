@@ -1,5 +1,7 @@
 #include "settings/SettingsManager.h"
 
+#include <algorithm>
+
 #include <chrono>
 #include <exception>
 
@@ -242,29 +244,24 @@ bool SettingsManager::Flush() {
 }
 
 void SettingsManager::StartAutosave(int intervalMs) {
-    std::lock_guard<std::mutex> lock(m_autosaveMutex);
-    if (m_autosaveRunning) return;
-    m_autosaveRunning = true;
+    if (m_autosaveRunning.exchange(true)) return;
     m_autosaveThread = std::thread([this, intervalMs] { AutosaveLoop(intervalMs); });
 }
 
 void SettingsManager::StopAutosave() {
-    {
-        std::lock_guard<std::mutex> lock(m_autosaveMutex);
-        m_autosaveRunning = false;
-    }
-    m_autosaveWake.notify_all();
+    m_autosaveRunning = false;
     if (m_autosaveThread.joinable()) m_autosaveThread.join();
 }
 
 void SettingsManager::AutosaveLoop(int intervalMs) {
-    for (;;) {
-        {
-            std::unique_lock<std::mutex> lock(m_autosaveMutex);
-            m_autosaveWake.wait_for(lock, std::chrono::milliseconds(intervalMs),
-                                    [this] { return !m_autosaveRunning; });
-            if (!m_autosaveRunning) return;
+    // Like every stoppable thread of the program, it sleeps in short slices and watches
+    // its flag, so a stop takes effect within one slice.
+    constexpr int kSliceMs = 20;
+    while (m_autosaveRunning) {
+        for (int slept = 0; slept < intervalMs && m_autosaveRunning; slept += kSliceMs) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::min(kSliceMs, intervalMs - slept)));
         }
+        if (!m_autosaveRunning) return;
         try {
             AutosavePass();
         } catch (...) {

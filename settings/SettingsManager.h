@@ -1,6 +1,5 @@
 #pragma once
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -194,8 +193,6 @@ private:
     std::mutex m_sinkMutex;
     EventSink m_sink;
 
-    std::mutex m_autosaveMutex;
-    std::condition_variable m_autosaveWake;
-    bool m_autosaveRunning = false;   // under m_autosaveMutex
+    std::atomic<bool> m_autosaveRunning{false};
     std::thread m_autosaveThread;
 };
