@@ -55,9 +55,10 @@ function(brivane_test_suite comp)
     target_link_options(${exe} PRIVATE -static)
   endif()
   set(props LABELS ${comp} TIMEOUT 300)
-  if(WIN32 AND comp IN_LIST BRIVANE_SCREEN_COMPONENTS)
-    # These suites share the X display or the registry key of the old settings.
-    list(APPEND props RESOURCE_LOCK wine_display)
+  if(WIN32)
+    # Wine tests share one desktop: the X display, the clipboard, the registry and the
+    # user's folders. They run one at a time.
+    list(APPEND props RESOURCE_LOCK wine_desktop)
   endif()
   gtest_discover_tests(${exe} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 PROPERTIES ${props})
 endfunction()
