@@ -36,6 +36,17 @@ std::wstring Widen(const std::string& ascii) {
 
 }  // namespace
 
+std::string StringVPrintf(const char* format, va_list args) {
+    va_list copy;
+    va_copy(copy, args);
+    int needed = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    if (needed <= 0) return {};
+    std::vector<char> text(static_cast<size_t>(needed) + 1, '\0');
+    std::vsnprintf(text.data(), text.size(), format, args);
+    return std::string(text.data(), static_cast<size_t>(needed));
+}
+
 Format& Format::Arg(const std::wstring& text) {
     m_args.push_back(text);
     return *this;

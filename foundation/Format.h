@@ -1,6 +1,10 @@
 #pragma once
+#include <cstdarg>
 #include <string>
 #include <vector>
+
+// printf-style narrow formatting of any length.
+std::string StringVPrintf(const char* format, va_list args);
 
 // "{}" formatter for wide text. Each argument fills the next "{}" of the pattern, left
 // to right; text that an argument inserts is never searched again, so braces inside an

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <ctime>
 #include <mutex>
-#include <vector>
 
 #include "foundation/Format.h"
 
@@ -130,22 +129,16 @@ void Log(const char* format, ...) {
 
     va_list args;
     va_start(args, format);
-    va_list copy;
-    va_copy(copy, args);
-    int needed = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    std::vector<char> message(needed > 0 ? static_cast<size_t>(needed) + 1 : 1, '\0');
-    if (needed > 0) std::vsnprintf(message.data(), message.size(), format, args);
+    const std::string message = StringVPrintf(format, args);
     va_end(args);
-    size_t length = needed > 0 ? static_cast<size_t>(needed) : 0;
 
     std::lock_guard<std::mutex> guard(LogLock());
     std::fwrite(prefix.data(), 1, prefix.size(), stdout);
-    std::fwrite(message.data(), 1, length, stdout);
+    std::fwrite(message.data(), 1, message.size(), stdout);
     std::fflush(stdout);
     if (FileOpen()) {
         std::string line = prefix;
-        line.append(message.data(), length < kLogMessageMax ? length : kLogMessageMax);
+        line.append(message, 0, kLogMessageMax);
         FileWrite(line.data(), line.size());
     }
 }
