@@ -152,6 +152,7 @@ BOOL CtavimorerfApp::InitInstance() {
 
     INITCOMMONCONTROLSEX controls = {8, 0xFF};
     InitCommonControlsEx(&controls);
+    CSingleInstanceApp::InitInstance();
     SetRegistryKey(L"Local AppWizard-Generated Applications");
 
     Log("Going to start Main Window\n");
