@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 
 #include "image/PxFile.h"
 #include "image/PxIOFile.h"
@@ -237,9 +238,8 @@ void PxImage::Ghost(const PxImage* source) {
     m_info.ghost = const_cast<PxImage*>(source);
 }
 
-bool PxImage::CreateFromArray(uint8_t* pixels, uint32_t width, uint32_t height, uint32_t bpp,
-                              uint32_t bytesPerLine, bool flip) {
-    if (!pixels) return false;
+bool PxImage::CreateFromLines(const std::function<const uint8_t*(uint32_t)>& lineAt, uint32_t width,
+                              uint32_t height, uint32_t bpp, uint32_t bytesPerLine, bool flip) {
     if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32) return false;
     // A 32-bit source line must hold every pixel of the row.
     if (bpp == 32 && static_cast<uint64_t>(bytesPerLine) < static_cast<uint64_t>(width) * 4) return false;
@@ -247,34 +247,7 @@ bool PxImage::CreateFromArray(uint8_t* pixels, uint32_t width, uint32_t height, 
     if (bpp < 24) SetGrayPalette();
     if (bpp == 32) AlphaCreate();
     for (uint32_t y = 0; y < height; ++y) {
-        uint32_t row = flip ? height - 1 - y : y;
-        const uint8_t* src = pixels + static_cast<size_t>(bytesPerLine) * y;
-        uint8_t* dst = m_info.pixels + static_cast<size_t>(m_info.rowSize) * row;
-        if (bpp == 32) {
-            uint8_t* alpha = m_alpha ? m_alpha + static_cast<size_t>(width) * row : nullptr;
-            for (uint32_t x = 0; x < width; ++x) {
-                dst[3 * x] = src[4 * x];
-                dst[3 * x + 1] = src[4 * x + 1];
-                dst[3 * x + 2] = src[4 * x + 2];
-                if (alpha) alpha[x] = src[4 * x + 3];
-            }
-        } else {
-            std::memcpy(dst, src, bytesPerLine < m_info.rowSize ? bytesPerLine : m_info.rowSize);
-        }
-    }
-    return true;
-}
-
-bool PxImage::CreateFromMatrix(uint8_t** rows, uint32_t width, uint32_t height, uint32_t bpp,
-                               uint32_t bytesPerLine, bool flip) {
-    if (!rows) return false;
-    if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32) return false;
-    if (bpp == 32 && static_cast<uint64_t>(bytesPerLine) < static_cast<uint64_t>(width) * 4) return false;
-    if (!Create(width, height, bpp, PxFormatUnknown)) return false;
-    if (bpp < 24) SetGrayPalette();
-    if (bpp == 32) AlphaCreate();
-    for (uint32_t y = 0; y < height; ++y) {
-        const uint8_t* src = rows[y];
+        const uint8_t* src = lineAt(y);
         if (!src) continue;
         uint32_t row = flip ? height - 1 - y : y;
         uint8_t* dst = m_info.pixels + static_cast<size_t>(m_info.rowSize) * row;
@@ -291,6 +264,20 @@ bool PxImage::CreateFromMatrix(uint8_t** rows, uint32_t width, uint32_t height, 
         }
     }
     return true;
+}
+
+bool PxImage::CreateFromArray(uint8_t* pixels, uint32_t width, uint32_t height, uint32_t bpp,
+                              uint32_t bytesPerLine, bool flip) {
+    if (!pixels) return false;
+    return CreateFromLines([&](uint32_t y) { return pixels + static_cast<size_t>(bytesPerLine) * y; }, width,
+                           height, bpp, bytesPerLine, flip);
+}
+
+bool PxImage::CreateFromMatrix(uint8_t** rows, uint32_t width, uint32_t height, uint32_t bpp,
+                               uint32_t bytesPerLine, bool flip) {
+    if (!rows) return false;
+    return CreateFromLines([&](uint32_t y) { return static_cast<const uint8_t*>(rows[y]); }, width, height, bpp,
+                           bytesPerLine, flip);
 }
 
 void PxImage::Clear(uint8_t value) {

@@ -4,6 +4,7 @@
 // selection mask and alpha planes. An image is used by one thread at a time.
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 
 #include "image/PxCompat.h"
 #include "image/PxImageFormat.h"
@@ -367,9 +368,17 @@ public:
 protected:
     static void AddAveragingCont(const RGBQUAD& color, float weight, float& red, float& green, float& blue,
                                  float& alpha);
+    // The turns: `work` becomes a width x height image with this image's information,
+    // palette and (when present) alpha plane.
+    bool CreateTurnTarget(PxImage& work, uint32_t width, uint32_t height) const;
+    // Copies pixel (sx, sy) of this image, with its alpha, to (x, y) of `work`.
+    void CopyPixelTo(PxImage& work, long x, long y, long sx, long sy) const;
     // ---- end of the image operations ----
 
 protected:
+    // CreateFromArray and CreateFromMatrix: `lineAt(y)` is source line y (null: skipped).
+    bool CreateFromLines(const std::function<const uint8_t*(uint32_t)>& lineAt, uint32_t width, uint32_t height,
+                         uint32_t bpp, uint32_t bytesPerLine, bool flip);
     void Startup(uint32_t formatCode);
     void Ghost(const PxImage* source);
     void CopyInfo(const PxImage& source);

@@ -84,20 +84,34 @@ bool PxImage::Mirror() {
     return Transfer(work);
 }
 
-bool PxImage::RotateLeft(PxImage* dest) {
-    if (!m_dib) return false;
-    long sw = static_cast<long>(GetWidth()), sh = static_cast<long>(GetHeight());
-    PxImage work;
+bool PxImage::CreateTurnTarget(PxImage& work, uint32_t width, uint32_t height) const {
     work.CopyInfo(*this);
-    if (!work.Create(static_cast<uint32_t>(sh), static_cast<uint32_t>(sw), GetBpp(), m_info.formatCode)) return false;
+    if (!work.Create(width, height, GetBpp(), m_info.formatCode)) return false;
     work.SetPalette(GetPalette(), GetNumColors());
     if (m_alpha) {
         work.AlphaCreate();
         if (!work.m_alpha) return false;
     }
+    return true;
+}
+
+void PxImage::CopyPixelTo(PxImage& work, long x, long y, long sx, long sy) const {
+    if (GetBpp() == 24) {
+        std::memcpy(work.m_info.pixels + static_cast<size_t>(y) * work.m_info.rowSize + 3 * x,
+                    m_info.pixels + static_cast<size_t>(sy) * m_info.rowSize + 3 * sx, 3);
+    } else {
+        work.BlindSetPixelIndex(x, y, BlindGetPixelIndex(sx, sy));
+    }
+    if (m_alpha) work.m_alpha[x + y * static_cast<long>(work.GetWidth())] = BlindAlphaGet(sx, sy);
+}
+
+bool PxImage::RotateLeft(PxImage* dest) {
+    if (!m_dib) return false;
+    long sw = static_cast<long>(GetWidth()), sh = static_cast<long>(GetHeight());
+    PxImage work;
+    if (!CreateTurnTarget(work, static_cast<uint32_t>(sh), static_cast<uint32_t>(sw))) return false;
     long W = sh, H = sw;
     const long kBlock = 64;
-    uint32_t bpp = GetBpp();
     // (x, y) <- source (y, W - 1 - x), walked in blocks so both stay in cache.
     for (long bx = 0; bx < W; bx += kBlock) {
         m_info.progress = pxops::Percent(bx, W);
@@ -105,14 +119,7 @@ bool PxImage::RotateLeft(PxImage* dest) {
             long ex = std::min(W, bx + kBlock), ey = std::min(H, by + kBlock);
             for (long x = bx; x < ex; ++x)
                 for (long y = by; y < ey; ++y) {
-                    long sx = y, sy = W - 1 - x;
-                    if (bpp == 24) {
-                        std::memcpy(work.m_info.pixels + static_cast<size_t>(y) * work.m_info.rowSize + 3 * x,
-                                    m_info.pixels + static_cast<size_t>(sy) * m_info.rowSize + 3 * sx, 3);
-                    } else {
-                        work.BlindSetPixelIndex(x, y, BlindGetPixelIndex(sx, sy));
-                    }
-                    if (m_alpha) work.m_alpha[x + y * W] = BlindAlphaGet(sx, sy);
+                    CopyPixelTo(work, x, y, y, W - 1 - x);
                 }
         }
     }
@@ -123,16 +130,9 @@ bool PxImage::RotateRight(PxImage* dest) {
     if (!m_dib) return false;
     long sw = static_cast<long>(GetWidth()), sh = static_cast<long>(GetHeight());
     PxImage work;
-    work.CopyInfo(*this);
-    if (!work.Create(static_cast<uint32_t>(sh), static_cast<uint32_t>(sw), GetBpp(), m_info.formatCode)) return false;
-    work.SetPalette(GetPalette(), GetNumColors());
-    if (m_alpha) {
-        work.AlphaCreate();
-        if (!work.m_alpha) return false;
-    }
+    if (!CreateTurnTarget(work, static_cast<uint32_t>(sh), static_cast<uint32_t>(sw))) return false;
     long W = sh, H = sw;
     const long kBlock = 64;
-    uint32_t bpp = GetBpp();
     // (x, y) <- source (H - 1 - y, x).
     for (long by = 0; by < H; by += kBlock) {
         m_info.progress = pxops::Percent(by, H);
@@ -140,14 +140,7 @@ bool PxImage::RotateRight(PxImage* dest) {
             long ex = std::min(W, bx + kBlock), ey = std::min(H, by + kBlock);
             for (long y = by; y < ey; ++y)
                 for (long x = bx; x < ex; ++x) {
-                    long sx = H - 1 - y, sy = x;
-                    if (bpp == 24) {
-                        std::memcpy(work.m_info.pixels + static_cast<size_t>(y) * work.m_info.rowSize + 3 * x,
-                                    m_info.pixels + static_cast<size_t>(sy) * m_info.rowSize + 3 * sx, 3);
-                    } else {
-                        work.BlindSetPixelIndex(x, y, BlindGetPixelIndex(sx, sy));
-                    }
-                    if (m_alpha) work.m_alpha[x + y * W] = BlindAlphaGet(sx, sy);
+                    CopyPixelTo(work, x, y, H - 1 - y, x);
                 }
         }
     }
@@ -158,24 +151,11 @@ bool PxImage::Rotate180(PxImage* dest) {
     if (!m_dib) return false;
     long w = static_cast<long>(GetWidth()), h = static_cast<long>(GetHeight());
     PxImage work;
-    work.CopyInfo(*this);
-    if (!work.Create(static_cast<uint32_t>(w), static_cast<uint32_t>(h), GetBpp(), m_info.formatCode)) return false;
-    work.SetPalette(GetPalette(), GetNumColors());
-    if (m_alpha) {
-        work.AlphaCreate();
-        if (!work.m_alpha) return false;
-    }
+    if (!CreateTurnTarget(work, static_cast<uint32_t>(w), static_cast<uint32_t>(h))) return false;
     for (long y = 0; y < h; ++y) {
         m_info.progress = pxops::Percent(y, h);
         for (long x = 0; x < w; ++x) {
-            long dx = w - 1 - x, dy = h - 1 - y;
-            if (IsIndexed()) {
-                work.BlindSetPixelIndex(dx, dy, BlindGetPixelIndex(x, y));
-            } else {
-                std::memcpy(work.m_info.pixels + static_cast<size_t>(dy) * work.m_info.rowSize + 3 * dx,
-                            m_info.pixels + static_cast<size_t>(y) * m_info.rowSize + 3 * x, 3);
-            }
-            if (m_alpha) work.m_alpha[dx + dy * w] = BlindAlphaGet(x, y);
+            CopyPixelTo(work, w - 1 - x, h - 1 - y, x, y);
         }
     }
     return Deliver(*this, work, dest);
