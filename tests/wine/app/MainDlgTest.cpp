@@ -485,7 +485,9 @@ TEST_F(MainDlgTest, TrayMenuCommands) {
         dlg.Run();
         EXPECT_EQ(dlg.privateMessages, c.posted);
         EXPECT_EQ(rec.events, c.events);
-        if (c.command == ID_TRAY_SEND_FILE) EXPECT_EQ(dlg.uploadPaths, (std::vector<std::wstring>{L""}));
+        if (c.command == ID_TRAY_SEND_FILE) {
+            EXPECT_EQ(dlg.uploadPaths, (std::vector<std::wstring>{L""}));
+        }
         if (c.command == ID_TRAY_MY_CAPTURES) {
             EXPECT_EQ(rec.urls, (std::vector<std::wstring>{SettingsManager::Instance().GetHistoryPageUrl()}));
         }
