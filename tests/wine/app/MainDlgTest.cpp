@@ -117,6 +117,14 @@ private:
     DWORD m_deadline = 0;
 };
 
+// A step that posts one message to the dialog.
+TestMainDlg::Step PostStep(UINT msg, WPARAM w = 0, LPARAM l = 0) {
+    return [=](TestMainDlg& d) {
+        d.Post(msg, w, l);
+        return true;
+    };
+}
+
 // A step that waits `ms` from its first call.
 TestMainDlg::Step Wait(DWORD ms) {
     struct State {
@@ -258,10 +266,7 @@ TEST_F(MainDlgTest, TimersKeepRunningWhileASystemModalLoopIsOnTheStack) {
         return std::wstring();
     };
     TestMainDlg dlg(tmpl.Get(), std::move(env));
-    dlg.steps = {[&](TestMainDlg& d) {
-                     d.Post(WM_COMMAND, ID_TRAY_SEND_FILE, 0);
-                     return true;
-                 },
+    dlg.steps = {PostStep(WM_COMMAND, ID_TRAY_SEND_FILE, 0),
                  [&](TestMainDlg& d) { return !d.uploadPaths.empty(); }};
     dlg.Run();
     EXPECT_TRUE(exitedInsideDialog);
@@ -413,10 +418,7 @@ TEST_F(MainDlgTest, ErrorAndInfoMessagesBecomeBalloons) {
         SCOPED_TRACE(c.name);
         Recorded rec;
         TestMainDlg dlg(tmpl.Get(), TestEnvironment(rec));
-        dlg.steps = {[&](TestMainDlg& d) {
-                         d.Post(c.msg, 137, 0);
-                         return true;
-                     },
+        dlg.steps = {PostStep(c.msg, 137, 0),
                      [&](TestMainDlg& d) { return d.m_trayIcon.BalloonCount() == 1; }};
         dlg.Run();
         EXPECT_EQ(dlg.m_trayIcon.IconData().dwInfoFlags, c.flags);
@@ -523,10 +525,7 @@ TEST_F(MainDlgTest, SilentModeToggleFromTheTray) {
     TestMainDlg dlg(tmpl.Get(), TestEnvironment(r));
     bool afterFirst = false, offShownAfterFirst = true;
     dlg.steps = {
-        [&](TestMainDlg& d) {
-            d.Post(WM_COMMAND, ID_TRAY_SILENT_MODE, 0);
-            return true;
-        },
+        PostStep(WM_COMMAND, ID_TRAY_SILENT_MODE, 0),
         Wait(50),
         [&](TestMainDlg& d) {
             afterFirst = SettingsManager::Instance().GetSilentMode();
@@ -547,10 +546,7 @@ TEST_F(MainDlgTest, SilentModeToggleFromTheTray) {
 TEST_F(MainDlgTest, ExitSendsTheEventRemovesTheIconAndExits) {
     TestMainDlg dlg(tmpl.Get(), TestEnvironment(r));
     bool removed = false;
-    dlg.steps = {[&](TestMainDlg& d) {
-                     d.Post(WM_COMMAND, ID_TRAY_EXIT, 0);
-                     return true;
-                 },
+    dlg.steps = {PostStep(WM_COMMAND, ID_TRAY_EXIT, 0),
                  [&](TestMainDlg& d) {
                      if (r.exits.empty()) return false;
                      removed = d.m_trayIcon.IsRemoved();
@@ -565,10 +561,7 @@ TEST_F(MainDlgTest, ExitSendsTheEventRemovesTheIconAndExits) {
 TEST_F(MainDlgTest, QuitMessageRemovesTheIconAndExitsWithoutEvent) {
     TestMainDlg dlg(tmpl.Get(), TestEnvironment(r));
     bool removed = false;
-    dlg.steps = {[&](TestMainDlg& d) {
-                     d.Post(WM_APP_QUIT);
-                     return true;
-                 },
+    dlg.steps = {PostStep(WM_APP_QUIT),
                  [&](TestMainDlg& d) {
                      if (r.exits.empty()) return false;
                      removed = d.m_trayIcon.IsRemoved();
@@ -594,40 +587,22 @@ TEST_F(MainDlgTest, HiddenWindowStaysHiddenUntilShownAndEscNeverEndsTheDialog) {
             return true;
         },
         record,
-        [&](TestMainDlg& d) {
-            d.Post(WM_APP_SHOW_SETTINGS);
-            return true;
-        },
+        PostStep(WM_APP_SHOW_SETTINGS),
         Wait(50),
         record,
-        [&](TestMainDlg& d) {
-            d.Post(WM_COMMAND, IDCANCEL, 0);   // Esc
-            return true;
-        },
+        PostStep(WM_COMMAND, IDCANCEL, 0),
         Wait(50),
         record,
-        [&](TestMainDlg& d) {
-            d.Post(WM_APP_HIDE_SETTINGS);
-            return true;
-        },
+        PostStep(WM_APP_HIDE_SETTINGS),
         Wait(50),
         record,
-        [&](TestMainDlg& d) {
-            d.Post(WM_COMMAND, ID_TRAY_SETTINGS, 0);
-            return true;
-        },
+        PostStep(WM_COMMAND, ID_TRAY_SETTINGS, 0),
         Wait(50),
         record,
-        [&](TestMainDlg& d) {
-            d.Post(WM_CLOSE);
-            return true;
-        },
+        PostStep(WM_CLOSE),
         Wait(50),
         record,
-        [&](TestMainDlg& d) {
-            d.Post(WM_COMMAND, ID_TRAY_SETTINGS, 0);
-            return true;
-        },
+        PostStep(WM_COMMAND, ID_TRAY_SETTINGS, 0),
         Wait(50),
         record,
         [&](TestMainDlg& d) {
@@ -678,10 +653,7 @@ TEST_F(MainDlgTest, HelpTooltipFollowsTheCursorOverTheHelpControl) {
             shownInside = d.m_helpTooltipShown == 1;
             return shownInside;
         },
-        [&](TestMainDlg& d) {
-            d.Post(WM_APP_HIDE_SETTINGS);
-            return true;
-        },
+        PostStep(WM_APP_HIDE_SETTINGS),
         [&](TestMainDlg& d) {
             hiddenWithWindow = d.m_helpTooltipShown == 0;
             return hiddenWithWindow;
