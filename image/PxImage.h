@@ -368,9 +368,9 @@ public:
 protected:
     static void AddAveragingCont(const RGBQUAD& color, float weight, float& red, float& green, float& blue,
                                  float& alpha);
-    // The turns: `work` becomes a width x height image with this image's information,
-    // palette and (when present) alpha plane.
-    bool CreateTurnTarget(PxImage& work, uint32_t width, uint32_t height) const;
+    // `work` becomes an empty width x height image with this image's information,
+    // palette and (when present) alpha plane: the target of the turns and resamplings.
+    bool CreateResultImage(PxImage& work, uint32_t width, uint32_t height) const;
     // Copies pixel (sx, sy) of this image, with its alpha, to (x, y) of `work`.
     void CopyPixelTo(PxImage& work, long x, long y, long sx, long sy) const;
     // ---- end of the image operations ----

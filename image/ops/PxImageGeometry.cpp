@@ -84,7 +84,7 @@ bool PxImage::Mirror() {
     return Transfer(work);
 }
 
-bool PxImage::CreateTurnTarget(PxImage& work, uint32_t width, uint32_t height) const {
+bool PxImage::CreateResultImage(PxImage& work, uint32_t width, uint32_t height) const {
     work.CopyInfo(*this);
     if (!work.Create(width, height, GetBpp(), m_info.formatCode)) return false;
     work.SetPalette(GetPalette(), GetNumColors());
@@ -109,7 +109,7 @@ bool PxImage::RotateLeft(PxImage* dest) {
     if (!m_dib) return false;
     long sw = static_cast<long>(GetWidth()), sh = static_cast<long>(GetHeight());
     PxImage work;
-    if (!CreateTurnTarget(work, static_cast<uint32_t>(sh), static_cast<uint32_t>(sw))) return false;
+    if (!CreateResultImage(work, static_cast<uint32_t>(sh), static_cast<uint32_t>(sw))) return false;
     long W = sh, H = sw;
     const long kBlock = 64;
     // (x, y) <- source (y, W - 1 - x), walked in blocks so both stay in cache.
@@ -130,7 +130,7 @@ bool PxImage::RotateRight(PxImage* dest) {
     if (!m_dib) return false;
     long sw = static_cast<long>(GetWidth()), sh = static_cast<long>(GetHeight());
     PxImage work;
-    if (!CreateTurnTarget(work, static_cast<uint32_t>(sh), static_cast<uint32_t>(sw))) return false;
+    if (!CreateResultImage(work, static_cast<uint32_t>(sh), static_cast<uint32_t>(sw))) return false;
     long W = sh, H = sw;
     const long kBlock = 64;
     // (x, y) <- source (H - 1 - y, x).
@@ -151,7 +151,7 @@ bool PxImage::Rotate180(PxImage* dest) {
     if (!m_dib) return false;
     long w = static_cast<long>(GetWidth()), h = static_cast<long>(GetHeight());
     PxImage work;
-    if (!CreateTurnTarget(work, static_cast<uint32_t>(w), static_cast<uint32_t>(h))) return false;
+    if (!CreateResultImage(work, static_cast<uint32_t>(w), static_cast<uint32_t>(h))) return false;
     for (long y = 0; y < h; ++y) {
         m_info.progress = pxops::Percent(y, h);
         for (long x = 0; x < w; ++x) {

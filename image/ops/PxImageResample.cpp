@@ -194,11 +194,7 @@ bool PxImage::Resample2(long newWidth, long newHeight, InterpolationMethod metho
     float xScale = static_cast<float>(w) / static_cast<float>(newWidth);
     float yScale = static_cast<float>(h) / static_cast<float>(newHeight);
     PxImage work;
-    work.CopyInfo(*this);
-    if (!work.Create(static_cast<uint32_t>(newWidth), static_cast<uint32_t>(newHeight), GetBpp(), m_info.formatCode))
-        return false;
-    work.SetPalette(GetPalette(), GetNumColors());
-    if (m_alpha) work.AlphaCreate();
+    if (!CreateResultImage(work, static_cast<uint32_t>(newWidth), static_cast<uint32_t>(newHeight))) return false;
     bool enlarge = xScale <= 1.0f && yScale <= 1.0f;
     bool indexed = IsIndexed();
     for (long y = 0; y < newHeight; ++y) {
@@ -240,14 +236,7 @@ bool PxImage::QIShrink(long newWidth, long newHeight, PxImage* dest) {
         return true;
     }
     PxImage work;
-    work.CopyInfo(*this);
-    if (!work.Create(static_cast<uint32_t>(newWidth), static_cast<uint32_t>(newHeight), GetBpp(), m_info.formatCode))
-        return false;
-    work.SetPalette(GetPalette(), GetNumColors());
-    if (m_alpha) {
-        work.AlphaCreate();
-        if (!work.m_alpha) return false;
-    }
+    if (!CreateResultImage(work, static_cast<uint32_t>(newWidth), static_cast<uint32_t>(newHeight))) return false;
     // Per cell: blue, green, red, alpha sums and a pixel count, 64-bit so that a
     // cell of any number of pixels fits.
     const int kFields = 5;
