@@ -12,3 +12,6 @@ int UpgradeSettingsFiles();
 // The old shell extension's registration, and its removal (quit command).
 bool IsOldShellExtensionRegistered();
 void UnregisterOldShellExtension();
+// The library that UnregisterOldShellExtension hands to regsvr32: the 64-bit one on 64-bit
+// Windows (a 64-bit process, or a 32-bit one under WOW64), else the 32-bit one.
+const wchar_t* OldShellExtensionLibrary();

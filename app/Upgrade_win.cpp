@@ -79,16 +79,18 @@ bool IsOldShellExtensionRegistered() {
     return model.Get() == L"Apartment";
 }
 
-void UnregisterOldShellExtension() {
-    const wchar_t* library = kOldShellExtension32;
+const wchar_t* OldShellExtensionLibrary() {
+    if (sizeof(void*) == 8) return kOldShellExtension64;
     using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
     auto isWow64 = reinterpret_cast<IsWow64ProcessFn>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "IsWow64Process")));
     BOOL wow64 = FALSE;
-    if (isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64) {
-        library = kOldShellExtension64;
-    }
-    std::wstring parameters = std::wstring(L"/s /u ") + library;
+    if (isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64) return kOldShellExtension64;
+    return kOldShellExtension32;
+}
+
+void UnregisterOldShellExtension() {
+    std::wstring parameters = std::wstring(L"/s /u ") + OldShellExtensionLibrary();
     SHELLEXECUTEINFOW info = {};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS;

@@ -1,5 +1,7 @@
 #include "foundation/Process.h"
 
+#include <atomic>
+#include <chrono>
 #include <exception>
 #include <thread>
 
@@ -20,11 +22,38 @@ std::wstring Process::FullCommandLine() const {
     return L"\"" + m_exePath + L"\" " + m_commandLine;
 }
 
+namespace {
+std::atomic<int> g_pendingStarts{0};
+}
+
+int Process::PendingStarts() {
+    return g_pendingStarts.load();
+}
+
+bool Process::WaitForPendingStarts(int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (g_pendingStarts.load() > 0) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+void Process::SettleStart() const {
+    if (m_startPending) {
+        m_startPending = false;
+        g_pendingStarts--;
+    }
+}
+
 void Process::RunAsync() const {
     Process copy = *this;
+    copy.m_startPending = true;
+    g_pendingStarts++;
     try {
         std::thread([copy]() { copy.Run(); }).detach();
     } catch (const std::exception& e) {
+        g_pendingStarts--;
         // No thread to run on: report the failed start here, still exactly once.
         Log("Process: Failed to start the runner thread: %s\n", e.what());
         try {
@@ -46,6 +75,7 @@ void Process::Run() const {
         Log("Process: unhandled exception\n");
         if (result.exitCode == 0) result.exitCode = kStartFailed;
     }
+    SettleStart();   // on the paths that ended before any child was tried
     // Called once, after any unwinding has finished.
     try {
         if (m_onFinished) m_onFinished(result.stdoutText, result.stderrText, result.exitCode,

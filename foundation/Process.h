@@ -27,8 +27,16 @@ public:
             int timeoutMs, FinishedCallback onFinished, ChunkCallback onStdout,
             ChunkCallback onStderr);
 
-    // Starts Run on a new detached thread and returns at once.
+    // Starts Run on a new detached thread and returns at once. Until that thread has
+    // created the child (or failed to), the start counts as pending.
     void RunAsync() const;
+
+    // Starts requested through RunAsync whose child has not been created yet.
+    static int PendingStarts();
+    // Waits (polling every 10 ms, at most timeoutMs) until no start is pending, so that
+    // children requested just before the process ends are really started; true when none
+    // is left.
+    static bool WaitForPendingStarts(int timeoutMs);
 
     // The thread body: starts the child, polls both pipes every 10 ms until the child
     // ends or the time-out passes, reads what is left, and calls onFinished. A child
@@ -46,8 +54,11 @@ private:
         long exitCode = 0;
         bool timedOut = false;
     };
-    // Platform part of Run; may throw (Run catches).
+    // Platform part of Run; may throw (Run catches). Calls SettleStart once the child
+    // exists or cannot be created.
     void RunChild(Result& result) const;
+    // Ends this runner's pending start (once; nothing for a Run not started by RunAsync).
+    void SettleStart() const;
 
     std::wstring m_exePath;
     std::wstring m_commandLine;
@@ -56,4 +67,6 @@ private:
     FinishedCallback m_onFinished;
     ChunkCallback m_onStdout;
     ChunkCallback m_onStderr;
+    // Set on the copy that RunAsync hands to its thread; only that thread touches it.
+    mutable bool m_startPending = false;
 };

@@ -124,6 +124,7 @@ void Process::RunChild(Result& result) const {
     do {
         got = read(statusRead.get(), &childErrno, sizeof(childErrno));
     } while (got < 0 && errno == EINTR);
+    SettleStart();
     if (got > 0) {
         waitpid(pid, nullptr, 0);
         Log("Process: Failed CreateProcess\n");

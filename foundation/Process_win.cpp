@@ -82,9 +82,12 @@ void Process::RunChild(Result& result) const {
     si.hStdOutput = outWrite.get();
     si.hStdError = errWrite.get();
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(m_exePath.c_str(), buffer.data(), nullptr, nullptr, TRUE,
-                        CREATE_NO_WINDOW, nullptr,
-                        m_workingFolder.empty() ? nullptr : m_workingFolder.c_str(), &si, &pi)) {
+    const BOOL created = CreateProcessW(m_exePath.c_str(), buffer.data(), nullptr, nullptr, TRUE,
+                                        CREATE_NO_WINDOW, nullptr,
+                                        m_workingFolder.empty() ? nullptr : m_workingFolder.c_str(),
+                                        &si, &pi);
+    SettleStart();
+    if (!created) {
         Log("Process: Failed CreateProcess\n");
         result.exitCode = kStartFailed;
         return;

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# build-deps.sh - static 32-bit Windows (i686-w64-mingw32, posix thread model) builds of
+# build-deps.sh - static Windows builds (i686-w64-mingw32 or x86_64-w64-mingw32, posix thread
+#   model) of
 #   libpng 1.6, libjpeg-turbo (IJG 6b API), curl.exe (Schannel, HTTP/HTTPS only),
 #   GoogleTest/GoogleMock, OpenJPEG (libopenjp2)
 # from Debian 12 source packages, into one prefix.  zlib comes from libz-mingw-w64-dev.
@@ -9,6 +10,7 @@
 # (point it at a cache folder to skip downloads).
 #
 # Environment knobs (all optional):
+#   DEPS_TARGET=i686               i686 (32-bit) or x86_64 (64-bit): the Windows target
 #   DEPS_WORK=/tmp/deps            scratch (sources unpacked + build trees)
 #   DEPS_PREFIX=$DEPS_WORK/prefix  install prefix (lib/, include/, bin/curl.exe, share/cmake/toolchain)
 #   DEPS_SRC=$DEPS_WORK/src        downloaded Debian source packages (.dsc/.orig/.debian)
@@ -20,14 +22,19 @@
 # ./build-deps.sh --key   prints a cache key (hash of this script + toolchain package versions)
 set -euo pipefail
 
+TARGET=${DEPS_TARGET:-i686}
+case $TARGET in
+  i686)   HOST=i686-w64-mingw32;   PROCESSOR=x86;   EMULATOR=/usr/lib/wine/wine;   PKGARCH=i686 ;;
+  x86_64) HOST=x86_64-w64-mingw32; PROCESSOR=AMD64; EMULATOR=/usr/lib/wine/wine64; PKGARCH=x86-64 ;;
+  *) echo "ERROR: DEPS_TARGET must be i686 or x86_64, not $TARGET" >&2; exit 1 ;;
+esac
 WORK=${DEPS_WORK:-/tmp/brivane-deps-work}
 PREFIX=${DEPS_PREFIX:-$WORK/prefix}
 SRC=${DEPS_SRC:-$WORK/src}
-BUILD=$WORK/build
+BUILD=$WORK/build-$TARGET
 JOBS=${JOBS:-$(nproc)}
 INSTALL_PACKAGES=${INSTALL_PACKAGES:-0}
 KEEP_BUILD=${KEEP_BUILD:-0}
-HOST=i686-w64-mingw32
 SYSROOT=/usr/$HOST
 TOOLCHAIN=$PREFIX/share/cmake/toolchain-$HOST.cmake
 STAMPS=$PREFIX/.stamps
@@ -77,8 +84,8 @@ install_packages() {
   fi
   apt_get install -y -q --no-install-recommends \
     dpkg-dev cmake make nasm python3 \
-    gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev \
-    libz-mingw-w64-dev googletest \
+    gcc-mingw-w64-$PKGARCH-posix g++-mingw-w64-$PKGARCH-posix binutils-mingw-w64-$PKGARCH \
+    mingw-w64-$PKGARCH-dev libz-mingw-w64-dev googletest \
     wine wine32:i386 wine64 xvfb xauth
 }
 
@@ -127,31 +134,33 @@ unpack() {
 # ---------------------------------------------------------------- toolchain file
 write_toolchain() {
   mkdir -p "$(dirname "$TOOLCHAIN")"
-  cat > "$TOOLCHAIN.tmp" <<'EOF'
-# 32-bit Windows with Debian's mingw-w64 (posix thread model: std::thread/std::mutex work).
+  cat > "$TOOLCHAIN.tmp" <<EOF
+# Windows ($TARGET) with Debian's mingw-w64 (posix thread model: std::thread/std::mutex work).
 # Finds headers/libs in the mingw sysroot (zlib from libz-mingw-w64-dev) and in the deps
 # prefix this file lives in (<prefix>/share/cmake/); override with env MINGW_DEPS_PREFIX.
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86)
-set(CMAKE_C_COMPILER   i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER  i686-w64-mingw32-windres)
-set(CMAKE_AR     /usr/bin/i686-w64-mingw32-ar     CACHE FILEPATH "")
-set(CMAKE_RANLIB /usr/bin/i686-w64-mingw32-ranlib CACHE FILEPATH "")
+set(CMAKE_SYSTEM_PROCESSOR $PROCESSOR)
+set(BRIVANE_WINDOWS_TARGET $TARGET)
+set(CMAKE_C_COMPILER   $HOST-gcc-posix)
+set(CMAKE_CXX_COMPILER $HOST-g++-posix)
+set(CMAKE_RC_COMPILER  $HOST-windres)
+set(CMAKE_AR     /usr/bin/$HOST-ar     CACHE FILEPATH "")
+set(CMAKE_RANLIB /usr/bin/$HOST-ranlib CACHE FILEPATH "")
 if(DEFINED ENV{MINGW_DEPS_PREFIX})
-  set(_deps_prefix "$ENV{MINGW_DEPS_PREFIX}")
+  set(_deps_prefix "\$ENV{MINGW_DEPS_PREFIX}")
 else()
-  get_filename_component(_deps_prefix "${CMAKE_CURRENT_LIST_DIR}/../.." ABSOLUTE)
+  get_filename_component(_deps_prefix "\${CMAKE_CURRENT_LIST_DIR}/../.." ABSOLUTE)
 endif()
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32 ${_deps_prefix})
+set(CMAKE_FIND_ROOT_PATH /usr/$HOST \${_deps_prefix})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # FindZLIB would pick libz.dll.a (-> zlib1.dll at run time); prefer the static archive.
 set(ZLIB_USE_STATIC_LIBS ON)
-# ctest / gtest_discover_tests / try_run run the .exe files through wine.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# ctest / gtest_discover_tests / try_run run the .exe files through Wine's loader for this
+# target (Debian's "wine" script always picks the 32-bit loader when it is installed).
+set(CMAKE_CROSSCOMPILING_EMULATOR $EMULATOR)
 EOF
   if ! cmp -s "$TOOLCHAIN.tmp" "$TOOLCHAIN"; then mv "$TOOLCHAIN.tmp" "$TOOLCHAIN"; else rm -f "$TOOLCHAIN.tmp"; fi
 }
@@ -182,11 +191,11 @@ cmake_build() {
 }
 
 # ================================================================ main
-TOOLVER=$(dpkg-query -W -f='${Package}=${Version} ' gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix \
-          mingw-w64-i686-dev libz-mingw-w64-dev googletest nasm 2>/dev/null || true)
+TOOLVER=$(dpkg-query -W -f='${Package}=${Version} ' gcc-mingw-w64-$PKGARCH-posix g++-mingw-w64-$PKGARCH-posix \
+          mingw-w64-$PKGARCH-dev libz-mingw-w64-dev googletest nasm 2>/dev/null || true)
 if [ "${1:-}" = "--key" ]; then
   # cache key for CI: this script (pins + options) and the Debian toolchain versions it builds with
-  printf '%s\n%s\n' "$(sha1sum < "$0")" "$TOOLVER" | sha1sum | cut -c1-16
+  printf '%s-%s\n' "$TARGET" "$(printf '%s\n%s\n' "$(sha1sum < "$0")" "$TOOLVER" | sha1sum | cut -c1-16)"
   exit 0
 fi
 [ "$INSTALL_PACKAGES" = 1 ] && install_packages || true

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build and the tests need (idempotent).
-# Adds the i386 architecture (wine32) and deb-src lines (the dependency script
+# Both Windows targets' compilers (i686 and x86_64). Adds the i386 architecture (wine32,
+# used where the machine runs 32-bit code) and deb-src lines (the dependency script
 # builds Debian source packages for mingw).
 set -euo pipefail
 
@@ -13,9 +14,10 @@ PACKAGES=(
   # windows cross build
   dpkg-dev nasm python3
   gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
+  gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   libz-mingw-w64-dev
   # running and testing under wine
-  wine wine32:i386 wine64 fonts-wine xvfb xauth x11-utils xdotool xclip
+  wine wine32:i386 wine64 fonts-wine fonts-crosextra-carlito xvfb xauth x11-utils xdotool xclip
   # Mesa lets Wine create a Direct3D 9 device, so the capture-mode fall-back is exercised
   libgl1-mesa-dri:i386 libglx-mesa0:i386 libgl1:i386
   imagemagick pngcheck libjpeg-turbo-progs curl procps

@@ -2,17 +2,24 @@
 # Sets everything up on a fresh Debian 12 machine, builds the program and runs it under
 # Wine: on your X display when $DISPLAY is set, otherwise in a fresh Xvfb where it takes
 # one full-screen screenshot ("-f") and prints where the picture and the log went.
-# Program arguments are passed on. The Wine prefix is kept in $BRIVANE_PREFIX
-# (default ~/.local/share/brivane/wine).
+# Program arguments are passed on. It runs the 32-bit build (i686) where the machine runs
+# 32-bit code, else the 64-bit one (x86_64); BRIVANE_TARGET chooses. The Wine prefix is
+# kept in $BRIVANE_PREFIX (default ~/.local/share/brivane/wine-<target>).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-packages.sh
-DEPS=$(scripts/deps.sh)
-cmake -S . -B build/win -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_TOOLCHAIN_FILE="$DEPS/share/cmake/toolchain-i686-w64-mingw32.cmake" >/dev/null
-cmake --build build/win -j"$(nproc)" --target brivane
-PREFIX=${BRIVANE_PREFIX:-$HOME/.local/share/brivane/wine}
-EXE=$PWD/build/win/app/brivane.exe
+if [ -z "${BRIVANE_TARGET:-}" ]; then
+  if /usr/lib/wine/wine --version >/dev/null 2>&1; then BRIVANE_TARGET=i686; else BRIVANE_TARGET=x86_64; fi
+fi
+export BRIVANE_TARGET
+echo "Target: $BRIVANE_TARGET ($( [ $BRIVANE_TARGET = i686 ] && echo 32-bit || echo 64-bit ) build)"
+DEPS=$(scripts/deps.sh "$BRIVANE_TARGET")
+BUILD=build/win-$BRIVANE_TARGET
+cmake -S . -B $BUILD -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_TOOLCHAIN_FILE="$DEPS/share/cmake/toolchain-$BRIVANE_TARGET-w64-mingw32.cmake" >/dev/null
+cmake --build $BUILD -j"$(nproc)" --target brivane
+PREFIX=${BRIVANE_PREFIX:-$HOME/.local/share/brivane/wine-$BRIVANE_TARGET}
+EXE=$PWD/$BUILD/app/brivane.exe
 
 if [ -n "${DISPLAY:-}" ]; then
   echo "Running on $DISPLAY (Exit from the tray menu ends it)"

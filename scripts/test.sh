@@ -2,8 +2,13 @@
 # Sets everything up on a fresh Debian 12 machine and runs every test:
 #   native unit tests (gcc), the same under ASan+UBSan, short fuzz runs (clang/libFuzzer),
 #   the Windows build's tests under Wine, and the end-to-end scenarios under Wine.
+# The Windows build is made for both targets, i686 and x86_64. x86_64 is always tested under
+# 64-bit Wine; i686 under 32-bit Wine only where the machine runs 32-bit code (some kernels
+# have it switched off: every i386 executable then fails with "Exec format error").
 # Prints each runner's summary and exits non-zero on any failure.
-# Knobs: JOBS (default nproc), FUZZ_SECONDS (per target, default 20), SKIP_FUZZ=1, SKIP_ASAN=1.
+# Knobs: JOBS (default nproc), FUZZ_SECONDS (per target, default 20), SKIP_FUZZ=1, SKIP_ASAN=1,
+#   BRIVANE_WINE32_LOADER (default /usr/lib/wine/wine: the probe for 32-bit code; point it at
+#   a missing file to act as a machine that cannot run it), WIN_TARGETS (default "x86_64 i686").
 set -uo pipefail
 cd "$(dirname "$0")/.."
 JOBS=${JOBS:-$(nproc)}
@@ -14,12 +19,20 @@ step() { printf '\n===== %s\n' "$*"; }
 record() {  # record NAME RC
   if [ "$2" = 0 ]; then summary+=("PASS  $1"); else summary+=("FAIL  $1 (exit $2)"); failed=1; fi
 }
+skip() { summary+=("SKIP  $1"); }
 
 step "packages"
 scripts/install-packages.sh || { echo "package installation failed"; exit 1; }
-step "cross-built dependencies"
-DEPS=$(scripts/deps.sh) || { echo "dependency build failed"; exit 1; }
-TOOLCHAIN=$DEPS/share/cmake/toolchain-i686-w64-mingw32.cmake
+WIN_TARGETS=${WIN_TARGETS:-x86_64 i686}
+declare -A TOOLCHAIN=()
+for t in $WIN_TARGETS; do
+  step "cross-built dependencies ($t)"
+  deps=$(scripts/deps.sh "$t") || { echo "dependency build failed ($t)"; exit 1; }
+  TOOLCHAIN[$t]=$deps/share/cmake/toolchain-$t-w64-mingw32.cmake
+done
+# Does this machine run 32-bit code? Wine's 32-bit loader starts only where it does.
+can_run_32=0
+"${BRIVANE_WINE32_LOADER:-/usr/lib/wine/wine}" --version >/dev/null 2>&1 && can_run_32=1
 
 configure_build() {  # configure_build DIR [cmake args...]; TARGET limits the build
   local dir=$1; shift
@@ -73,22 +86,29 @@ if [ "${SKIP_FUZZ:-0}" != 1 ]; then
   fi
 fi
 
-step "Windows build"
-if configure_build build/win -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN"; then
-  step "Windows tests under Wine"
-  scripts/with-wine.sh build/wine-prefix -- \
-    ctest --test-dir build/win -j"$JOBS" --output-on-failure --timeout 600 2>&1 | tail -n 40
-  record "Wine tests" "${PIPESTATUS[0]}"
-  step "end-to-end scenarios under Wine"
-  scripts/with-wine.sh build/e2e-prefix -- python3 tests/e2e/run.py 2>&1 | tail -n 60
-  record "end-to-end" "${PIPESTATUS[0]}"
-else
-  record "Windows build" 1
-fi
+for t in $WIN_TARGETS; do
+  step "Windows build ($t)"
+  if ! configure_build build/win-$t -DCMAKE_TOOLCHAIN_FILE="${TOOLCHAIN[$t]}"; then
+    record "$t Windows build" 1; continue
+  fi
+  if [ "$t" = i686 ] && [ $can_run_32 = 0 ]; then
+    why="this machine cannot run 32-bit code"
+    skip "$t Wine tests ($why)"; skip "$t end-to-end ($why)"; continue
+  fi
+  step "Windows tests under Wine ($t)"
+  scripts/with-wine.sh build/wine-prefix-$t --target $t -- \
+    ctest --test-dir build/win-$t -j"$JOBS" --output-on-failure --timeout 600 2>&1 | tail -n 40
+  record "$t Wine tests" "${PIPESTATUS[0]}"
+  step "end-to-end scenarios under Wine ($t)"
+  BRIVANE_WIN_BUILD=$PWD/build/win-$t scripts/with-wine.sh build/e2e-prefix-$t --target $t -- \
+    python3 tests/e2e/run.py 2>&1 | tail -n 60
+  record "$t end-to-end" "${PIPESTATUS[0]}"
+done
 
 step "summary"
 printf '%s\n' "${summary[@]}"
 npass=$(printf '%s\n' "${summary[@]}" | grep -c '^PASS')
 nfail=$(printf '%s\n' "${summary[@]}" | grep -c '^FAIL')
-echo "$npass passed, $nfail failed"
+nskip=$(printf '%s\n' "${summary[@]}" | grep -c '^SKIP')
+echo "$npass passed, $nfail failed, $nskip skipped"
 exit $failed

@@ -14,7 +14,10 @@ import re
 import unittest
 
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-BUILD = os.environ.get("BRIVANE_WIN_BUILD", os.path.join(REPO, "build", "win"))
+# The Windows build under test: scripts/test.sh names it; by hand, the build of the target
+# that scripts/with-wine.sh was started for.
+BUILD = os.environ.get("BRIVANE_WIN_BUILD") or os.path.join(
+    REPO, "build", "win-" + os.environ.get("BRIVANE_TARGET", "i686"))
 
 
 TIME_PREFIX = re.compile(r"^\d\d:\d\d:\d\d: ")

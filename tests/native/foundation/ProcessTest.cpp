@@ -2,6 +2,7 @@
 #ifndef _WIN32
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -66,6 +67,16 @@ Outcome RunAndWait(const std::wstring& exe, const std::wstring& args, int timeou
 
 Outcome Shell(const std::wstring& script, int timeoutMs = 0) {
     return RunAndWait(L"/bin/sh", L"-c \"" + script + L"\"", timeoutMs);
+}
+
+template <class Predicate>
+bool WaitUntil(Predicate done, int timeoutMs = 5000) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
 }
 
 }  // namespace
@@ -167,4 +178,30 @@ TEST(Process, WorkingFolderAndArguments) {
     if (!expectDir.empty() && expectDir.back() == L'/') expectDir.pop_back();
     EXPECT_EQ(o.stdoutText, expectDir + L"\na b|c\"d|");
 }
+
+// The exit path waits for children requested just before it: a start counts as pending
+// from RunAsync until the child exists (or cannot be made), not until it ends.
+TEST(Process, PendingStartsEndWhenTheChildExistsNotWhenItEnds) {
+    auto finished = std::make_shared<std::atomic<int>>(0);
+    auto onFinished = [finished](const std::wstring&, const std::wstring&, long, bool) { ++*finished; };
+    auto nothing = [](const std::wstring&) {};
+    ASSERT_EQ(Process::PendingStarts(), 0);
+
+    Process(L"/bin/sh", L"-c \"sleep 2\"", L"", 0, onFinished, nothing, nothing).RunAsync();
+    Process(L"/no/such/program", L"", L"", 0, onFinished, nothing, nothing).RunAsync();
+    EXPECT_GE(Process::PendingStarts(), 1);   // counted before RunAsync returns
+    EXPECT_TRUE(Process::WaitForPendingStarts(10000));
+    EXPECT_EQ(Process::PendingStarts(), 0);
+    // The failed start has reported; the sleeping child is still running.
+    EXPECT_TRUE(WaitUntil([&] { return finished->load() == 1; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(finished->load(), 1);
+
+    // A runner used in place is never counted.
+    Process(L"/bin/sh", L"-c \"exit 0\"", L"", 0, onFinished, nothing, nothing).Run();
+    EXPECT_EQ(Process::PendingStarts(), 0);
+    EXPECT_TRUE(Process::WaitForPendingStarts(0));
+    EXPECT_TRUE(WaitUntil([&] { return finished->load() == 3; }, 10000));
+}
+
 #endif

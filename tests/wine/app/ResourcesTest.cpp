@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "app/MainDlg.h"
+#include "foundation/Utf.h"
 #include "resources/resource.h"
 
 namespace {
@@ -17,6 +19,7 @@ protected:
         GetModuleFileNameW(nullptr, self, MAX_PATH);
         std::wstring path = self;
         path = path.substr(0, path.find_last_of(L'\\')) + L"\\..\\app\\brivane.exe";
+        exePath = path;
         module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
         if (!module) GTEST_SKIP() << "brivane.exe is not built beside the tests";
     }
@@ -24,6 +27,7 @@ protected:
         if (module) FreeLibrary(module);
     }
     HMODULE module = nullptr;
+    std::wstring exePath;
 };
 
 TEST_F(ResourcesTest, PngResourcesDecodeWithTheirSizes) {
@@ -89,3 +93,60 @@ TEST_F(ResourcesTest, StringsAndIconsOfTheTrayAndNotifications) {
 }
 
 }  // namespace
+
+// The PE headers of a module loaded as a data file (its handle has low flag bits set).
+const IMAGE_NT_HEADERS* PeHeaders(HMODULE module) {
+    auto base = reinterpret_cast<const BYTE*>(reinterpret_cast<ULONG_PTR>(module) & ~ULONG_PTR(3));
+    auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    return reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+}
+
+// The program is built for the architecture of this test, and its manifest, activated the
+// way the loader does at start, brings common controls version 6 on that architecture.
+TEST_F(ResourcesTest, ManifestGivesCommonControls6OnThisArchitecture) {
+#ifdef _WIN64
+    const WORD machine = IMAGE_FILE_MACHINE_AMD64;
+#else
+    const WORD machine = IMAGE_FILE_MACHINE_I386;
+#endif
+    EXPECT_EQ(PeHeaders(module)->FileHeader.Machine, machine);
+    EXPECT_EQ(PeHeaders(module)->OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
+    // curl.exe beside it is built for the same target.
+    std::wstring curl = exePath.substr(0, exePath.find_last_of(L'\\')) + L"\\curl.exe";
+    HMODULE curlModule = LoadLibraryExW(curl.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(curlModule, nullptr);
+    EXPECT_EQ(PeHeaders(curlModule)->FileHeader.Machine, machine);
+    FreeLibrary(curlModule);
+
+    ACTCTXW request = {};
+    request.cbSize = sizeof request;
+    request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    request.lpSource = exePath.c_str();
+    request.lpResourceName = MAKEINTRESOURCEW(1);
+    HANDLE context = CreateActCtxW(&request);
+    ASSERT_NE(context, INVALID_HANDLE_VALUE) << "error " << GetLastError();
+    ULONG_PTR cookie = 0;
+    ASSERT_TRUE(ActivateActCtx(context, &cookie));
+    // comctl32.dll is redirected to the side-by-side common controls 6.0 assembly (this
+    // test process has the system folder's version loaded already, so the redirection
+    // is read from the context rather than by loading the library again).
+    ACTCTX_SECTION_KEYED_DATA found = {};
+    found.cbSize = sizeof found;
+    ASSERT_TRUE(FindActCtxSectionStringW(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION,
+                                         L"comctl32.dll", &found))
+        << "error " << GetLastError();
+    DWORD index = found.ulAssemblyRosterIndex;
+    SIZE_T size = 0;
+    QueryActCtxW(0, context, &index, AssemblyDetailedInformationInActivationContext, nullptr, 0, &size);
+    ASSERT_GT(size, 0u);
+    std::vector<BYTE> buffer(size);
+    auto* assembly = reinterpret_cast<ACTIVATION_CONTEXT_ASSEMBLY_DETAILED_INFORMATION*>(buffer.data());
+    ASSERT_TRUE(QueryActCtxW(0, context, &index, AssemblyDetailedInformationInActivationContext,
+                             assembly, size, &size));
+    std::wstring identity = assembly->lpAssemblyEncodedAssemblyIdentity;
+    for (wchar_t& c : identity) c = towlower(c);
+    EXPECT_NE(identity.find(L"microsoft.windows.common-controls"), std::wstring::npos) << WideToUtf8(identity);
+    EXPECT_NE(identity.find(L"version=\"6.0."), std::wstring::npos) << WideToUtf8(identity);
+    DeactivateActCtx(0, cookie);
+    ReleaseActCtx(context);
+}
