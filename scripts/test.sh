@@ -15,7 +15,8 @@ JOBS=${JOBS:-$(nproc)}
 FUZZ_SECONDS=${FUZZ_SECONDS:-20}
 summary=()
 failed=0
-step() { printf '\n===== %s\n' "$*"; }
+T0=$(date +%s)
+step() { printf '\n===== [%d:%02d] %s\n' $(( ($(date +%s) - T0) / 60 )) $(( ($(date +%s) - T0) % 60 )) "$*"; }
 record() {  # record NAME RC
   if [ "$2" = 0 ]; then summary+=("PASS  $1"); else summary+=("FAIL  $1 (exit $2)"); failed=1; fi
 }
