@@ -6,13 +6,13 @@
 # 64-bit Wine; i686 under 32-bit Wine only where the machine runs 32-bit code (some kernels
 # have it switched off: every i386 executable then fails with "Exec format error").
 # Prints each runner's summary and exits non-zero on any failure.
-# Knobs: JOBS (default nproc), FUZZ_SECONDS (per target, default 20), SKIP_FUZZ=1, SKIP_ASAN=1,
+# Knobs: JOBS (default nproc), FUZZ_SECONDS (per target, default 10), SKIP_FUZZ=1, SKIP_ASAN=1,
 #   BRIVANE_WINE32_LOADER (default /usr/lib/wine/wine: the probe for 32-bit code; point it at
 #   a missing file to act as a machine that cannot run it), WIN_TARGETS (default "x86_64 i686").
 set -uo pipefail
 cd "$(dirname "$0")/.."
 JOBS=${JOBS:-$(nproc)}
-FUZZ_SECONDS=${FUZZ_SECONDS:-20}
+FUZZ_SECONDS=${FUZZ_SECONDS:-10}
 summary=()
 failed=0
 T0=$(date +%s)
@@ -35,9 +35,13 @@ done
 can_run_32=0
 "${BRIVANE_WINE32_LOADER:-/usr/lib/wine/wine}" --version >/dev/null 2>&1 && can_run_32=1
 
+# Optimised builds without debug information compile fastest; the sanitizer and fuzz
+# builds keep line tables (-g1) for their reports.
+DEBUG_LINES=(-DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG"
+             "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG")
 configure_build() {  # configure_build DIR [cmake args...]; TARGET limits the build
   local dir=$1; shift
-  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >"$dir.configure.log" 2>&1 \
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@" >"$dir.configure.log" 2>&1 \
     || { tail -40 "$dir.configure.log"; return 1; }
   cmake --build "$dir" -j"$JOBS" ${TARGET:+--target $TARGET} >"$dir.build.log" 2>&1 \
     || { grep -E 'error|FAILED' "$dir.build.log" | head -40; return 1; }
@@ -54,7 +58,7 @@ fi
 
 if [ "${SKIP_ASAN:-0}" != 1 ]; then
   step "native tests under ASan+UBSan"
-  if configure_build build/asan -DBRIVANE_SANITIZE=ON; then
+  if configure_build build/asan -DBRIVANE_SANITIZE=ON "${DEBUG_LINES[@]}"; then
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
       ctest --test-dir build/asan -j"$JOBS" --output-on-failure --timeout 900 -LE benchmark 2>&1 | tail -n 40
     record "sanitizer tests" "${PIPESTATUS[0]}"
@@ -65,7 +69,7 @@ fi
 
 if [ "${SKIP_FUZZ:-0}" != 1 ]; then
   step "fuzzing (${FUZZ_SECONDS} s per target)"
-  if CC=clang CXX=clang++ TARGET=fuzzers configure_build build/fuzz -DBRIVANE_FUZZ=ON; then
+  if CC=clang CXX=clang++ TARGET=fuzzers configure_build build/fuzz -DBRIVANE_FUZZ=ON "${DEBUG_LINES[@]}"; then
     rc=0
     for f in build/fuzz/tests/fuzz/fuzz_*; do
       [ -x "$f" ] || continue
@@ -87,23 +91,43 @@ if [ "${SKIP_FUZZ:-0}" != 1 ]; then
   fi
 fi
 
-for t in $WIN_TARGETS; do
-  step "Windows build ($t)"
-  if ! configure_build build/win-$t -DCMAKE_TOOLCHAIN_FILE="${TOOLCHAIN[$t]}"; then
-    record "$t Windows build" 1; continue
+# Each target is built while the previous one's Wine tests run: those mostly wait on Wine
+# and the display, so the build overlaps them.
+win_build() {  # win_build TARGET -> build/win-TARGET.status holds the result
+  configure_build build/win-$1 -DCMAKE_TOOLCHAIN_FILE="${TOOLCHAIN[$1]}"
+  echo $? > build/win-$1.status
+}
+targets=($WIN_TARGETS)
+step "Windows build (${targets[0]})"
+win_build "${targets[0]}"
+for i in "${!targets[@]}"; do
+  t=${targets[$i]}
+  next=${targets[$((i + 1))]:-}
+  build_pid=
+  if [ -n "$next" ]; then
+    step "Windows build ($next), in the background"
+    win_build "$next" > build/win-$next.output 2>&1 & build_pid=$!
   fi
-  if [ "$t" = i686 ] && [ $can_run_32 = 0 ]; then
+  if [ "$(cat build/win-$t.status)" != 0 ]; then
+    record "$t Windows build" 1
+  elif [ "$t" = i686 ] && [ $can_run_32 = 0 ]; then
     why="this machine cannot run 32-bit code"
-    skip "$t Wine tests ($why)"; skip "$t end-to-end ($why)"; continue
+    skip "$t Wine tests ($why)"; skip "$t end-to-end ($why)"
+  else
+    step "Windows tests under Wine ($t)"
+    scripts/with-wine.sh build/wine-prefix-$t --target $t -- \
+      ctest --test-dir build/win-$t -j"$JOBS" --output-on-failure --timeout 600 2>&1 | tail -n 40
+    record "$t Wine tests" "${PIPESTATUS[0]}"
+    step "end-to-end scenarios under Wine ($t)"
+    BRIVANE_WIN_BUILD=$PWD/build/win-$t scripts/with-wine.sh build/e2e-prefix-$t --target $t -- \
+      python3 tests/e2e/run.py 2>&1 | tail -n 60
+    record "$t end-to-end" "${PIPESTATUS[0]}"
   fi
-  step "Windows tests under Wine ($t)"
-  scripts/with-wine.sh build/wine-prefix-$t --target $t -- \
-    ctest --test-dir build/win-$t -j"$JOBS" --output-on-failure --timeout 600 2>&1 | tail -n 40
-  record "$t Wine tests" "${PIPESTATUS[0]}"
-  step "end-to-end scenarios under Wine ($t)"
-  BRIVANE_WIN_BUILD=$PWD/build/win-$t scripts/with-wine.sh build/e2e-prefix-$t --target $t -- \
-    python3 tests/e2e/run.py 2>&1 | tail -n 60
-  record "$t end-to-end" "${PIPESTATUS[0]}"
+  if [ -n "$build_pid" ]; then
+    wait $build_pid
+    cat build/win-$next.output
+    step "Windows build ($next) done"
+  fi
 done
 
 step "summary"
