@@ -1,0 +1,148 @@
+#include "editor/SelectRegionLogic.h"
+
+#include <algorithm>
+
+#include "editor/EditorMessages.h"
+
+bool IsToolState(int state) {
+    return state == Pencil || state == Arrow || state == Text || state == Rectangle || state == Blur;
+}
+
+HoverResult NextHoverState(int state, int savedState, bool buttonDown, bool onBand, bool inside, bool toolActive) {
+    HoverResult r{state, savedState};
+    if (state == NoSelection || state == Selecting || state == TextDrag || buttonDown) return r;
+    if (onBand) {
+        if (state == HoverEdge || (state == Selected && savedState != kStateNone)) return r;
+        if (state != HoverOutside) r.savedState = state;
+        r.state = HoverEdge;
+        return r;
+    }
+    if (state == Selected) {
+        // Selected reaches HoverOutside only through HoverEdge.
+        r.reselectTool = toolActive;
+        return r;
+    }
+    if (inside) {
+        if ((state == HoverEdge || state == HoverOutside) && savedState != kStateNone) {
+            r.state = savedState;
+            r.savedState = kStateNone;
+        }
+        return r;
+    }
+    if (state != HoverOutside) {
+        if (state != HoverEdge) r.savedState = state;
+        r.state = HoverOutside;
+    }
+    return r;
+}
+
+EditorCursor EdgeCursor(const EdgeHits& e) {
+    if (e.left && e.top) return EditorCursor::SizeNWSE;
+    if (e.right && e.top) return EditorCursor::SizeNESW;
+    if (e.right && e.bottom) return EditorCursor::SizeNWSE;
+    if (e.left && e.bottom) return EditorCursor::SizeNESW;
+    if (e.left || e.right) return EditorCursor::SizeWE;
+    if (e.top || e.bottom) return EditorCursor::SizeNS;
+    return EditorCursor::Unchanged;
+}
+
+EditorCursor CursorFor(int state, const EdgeHits& edges, bool inside, int savedState, bool toolActive) {
+    switch (state) {
+    case Selecting: return EditorCursor::Unchanged;
+    case Selected:
+        if (edges.Any()) return EdgeCursor(edges);
+        if (inside) return toolActive ? EditorCursor::Cross : EditorCursor::SizeAll;
+        return savedState != kStateNone && toolActive ? EditorCursor::SizeAll : EditorCursor::Cross;
+    case Text: return EditorCursor::IBeam;
+    case HoverEdge: return EdgeCursor(edges);
+    case HoverOutside:
+    case TextDrag: return EditorCursor::SizeAll;
+    default: return EditorCursor::Cross;
+    }
+}
+
+IntPoint SizeLabelPosition(const IntRect& s, const IntRect& bounds) {
+    IntPoint p{s.left, s.top - 20};
+    if (p.y < bounds.top) p = {s.left + 4, s.top + 4};
+    if (bounds.right < p.x + 50) p = {s.left - 40, s.top};
+    return p;
+}
+
+IntPoint PlaceToolsPanel(const IntRect& s, int w, int h, const IntRect& bounds) {
+    IntPoint p{s.right - w + 1, s.bottom + 10};
+    if (p.y + h > bounds.bottom) {
+        p.y = s.top - h - 10;
+        if (p.y < bounds.top) p = {s.right - w - 9, s.bottom - h - 10};
+    }
+    p.x = std::max(p.x, bounds.left + 1);
+    return p;
+}
+
+bool RectanglesTouch(const IntRect& a, const IntRect& b) {
+    return a.left <= b.right && b.left <= a.right && a.top <= b.bottom && b.top <= a.bottom;
+}
+
+IntPoint PlaceManagementPanel(const IntRect& s, int w, int h, const IntRect& tools, const IntRect& bounds) {
+    IntPoint p{s.right + 10, s.bottom - h + 1};
+    if (p.x + w > bounds.right) {
+        p.x = s.left - w - 10;
+        if (p.x < bounds.left + 1) {
+            p.x = s.right - w - 10;
+            if (tools.top > p.y && tools.top < p.y + h) p.y = p.y - (tools.bottom - tools.top) - 14;
+        }
+    }
+    if (p.y < bounds.top) p.y = bounds.top + 1;
+    if (RectanglesTouch({p.x, p.y, p.x + w, p.y + h}, tools)) {
+        p.x = tools.right + 10;
+        if (p.x + w > bounds.right) p.x = tools.left - w - 10;
+    }
+    return p;
+}
+
+unsigned KeyTimerMessage(const KeyEdges& k, int state) {
+    if (k.escape && state != Text) return WM_APP_EDITOR_CANCEL;
+    if (k.enter) return WM_APP_EDITOR_ACCEPT;
+    if (k.ctrl) {
+        if (k.c) return WM_APP_EDITOR_COPY;
+        if (k.s) return WM_APP_EDITOR_SAVE;
+        if (k.z) return WM_APP_EDITOR_UNDO;
+    }
+    return 0;
+}
+
+int NextPenWidth(int width, int delta) {
+    if (delta > 0) width += 2;
+    else if (delta < 0) width -= 2;
+    return std::clamp(width, kMinPenWidth, kMaxPenWidth);
+}
+
+int NextTextSize(int size, int delta) {
+    return delta > 0 ? std::min(size + 20, kMaxTextSize) : std::max(size - 20, kMinTextSize);
+}
+
+int ToggleEditorByHotkey(bool comboHeld, int state, int& mode, bool& latch) {
+    if (!comboHeld) {
+        latch = false;
+        return 0;
+    }
+    if (latch || (mode & kModeVideo) != 0 || (state != NoSelection && state != Selecting)) return 0;
+    latch = true;
+    if (mode & kModeEditor) {
+        mode = kModePlain;
+        return -1;
+    }
+    mode = kModeEditor;
+    return 1;
+}
+
+RightRelease OnRightRelease(int state, bool rightPressSeen) {
+    if (!rightPressSeen) return RightRelease::Ignore;
+    switch (state) {
+    case NoSelection: return RightRelease::Cancel;
+    case Selecting: return RightRelease::BackToNoSelection;
+    case PaletteOpen:
+    case SaveDialogOpen:
+    case TextDrag: return RightRelease::Ignore;
+    default: return RightRelease::DropSelection;
+    }
+}

@@ -1,0 +1,335 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "editor/EditorMessages.h"
+#include "editor/SelectRegionLogic.h"
+
+namespace {
+
+TEST(SelectRegionLogicTest, HoverTransitions) {
+    struct Case {
+        const char* name;
+        int state, saved;
+        bool buttonDown, onBand, inside, toolActive;
+        int wantState, wantSaved;
+        bool reselect;
+    };
+    const Case cases[] = {
+        {"no selection: nothing", NoSelection, 0, false, true, false, false, NoSelection, 0, false},
+        {"selecting: nothing", Selecting, 0, false, true, false, false, Selecting, 0, false},
+        {"text drag: nothing", TextDrag, 0, false, false, false, false, TextDrag, 0, false},
+        {"button down: nothing", Arrow, 0, true, true, false, true, Arrow, 0, false},
+        {"selected on a band saves Selected", Selected, 0, false, true, false, false, HoverEdge, Selected, false},
+        {"selected with a saved state stays", Selected, Arrow, false, true, false, true, Selected, Arrow, false},
+        {"tool on a band saves the tool", Pencil, 0, false, true, false, true, HoverEdge, Pencil, false},
+        {"hover edge on a band stays", HoverEdge, Pencil, false, true, false, true, HoverEdge, Pencil, false},
+        {"hover outside on a band keeps its saved", HoverOutside, Blur, false, true, false, true, HoverEdge, Blur, false},
+        {"selected inside, active tool: reselect", Selected, 0, false, false, true, true, Selected, 0, true},
+        {"selected outside, no tool: nothing", Selected, 0, false, false, false, false, Selected, 0, false},
+        {"hover edge back inside", HoverEdge, Rectangle, false, false, true, true, Rectangle, 0, false},
+        {"hover outside back inside", HoverOutside, Text, false, false, true, true, Text, 0, false},
+        {"hover edge inside with nothing saved", HoverEdge, 0, false, false, true, false, HoverEdge, 0, false},
+        {"tool inside stays", Arrow, 0, false, false, true, true, Arrow, 0, false},
+        {"tool outside", Arrow, 0, false, false, false, true, HoverOutside, Arrow, false},
+        {"hover edge outside keeps its saved", HoverEdge, Selected, false, false, false, false, HoverOutside, Selected,
+         false},
+        {"hover outside outside stays", HoverOutside, Arrow, false, false, false, true, HoverOutside, Arrow, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        HoverResult r = NextHoverState(c.state, c.saved, c.buttonDown, c.onBand, c.inside, c.toolActive);
+        EXPECT_EQ(r.state, c.wantState);
+        EXPECT_EQ(r.savedState, c.wantSaved);
+        EXPECT_EQ(r.reselectTool, c.reselect);
+    }
+}
+
+TEST(SelectRegionLogicTest, HoverRoundTripKeepsTheTool) {
+    // Arrow -> band -> outside -> inside comes back to Arrow.
+    HoverResult r = NextHoverState(Arrow, 0, false, true, false, true);
+    r = NextHoverState(r.state, r.savedState, false, false, false, true);
+    EXPECT_EQ(r.state, HoverOutside);
+    r = NextHoverState(r.state, r.savedState, false, false, true, true);
+    EXPECT_EQ(r.state, Arrow);
+    EXPECT_EQ(r.savedState, 0);
+}
+
+TEST(SelectRegionLogicTest, Cursors) {
+    EdgeHits none, left, right, top, bottom, tl, tr, br, bl;
+    left.left = true;
+    right.right = true;
+    top.top = true;
+    bottom.bottom = true;
+    tl.left = tl.top = true;
+    tr.right = tr.top = true;
+    br.right = br.bottom = true;
+    bl.left = bl.bottom = true;
+    EXPECT_EQ(EdgeCursor(tl), EditorCursor::SizeNWSE);
+    EXPECT_EQ(EdgeCursor(tr), EditorCursor::SizeNESW);
+    EXPECT_EQ(EdgeCursor(br), EditorCursor::SizeNWSE);
+    EXPECT_EQ(EdgeCursor(bl), EditorCursor::SizeNESW);
+    EXPECT_EQ(EdgeCursor(left), EditorCursor::SizeWE);
+    EXPECT_EQ(EdgeCursor(right), EditorCursor::SizeWE);
+    EXPECT_EQ(EdgeCursor(top), EditorCursor::SizeNS);
+    EXPECT_EQ(EdgeCursor(bottom), EditorCursor::SizeNS);
+    EXPECT_EQ(EdgeCursor(none), EditorCursor::Unchanged);
+
+    struct Case {
+        const char* name;
+        int state;
+        EdgeHits edges;
+        bool inside;
+        int saved;
+        bool tool;
+        EditorCursor want;
+    };
+    const Case cases[] = {
+        {"selecting", Selecting, none, true, 0, false, EditorCursor::Unchanged},
+        {"selected on band", Selected, left, false, 0, false, EditorCursor::SizeWE},
+        {"selected inside, no tool", Selected, none, true, 0, false, EditorCursor::SizeAll},
+        {"selected inside, tool", Selected, none, true, 0, true, EditorCursor::Cross},
+        {"selected outside, saved and tool", Selected, none, false, Arrow, true, EditorCursor::SizeAll},
+        {"selected outside, no saved", Selected, none, false, 0, true, EditorCursor::Cross},
+        {"text", Text, none, true, 0, true, EditorCursor::IBeam},
+        {"hover edge", HoverEdge, br, false, Arrow, true, EditorCursor::SizeNWSE},
+        {"hover outside", HoverOutside, none, false, Arrow, true, EditorCursor::SizeAll},
+        {"text drag", TextDrag, none, true, 0, true, EditorCursor::SizeAll},
+        {"pencil", Pencil, none, true, 0, true, EditorCursor::Cross},
+        {"no selection", NoSelection, none, false, 0, false, EditorCursor::Cross},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(CursorFor(c.state, c.edges, c.inside, c.saved, c.tool), c.want);
+    }
+}
+
+TEST(SelectRegionLogicTest, SizeLabelPlacement) {
+    const IntRect screen{0, 0, 1280, 1024};
+    struct Case {
+        const char* name;
+        IntRect sel;
+        int x, y;
+    };
+    const Case cases[] = {
+        {"above the selection", {150, 130, 350, 230}, 150, 110},
+        {"no room above: inside", {150, 10, 350, 230}, 154, 14},
+        {"at the right edge: to the left", {1250, 130, 1270, 230}, 1210, 130},
+        {"top-right corner", {1240, 5, 1270, 230}, 1200, 5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        IntPoint p = SizeLabelPosition(c.sel, screen);
+        EXPECT_EQ(p.x, c.x);
+        EXPECT_EQ(p.y, c.y);
+    }
+}
+
+TEST(SelectRegionLogicTest, PanelPlacement) {
+    const IntRect screen{0, 0, 1280, 1024};
+    constexpr int tw = 285, th = 40, mw = 40, mh = 160;
+    struct Case {
+        const char* name;
+        IntRect sel;
+        IntRect bounds;
+        int tx, ty, mx, my;
+    };
+    const Case cases[] = {
+        // Below, right-aligned; management to the right, bottom-aligned.
+        {"room everywhere", {300, 300, 700, 600}, screen, 416, 610, 710, 441},
+        // Near the bottom: tools above.
+        {"tools above", {300, 300, 700, 1000}, screen, 416, 250, 710, 841},
+        // Full screen: tools inside the bottom-right corner; management inside the right
+        // edge, lifted above the tools panel.
+        {"whole screen", {0, 0, 1279, 1023}, screen, 985, 973, 1229, 864 - 40 - 14},
+        // Small selection at the left edge: tools x at least 1.
+        {"tools kept right of 1", {0, 300, 100, 400}, screen, 1, 410, 110, 241},
+        // Right edge: management to the left of the selection.
+        {"management left", {900, 300, 1270, 600}, screen, 986, 610, 850, 441},
+        // Top edge: management kept at top + 1.
+        {"management at the top", {300, 0, 700, 100}, screen, 416, 110, 710, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        IntPoint t = PlaceToolsPanel(c.sel, tw, th, c.bounds);
+        EXPECT_EQ(t.x, c.tx);
+        EXPECT_EQ(t.y, c.ty);
+        IntPoint m = PlaceManagementPanel(c.sel, mw, mh, {t.x, t.y, t.x + tw, t.y + th}, c.bounds);
+        EXPECT_EQ(m.x, c.mx);
+        EXPECT_EQ(m.y, c.my);
+    }
+}
+
+TEST(SelectRegionLogicTest, ManagementPanelMovesOffTheToolsPanel) {
+    // A selection at the top-right: the management panel lands on the tools panel and
+    // moves beside it, or left of it when there is no room to the right.
+    const IntRect screen{0, 0, 1280, 1024};
+    IntRect tools{600, 100, 885, 140};
+    IntPoint m = PlaceManagementPanel({500, 0, 560, 130}, 40, 160, tools, screen);
+    EXPECT_EQ(m.x, 895);
+    IntRect toolsRight{1000, 100, 1279, 140};
+    m = PlaceManagementPanel({1100, 0, 1240, 130}, 40, 160, toolsRight, screen);
+    EXPECT_EQ(m.x, 1000 - 40 - 10);
+}
+
+TEST(SelectRegionLogicTest, KeyTimer) {
+    struct Case {
+        const char* name;
+        KeyEdges keys;
+        int state;
+        unsigned want;
+    };
+    KeyEdges esc, enter, escEnter, ctrlC, ctrlS, ctrlZ, cOnly, ctrlSZ;
+    esc.escape = true;
+    enter.enter = true;
+    escEnter.escape = escEnter.enter = true;
+    ctrlC.ctrl = ctrlC.c = true;
+    ctrlS.ctrl = ctrlS.s = true;
+    ctrlZ.ctrl = ctrlZ.z = true;
+    cOnly.c = true;
+    ctrlSZ.ctrl = ctrlSZ.s = ctrlSZ.z = true;
+    const Case cases[] = {
+        {"esc cancels", esc, Arrow, WM_APP_EDITOR_CANCEL},
+        {"esc in text does nothing", esc, Text, 0u},
+        {"enter in text accepts", escEnter, Text, WM_APP_EDITOR_ACCEPT},
+        {"esc before enter", escEnter, Selected, WM_APP_EDITOR_CANCEL},
+        {"ctrl+c", ctrlC, Selected, WM_APP_EDITOR_COPY},
+        {"ctrl+s", ctrlS, Selected, WM_APP_EDITOR_SAVE},
+        {"ctrl+z", ctrlZ, Pencil, WM_APP_EDITOR_UNDO},
+        {"c without ctrl", cOnly, Selected, 0u},
+        {"save wins over undo", ctrlSZ, Selected, WM_APP_EDITOR_SAVE},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(KeyTimerMessage(c.keys, c.state), c.want);
+    }
+}
+
+TEST(SelectRegionLogicTest, KeyEdgeReaderCountsEachPressOnce) {
+    KeyEdgeReader r;
+    r.Prime(true);   // held while the editor opened
+    EXPECT_FALSE(r.Poll(true));
+    EXPECT_FALSE(r.Poll(false));
+    EXPECT_TRUE(r.Poll(true));
+    EXPECT_FALSE(r.Poll(true));
+    EXPECT_FALSE(r.Poll(false));
+    EXPECT_TRUE(r.Poll(true));
+}
+
+TEST(SelectRegionLogicTest, WheelLimits) {
+    EXPECT_EQ(NextPenWidth(6, 120), 8);
+    EXPECT_EQ(NextPenWidth(6, -120), 6);
+    EXPECT_EQ(NextPenWidth(60, 120), 60);
+    EXPECT_EQ(NextPenWidth(10, 0), 10);
+    EXPECT_EQ(NextPenWidth(59, 120), 60);
+    EXPECT_EQ(NextTextSize(140, 120), 160);
+    EXPECT_EQ(NextTextSize(790, 120), 800);
+    EXPECT_EQ(NextTextSize(160, -120), 140);
+    EXPECT_EQ(NextTextSize(140, -120), 140);
+    EXPECT_EQ(NextTextSize(200, 0), 180);
+}
+
+TEST(SelectRegionLogicTest, DrawModeLatchTogglesOncePerHoldAndOnlyBeforeASelection) {
+    int mode = kModePlain;
+    bool latch = false;
+    EXPECT_EQ(ToggleEditorByHotkey(true, NoSelection, mode, latch), 1);
+    EXPECT_EQ(mode, kModeEditor);
+    // Held on: nothing more, the latch stays.
+    for (int i = 0; i < 5; i++) EXPECT_EQ(ToggleEditorByHotkey(true, NoSelection, mode, latch), 0);
+    EXPECT_TRUE(latch);
+    EXPECT_EQ(ToggleEditorByHotkey(false, NoSelection, mode, latch), 0);
+    EXPECT_FALSE(latch);
+    EXPECT_EQ(ToggleEditorByHotkey(true, Selecting, mode, latch), -1);
+    EXPECT_EQ(mode, kModePlain);
+    // After a selection exists: no toggle, and a held combination keeps its latch.
+    latch = false;
+    EXPECT_EQ(ToggleEditorByHotkey(true, Selected, mode, latch), 0);
+    EXPECT_EQ(mode, kModePlain);
+    // Video mode never toggles.
+    int video = kModeVideo;
+    latch = false;
+    EXPECT_EQ(ToggleEditorByHotkey(true, NoSelection, video, latch), 0);
+    EXPECT_EQ(video, kModeVideo);
+    // Held when the editor opened (latch set at construction): no toggle until released.
+    mode = kModeEditor;
+    latch = true;
+    EXPECT_EQ(ToggleEditorByHotkey(true, NoSelection, mode, latch), 0);
+    EXPECT_EQ(mode, kModeEditor);
+}
+
+TEST(SelectRegionLogicTest, RightRelease) {
+    EXPECT_EQ(OnRightRelease(NoSelection, false), RightRelease::Ignore);
+    EXPECT_EQ(OnRightRelease(NoSelection, true), RightRelease::Cancel);
+    EXPECT_EQ(OnRightRelease(Selecting, true), RightRelease::BackToNoSelection);
+    for (int s : {Selected, Pencil, Arrow, Text, Rectangle, Blur, HoverEdge, HoverOutside}) {
+        EXPECT_EQ(OnRightRelease(s, true), RightRelease::DropSelection) << s;
+    }
+    for (int s : {PaletteOpen, SaveDialogOpen, TextDrag}) {
+        EXPECT_EQ(OnRightRelease(s, true), RightRelease::Ignore) << s;
+    }
+}
+
+using List = AnnotationList<std::string>;
+std::shared_ptr<std::string> S(const char* s) { return std::make_shared<std::string>(s); }
+std::string Joined(const List& l) {
+    std::string out;
+    for (const auto& i : l.Items()) out += *i + ";";
+    return out;
+}
+
+TEST(SelectRegionLogicTest, PreviewReplacesOnlyItsOwnDrag) {
+    List l;
+    // First arrow: the moves replace its own preview.
+    l.BeginDrag();
+    l.ReplaceLast(S("a1"), true);
+    l.ReplaceLast(S("a2"), true);
+    EXPECT_EQ(Joined(l), "a2;");
+    // A second drag must not replace the first arrow, even without a move between.
+    l.BeginDrag();
+    l.PushCheckpoint();
+    l.ReplaceLast(S("b1"), true);
+    l.ReplaceLast(S("b2"), true);
+    EXPECT_EQ(Joined(l), "a2;b2;");
+    // Button up: the preview is dropped.
+    l.ReplaceLast(S("c"), false);
+    EXPECT_EQ(Joined(l), "a2;b2;");
+}
+
+TEST(SelectRegionLogicTest, BlurClickWithoutDragKeepsThePreviousMark) {
+    List l;
+    l.BeginDrag();
+    l.ReplaceLast(S("arrow"), true);
+    l.BeginDrag();
+    l.PushCheckpoint();
+    l.RemovePreviewFrame();   // a release without any move
+    EXPECT_EQ(Joined(l), "arrow;");
+    // A real blur drag: area and frame, the release keeps the area.
+    l.BeginDrag();
+    l.PushCheckpoint();
+    l.ReplaceLastMany({S("area1"), S("frame1")}, true);
+    l.ReplaceLastMany({S("area2"), S("frame2")}, true);
+    EXPECT_EQ(Joined(l), "arrow;area2;frame2;");
+    l.RemovePreviewFrame();
+    EXPECT_EQ(Joined(l), "arrow;area2;");
+    l.Undo();
+    EXPECT_EQ(Joined(l), "arrow;");
+}
+
+TEST(SelectRegionLogicTest, UndoRemovesOneStrokeAtATime) {
+    List l;
+    for (int stroke = 0; stroke < 3; stroke++) {
+        l.BeginDrag();
+        l.PushCheckpoint();
+        for (int seg = 0; seg < 4; seg++) l.Append(S(("s" + std::to_string(stroke)).c_str()));
+    }
+    EXPECT_EQ(l.Size(), 12u);
+    l.Undo();
+    EXPECT_EQ(Joined(l), "s0;s0;s0;s0;s1;s1;s1;s1;");
+    l.Undo();
+    l.Undo();
+    EXPECT_EQ(l.Size(), 0u);
+    l.Undo();   // nothing left: nothing happens
+    EXPECT_EQ(l.Size(), 0u);
+    EXPECT_EQ(l.CheckpointCount(), 0u);
+}
+}  // namespace
