@@ -10,6 +10,7 @@
 #include "app/MainDlgMessages.h"
 #include "app/MonitorChangeWatch.h"
 #include "app/Notification.h"
+#include "app/RegionSelection.h"
 #include "app/SystemTray.h"
 #include "classlib/Dialog.h"
 #include "classlib/TabCtrl.h"
@@ -50,6 +51,8 @@ struct MainDlgEnvironment {
     // Starts the cleanup threads; null: not started.
     std::function<void(const std::wstring& folder)> startEmptyTmpFolder;
     std::function<void(const std::wstring& folder)> startDeleteOldLogs;
+    // Runs the region editor modally over the frozen screen (RunSelectRegionDialog).
+    std::function<RegionEditorOutcome(const RegionEditorRequest& request)> runRegionEditor;
 
     static MainDlgEnvironment Default();
 };
@@ -101,6 +104,14 @@ public:
     // clipboard picture, upload); reports its failures itself. True when delivered.
     bool ProcessScreenshot(bool fromEditor, PxImage& image, const std::wstring& name, int action);
 
+    // The region editor in screenshot mode: false when cancelled or failed (`failed`
+    // tells which); otherwise the annotated picture, the editor's action (-1 without
+    // the editor) and, for action 2, `name` replaced by the chosen path.
+    bool RunRegionSelection(const PxImage& screen, std::wstring& name, PxImage& result, int& action, bool& failed);
+    // The region editor in video mode: false when cancelled or failed; otherwise the
+    // selected rectangle in screen coordinates.
+    bool RunVideoRegionSelection(const PxImage& screen, RECT& rect);
+
     // Whether the tray icon was created, so that the timers and the rest of the start ran.
     bool IsStarted() const { return m_started; }
 
@@ -136,6 +147,8 @@ private:
     // The screenshot flow (MainDlgScreenshot_win.cpp).
     LRESULT OnFullScreenshot();
     LRESULT OnActiveWindowScreenshot();
+    // The region screenshot (MainDlgRegion_win.cpp).
+    LRESULT OnRegionScreenshot();
     LRESULT OnTrayNotify(LPARAM mouseMessage);
     // Private messages whose flows are not part of this program yet: frees the lParam
     // object that the message carries.

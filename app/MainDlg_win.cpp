@@ -108,6 +108,7 @@ MainDlgEnvironment MainDlgEnvironment::Default() {
     env.logFolder = g_appLogFolder;
     env.startEmptyTmpFolder = [](const std::wstring& folder) { StartDetached(&EmptyTmpFolder, folder); };
     env.startDeleteOldLogs = [](const std::wstring& folder) { StartDetached(&DeleteOldLogs, folder); };
+    env.runRegionEditor = &RunSelectRegionDialog;
     return env;
 }
 
@@ -594,6 +595,7 @@ LRESULT CtavimorerfDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_APP_WINDOW_SCREENSHOT:
         return OnActiveWindowScreenshot();
     case WM_APP_REGION_SCREENSHOT:
+        return OnRegionScreenshot();
     case WM_APP_SERVER_SYNC_DATA:
     case WM_APP_UPLOAD_PROGRESS:
     case WM_APP_UPLOAD_FINISHED:

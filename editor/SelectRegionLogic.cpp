@@ -5,33 +5,33 @@
 #include "editor/EditorMessages.h"
 
 bool IsToolState(int state) {
-    return state == Pencil || state == Arrow || state == Text || state == Rectangle || state == Blur;
+    return state == SelectRegionState::Pencil || state == SelectRegionState::Arrow || state == SelectRegionState::Text || state == SelectRegionState::Rectangle || state == SelectRegionState::Blur;
 }
 
 HoverResult NextHoverState(int state, int savedState, bool buttonDown, bool onBand, bool inside, bool toolActive) {
     HoverResult r{state, savedState};
-    if (state == NoSelection || state == Selecting || state == TextDrag || buttonDown) return r;
+    if (state == SelectRegionState::NoSelection || state == SelectRegionState::Selecting || state == SelectRegionState::TextDrag || buttonDown) return r;
     if (onBand) {
-        if (state == HoverEdge || (state == Selected && savedState != kStateNone)) return r;
-        if (state != HoverOutside) r.savedState = state;
-        r.state = HoverEdge;
+        if (state == SelectRegionState::HoverEdge || (state == SelectRegionState::Selected && savedState != SelectRegionState::None)) return r;
+        if (state != SelectRegionState::HoverOutside) r.savedState = state;
+        r.state = SelectRegionState::HoverEdge;
         return r;
     }
-    if (state == Selected) {
+    if (state == SelectRegionState::Selected) {
         // Selected reaches HoverOutside only through HoverEdge.
         r.reselectTool = toolActive;
         return r;
     }
     if (inside) {
-        if ((state == HoverEdge || state == HoverOutside) && savedState != kStateNone) {
+        if ((state == SelectRegionState::HoverEdge || state == SelectRegionState::HoverOutside) && savedState != SelectRegionState::None) {
             r.state = savedState;
-            r.savedState = kStateNone;
+            r.savedState = SelectRegionState::None;
         }
         return r;
     }
-    if (state != HoverOutside) {
-        if (state != HoverEdge) r.savedState = state;
-        r.state = HoverOutside;
+    if (state != SelectRegionState::HoverOutside) {
+        if (state != SelectRegionState::HoverEdge) r.savedState = state;
+        r.state = SelectRegionState::HoverOutside;
     }
     return r;
 }
@@ -48,15 +48,15 @@ EditorCursor EdgeCursor(const EdgeHits& e) {
 
 EditorCursor CursorFor(int state, const EdgeHits& edges, bool inside, int savedState, bool toolActive) {
     switch (state) {
-    case Selecting: return EditorCursor::Unchanged;
-    case Selected:
+    case SelectRegionState::Selecting: return EditorCursor::Unchanged;
+    case SelectRegionState::Selected:
         if (edges.Any()) return EdgeCursor(edges);
         if (inside) return toolActive ? EditorCursor::Cross : EditorCursor::SizeAll;
-        return savedState != kStateNone && toolActive ? EditorCursor::SizeAll : EditorCursor::Cross;
-    case Text: return EditorCursor::IBeam;
-    case HoverEdge: return EdgeCursor(edges);
-    case HoverOutside:
-    case TextDrag: return EditorCursor::SizeAll;
+        return savedState != SelectRegionState::None && toolActive ? EditorCursor::SizeAll : EditorCursor::Cross;
+    case SelectRegionState::Text: return EditorCursor::IBeam;
+    case SelectRegionState::HoverEdge: return EdgeCursor(edges);
+    case SelectRegionState::HoverOutside:
+    case SelectRegionState::TextDrag: return EditorCursor::SizeAll;
     default: return EditorCursor::Cross;
     }
 }
@@ -100,7 +100,7 @@ IntPoint PlaceManagementPanel(const IntRect& s, int w, int h, const IntRect& too
 }
 
 unsigned KeyTimerMessage(const KeyEdges& k, int state) {
-    if (k.escape && state != Text) return WM_APP_EDITOR_CANCEL;
+    if (k.escape && state != SelectRegionState::Text) return WM_APP_EDITOR_CANCEL;
     if (k.enter) return WM_APP_EDITOR_ACCEPT;
     if (k.ctrl) {
         if (k.c) return WM_APP_EDITOR_COPY;
@@ -125,7 +125,7 @@ int ToggleEditorByHotkey(bool comboHeld, int state, int& mode, bool& latch) {
         latch = false;
         return 0;
     }
-    if (latch || (mode & kModeVideo) != 0 || (state != NoSelection && state != Selecting)) return 0;
+    if (latch || (mode & kModeVideo) != 0 || (state != SelectRegionState::NoSelection && state != SelectRegionState::Selecting)) return 0;
     latch = true;
     if (mode & kModeEditor) {
         mode = kModePlain;
@@ -138,11 +138,28 @@ int ToggleEditorByHotkey(bool comboHeld, int state, int& mode, bool& latch) {
 RightRelease OnRightRelease(int state, bool rightPressSeen) {
     if (!rightPressSeen) return RightRelease::Ignore;
     switch (state) {
-    case NoSelection: return RightRelease::Cancel;
-    case Selecting: return RightRelease::BackToNoSelection;
-    case PaletteOpen:
-    case SaveDialogOpen:
-    case TextDrag: return RightRelease::Ignore;
+    case SelectRegionState::NoSelection: return RightRelease::Cancel;
+    case SelectRegionState::Selecting: return RightRelease::BackToNoSelection;
+    case SelectRegionState::PaletteOpen:
+    case SelectRegionState::SaveDialogOpen:
+    case SelectRegionState::TextDrag: return RightRelease::Ignore;
     default: return RightRelease::DropSelection;
     }
+}
+
+std::vector<std::wstring> TextBoxLines(const std::wstring& text) {
+    std::vector<std::wstring> lines;
+    std::wstring line;
+    for (wchar_t c : text) {
+        if (c == L'\r') continue;
+        if (c == L'\n') {
+            lines.push_back(line);
+            line.clear();
+        } else {
+            line += c;
+        }
+    }
+    if (!line.empty()) lines.push_back(line);
+    lines.push_back(L"  ");
+    return lines;
 }

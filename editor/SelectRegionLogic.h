@@ -5,23 +5,26 @@
 // reads from the system and carries out what they return. UI thread only.
 #include <cstddef>
 #include <memory>
+#include <string>
 #include <vector>
 
-enum SelectRegionState : int {
-    kStateNone = 0,   // "no saved state"
-    NoSelection = 1,
-    Selecting = 2,
-    Selected = 3,
-    Pencil = 4,
-    Arrow = 5,
-    PaletteOpen = 6,
-    SaveDialogOpen = 7,
-    Text = 8,
-    Rectangle = 9,
-    Blur = 10,
-    HoverEdge = 11,
-    HoverOutside = 12,
-    TextDrag = 13,
+struct SelectRegionState {
+    enum Value : int {
+        None = 0,   // "no saved state"
+        NoSelection = 1,
+        Selecting = 2,
+        Selected = 3,
+        Pencil = 4,
+        Arrow = 5,
+        PaletteOpen = 6,
+        SaveDialogOpen = 7,
+        Text = 8,
+        Rectangle = 9,
+        Blur = 10,
+        HoverEdge = 11,
+        HoverOutside = 12,
+        TextDrag = 13,
+    };
 };
 
 // Bit flags of the dialog's mode.
@@ -119,6 +122,11 @@ int ToggleEditorByHotkey(bool comboHeld, int state, int& mode, bool& latch);
 // The right button's release.
 enum class RightRelease { Ignore, Cancel, BackToNoSelection, DropSelection };
 RightRelease OnRightRelease(int state, bool rightPressSeen);
+
+// The text box's lines for fitting: split at "\n" with every "\r" dropped; an empty
+// line between two "\n" counts, the text after the last "\n" only when not empty; then
+// one spare line of two spaces.
+std::vector<std::wstring> TextBoxLines(const std::wstring& text);
 
 // The live preview of the running drag and the undo checkpoints over the annotation
 // list. A preview added by this drag replaces itself on later moves; a new press starts

@@ -28,3 +28,10 @@
 #define ID_TRAY_MY_CAPTURES             32783
 #define ID_TRAY_CAPTURE_VIDEO           32785
 #define ID_TRAY_SEND_FILE               32788
+
+// The region editor.
+#define IDD_TEXT_BOX                    113
+#define IDD_SELECT_REGION               131
+#define IDC_TEXT_BOX_EDIT               1001
+#define IDB_EDITOR_BADGE                191
+#define IDB_VIDEO_BADGE                 234

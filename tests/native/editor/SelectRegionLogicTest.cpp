@@ -7,6 +7,8 @@
 
 namespace {
 
+using St = SelectRegionState;
+
 TEST(SelectRegionLogicTest, HoverTransitions) {
     struct Case {
         const char* name;
@@ -16,25 +18,25 @@ TEST(SelectRegionLogicTest, HoverTransitions) {
         bool reselect;
     };
     const Case cases[] = {
-        {"no selection: nothing", NoSelection, 0, false, true, false, false, NoSelection, 0, false},
-        {"selecting: nothing", Selecting, 0, false, true, false, false, Selecting, 0, false},
-        {"text drag: nothing", TextDrag, 0, false, false, false, false, TextDrag, 0, false},
-        {"button down: nothing", Arrow, 0, true, true, false, true, Arrow, 0, false},
-        {"selected on a band saves Selected", Selected, 0, false, true, false, false, HoverEdge, Selected, false},
-        {"selected with a saved state stays", Selected, Arrow, false, true, false, true, Selected, Arrow, false},
-        {"tool on a band saves the tool", Pencil, 0, false, true, false, true, HoverEdge, Pencil, false},
-        {"hover edge on a band stays", HoverEdge, Pencil, false, true, false, true, HoverEdge, Pencil, false},
-        {"hover outside on a band keeps its saved", HoverOutside, Blur, false, true, false, true, HoverEdge, Blur, false},
-        {"selected inside, active tool: reselect", Selected, 0, false, false, true, true, Selected, 0, true},
-        {"selected outside, no tool: nothing", Selected, 0, false, false, false, false, Selected, 0, false},
-        {"hover edge back inside", HoverEdge, Rectangle, false, false, true, true, Rectangle, 0, false},
-        {"hover outside back inside", HoverOutside, Text, false, false, true, true, Text, 0, false},
-        {"hover edge inside with nothing saved", HoverEdge, 0, false, false, true, false, HoverEdge, 0, false},
-        {"tool inside stays", Arrow, 0, false, false, true, true, Arrow, 0, false},
-        {"tool outside", Arrow, 0, false, false, false, true, HoverOutside, Arrow, false},
-        {"hover edge outside keeps its saved", HoverEdge, Selected, false, false, false, false, HoverOutside, Selected,
+        {"no selection: nothing", St::NoSelection, 0, false, true, false, false, St::NoSelection, 0, false},
+        {"selecting: nothing", St::Selecting, 0, false, true, false, false, St::Selecting, 0, false},
+        {"text drag: nothing", St::TextDrag, 0, false, false, false, false, St::TextDrag, 0, false},
+        {"button down: nothing", St::Arrow, 0, true, true, false, true, St::Arrow, 0, false},
+        {"selected on a band saves Selected", St::Selected, 0, false, true, false, false, St::HoverEdge, St::Selected, false},
+        {"selected with a saved state stays", St::Selected, St::Arrow, false, true, false, true, St::Selected, St::Arrow, false},
+        {"tool on a band saves the tool", St::Pencil, 0, false, true, false, true, St::HoverEdge, St::Pencil, false},
+        {"hover edge on a band stays", St::HoverEdge, St::Pencil, false, true, false, true, St::HoverEdge, St::Pencil, false},
+        {"hover outside on a band keeps its saved", St::HoverOutside, St::Blur, false, true, false, true, St::HoverEdge, St::Blur, false},
+        {"selected inside, active tool: reselect", St::Selected, 0, false, false, true, true, St::Selected, 0, true},
+        {"selected outside, no tool: nothing", St::Selected, 0, false, false, false, false, St::Selected, 0, false},
+        {"hover edge back inside", St::HoverEdge, St::Rectangle, false, false, true, true, St::Rectangle, 0, false},
+        {"hover outside back inside", St::HoverOutside, St::Text, false, false, true, true, St::Text, 0, false},
+        {"hover edge inside with nothing saved", St::HoverEdge, 0, false, false, true, false, St::HoverEdge, 0, false},
+        {"tool inside stays", St::Arrow, 0, false, false, true, true, St::Arrow, 0, false},
+        {"tool outside", St::Arrow, 0, false, false, false, true, St::HoverOutside, St::Arrow, false},
+        {"hover edge outside keeps its saved", St::HoverEdge, St::Selected, false, false, false, false, St::HoverOutside, St::Selected,
          false},
-        {"hover outside outside stays", HoverOutside, Arrow, false, false, false, true, HoverOutside, Arrow, false},
+        {"hover outside outside stays", St::HoverOutside, St::Arrow, false, false, false, true, St::HoverOutside, St::Arrow, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -47,11 +49,11 @@ TEST(SelectRegionLogicTest, HoverTransitions) {
 
 TEST(SelectRegionLogicTest, HoverRoundTripKeepsTheTool) {
     // Arrow -> band -> outside -> inside comes back to Arrow.
-    HoverResult r = NextHoverState(Arrow, 0, false, true, false, true);
+    HoverResult r = NextHoverState(St::Arrow, 0, false, true, false, true);
     r = NextHoverState(r.state, r.savedState, false, false, false, true);
-    EXPECT_EQ(r.state, HoverOutside);
+    EXPECT_EQ(r.state, St::HoverOutside);
     r = NextHoverState(r.state, r.savedState, false, false, true, true);
-    EXPECT_EQ(r.state, Arrow);
+    EXPECT_EQ(r.state, St::Arrow);
     EXPECT_EQ(r.savedState, 0);
 }
 
@@ -85,18 +87,18 @@ TEST(SelectRegionLogicTest, Cursors) {
         EditorCursor want;
     };
     const Case cases[] = {
-        {"selecting", Selecting, none, true, 0, false, EditorCursor::Unchanged},
-        {"selected on band", Selected, left, false, 0, false, EditorCursor::SizeWE},
-        {"selected inside, no tool", Selected, none, true, 0, false, EditorCursor::SizeAll},
-        {"selected inside, tool", Selected, none, true, 0, true, EditorCursor::Cross},
-        {"selected outside, saved and tool", Selected, none, false, Arrow, true, EditorCursor::SizeAll},
-        {"selected outside, no saved", Selected, none, false, 0, true, EditorCursor::Cross},
-        {"text", Text, none, true, 0, true, EditorCursor::IBeam},
-        {"hover edge", HoverEdge, br, false, Arrow, true, EditorCursor::SizeNWSE},
-        {"hover outside", HoverOutside, none, false, Arrow, true, EditorCursor::SizeAll},
-        {"text drag", TextDrag, none, true, 0, true, EditorCursor::SizeAll},
-        {"pencil", Pencil, none, true, 0, true, EditorCursor::Cross},
-        {"no selection", NoSelection, none, false, 0, false, EditorCursor::Cross},
+        {"selecting", St::Selecting, none, true, 0, false, EditorCursor::Unchanged},
+        {"selected on band", St::Selected, left, false, 0, false, EditorCursor::SizeWE},
+        {"selected inside, no tool", St::Selected, none, true, 0, false, EditorCursor::SizeAll},
+        {"selected inside, tool", St::Selected, none, true, 0, true, EditorCursor::Cross},
+        {"selected outside, saved and tool", St::Selected, none, false, St::Arrow, true, EditorCursor::SizeAll},
+        {"selected outside, no saved", St::Selected, none, false, 0, true, EditorCursor::Cross},
+        {"text", St::Text, none, true, 0, true, EditorCursor::IBeam},
+        {"hover edge", St::HoverEdge, br, false, St::Arrow, true, EditorCursor::SizeNWSE},
+        {"hover outside", St::HoverOutside, none, false, St::Arrow, true, EditorCursor::SizeAll},
+        {"text drag", St::TextDrag, none, true, 0, true, EditorCursor::SizeAll},
+        {"pencil", St::Pencil, none, true, 0, true, EditorCursor::Cross},
+        {"no selection", St::NoSelection, none, false, 0, false, EditorCursor::Cross},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -189,15 +191,15 @@ TEST(SelectRegionLogicTest, KeyTimer) {
     cOnly.c = true;
     ctrlSZ.ctrl = ctrlSZ.s = ctrlSZ.z = true;
     const Case cases[] = {
-        {"esc cancels", esc, Arrow, WM_APP_EDITOR_CANCEL},
-        {"esc in text does nothing", esc, Text, 0u},
-        {"enter in text accepts", escEnter, Text, WM_APP_EDITOR_ACCEPT},
-        {"esc before enter", escEnter, Selected, WM_APP_EDITOR_CANCEL},
-        {"ctrl+c", ctrlC, Selected, WM_APP_EDITOR_COPY},
-        {"ctrl+s", ctrlS, Selected, WM_APP_EDITOR_SAVE},
-        {"ctrl+z", ctrlZ, Pencil, WM_APP_EDITOR_UNDO},
-        {"c without ctrl", cOnly, Selected, 0u},
-        {"save wins over undo", ctrlSZ, Selected, WM_APP_EDITOR_SAVE},
+        {"esc cancels", esc, St::Arrow, WM_APP_EDITOR_CANCEL},
+        {"esc in text does nothing", esc, St::Text, 0u},
+        {"enter in text accepts", escEnter, St::Text, WM_APP_EDITOR_ACCEPT},
+        {"esc before enter", escEnter, St::Selected, WM_APP_EDITOR_CANCEL},
+        {"ctrl+c", ctrlC, St::Selected, WM_APP_EDITOR_COPY},
+        {"ctrl+s", ctrlS, St::Selected, WM_APP_EDITOR_SAVE},
+        {"ctrl+z", ctrlZ, St::Pencil, WM_APP_EDITOR_UNDO},
+        {"c without ctrl", cOnly, St::Selected, 0u},
+        {"save wins over undo", ctrlSZ, St::Selected, WM_APP_EDITOR_SAVE},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -232,40 +234,63 @@ TEST(SelectRegionLogicTest, WheelLimits) {
 TEST(SelectRegionLogicTest, DrawModeLatchTogglesOncePerHoldAndOnlyBeforeASelection) {
     int mode = kModePlain;
     bool latch = false;
-    EXPECT_EQ(ToggleEditorByHotkey(true, NoSelection, mode, latch), 1);
+    EXPECT_EQ(ToggleEditorByHotkey(true, St::NoSelection, mode, latch), 1);
     EXPECT_EQ(mode, kModeEditor);
     // Held on: nothing more, the latch stays.
-    for (int i = 0; i < 5; i++) EXPECT_EQ(ToggleEditorByHotkey(true, NoSelection, mode, latch), 0);
+    for (int i = 0; i < 5; i++) EXPECT_EQ(ToggleEditorByHotkey(true, St::NoSelection, mode, latch), 0);
     EXPECT_TRUE(latch);
-    EXPECT_EQ(ToggleEditorByHotkey(false, NoSelection, mode, latch), 0);
+    EXPECT_EQ(ToggleEditorByHotkey(false, St::NoSelection, mode, latch), 0);
     EXPECT_FALSE(latch);
-    EXPECT_EQ(ToggleEditorByHotkey(true, Selecting, mode, latch), -1);
+    EXPECT_EQ(ToggleEditorByHotkey(true, St::Selecting, mode, latch), -1);
     EXPECT_EQ(mode, kModePlain);
     // After a selection exists: no toggle, and a held combination keeps its latch.
     latch = false;
-    EXPECT_EQ(ToggleEditorByHotkey(true, Selected, mode, latch), 0);
+    EXPECT_EQ(ToggleEditorByHotkey(true, St::Selected, mode, latch), 0);
     EXPECT_EQ(mode, kModePlain);
     // Video mode never toggles.
     int video = kModeVideo;
     latch = false;
-    EXPECT_EQ(ToggleEditorByHotkey(true, NoSelection, video, latch), 0);
+    EXPECT_EQ(ToggleEditorByHotkey(true, St::NoSelection, video, latch), 0);
     EXPECT_EQ(video, kModeVideo);
     // Held when the editor opened (latch set at construction): no toggle until released.
     mode = kModeEditor;
     latch = true;
-    EXPECT_EQ(ToggleEditorByHotkey(true, NoSelection, mode, latch), 0);
+    EXPECT_EQ(ToggleEditorByHotkey(true, St::NoSelection, mode, latch), 0);
     EXPECT_EQ(mode, kModeEditor);
 }
 
 TEST(SelectRegionLogicTest, RightRelease) {
-    EXPECT_EQ(OnRightRelease(NoSelection, false), RightRelease::Ignore);
-    EXPECT_EQ(OnRightRelease(NoSelection, true), RightRelease::Cancel);
-    EXPECT_EQ(OnRightRelease(Selecting, true), RightRelease::BackToNoSelection);
-    for (int s : {Selected, Pencil, Arrow, Text, Rectangle, Blur, HoverEdge, HoverOutside}) {
+    EXPECT_EQ(OnRightRelease(St::NoSelection, false), RightRelease::Ignore);
+    EXPECT_EQ(OnRightRelease(St::NoSelection, true), RightRelease::Cancel);
+    EXPECT_EQ(OnRightRelease(St::Selecting, true), RightRelease::BackToNoSelection);
+    for (int s : {St::Selected, St::Pencil, St::Arrow, St::Text, St::Rectangle, St::Blur, St::HoverEdge, St::HoverOutside}) {
         EXPECT_EQ(OnRightRelease(s, true), RightRelease::DropSelection) << s;
     }
-    for (int s : {PaletteOpen, SaveDialogOpen, TextDrag}) {
+    for (int s : {St::PaletteOpen, St::SaveDialogOpen, St::TextDrag}) {
         EXPECT_EQ(OnRightRelease(s, true), RightRelease::Ignore) << s;
+    }
+}
+
+TEST(SelectRegionLogicTest, TextBoxLines) {
+    struct Case {
+        const wchar_t* text;
+        size_t lines;
+        const wchar_t* first;
+    };
+    const Case cases[] = {
+        {L"", 1, L"  "},                 // empty: the spare line only
+        {L"Hi", 2, L"Hi"},               // a first line: the line and the spare line
+        {L"Hi\r\n", 2, L"Hi"},           // Return alone does not add a line yet
+        {L"Hi\r\nX", 3, L"Hi"},          // a character on the new line does
+        {L"\r\n\r\nab", 4, L""},         // empty lines between breaks count
+        {L"a\rb", 2, L"ab"},             // a lone \r is dropped
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.text)));
+        std::vector<std::wstring> lines = TextBoxLines(c.text);
+        ASSERT_EQ(lines.size(), c.lines);
+        EXPECT_EQ(lines.front(), c.first);
+        EXPECT_EQ(lines.back(), L"  ");
     }
 }
 

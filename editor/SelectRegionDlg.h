@@ -1,0 +1,183 @@
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "classlib/Dialog.h"
+#include "editor/SelectRegionLogic.h"
+#include "image/PxImage.h"
+#include "settings/HotkeyCombination.h"
+
+class IDrawCommand;
+class SelectionTracker;
+class CSelectRegionManagementDlg;
+class CSelectRegionToolsDlg;
+class CTextBoxDlg;
+
+// The text size of the editor's text tool in tenths of a point (140..800), shared with
+// the text box. Set to 140 by every editor that is made. UI thread only.
+extern int g_editorTextSize;
+
+// What the region editor asks of the rest of the process. Default() is the program's;
+// tests replace entries.
+struct SelectRegionEnvironment {
+    std::function<void(const std::wstring& category, const std::wstring& action, const std::wstring& label)>
+        postEvent;
+    // The draw-mode hotkey, and whether it is fully held now.
+    std::function<HotkeyCombination()> drawModeHotkey;
+    std::function<bool(const HotkeyCombination&)> isHotkeyHeld;
+    // Whether a key is down now (the key timer, Shift, Ctrl, the right button).
+    std::function<bool(int virtualKey)> isKeyDown;
+    // Test builds only: the result step fails as if the picture could not be made.
+    bool failResultForTests = false;
+
+    static SelectRegionEnvironment Default();
+};
+
+// The full-screen modal dialog in which the user picks a region of the frozen screen
+// and, in editor mode, marks it up. Its client area is the virtual screen. After
+// DoModal (IDOK, IDCANCEL, or kSelectRegionFailed when the result could not be made)
+// the caller reads m_resultImage, m_mode, m_action, m_savePath and m_selectedRect.
+class CSelectRegionDlg : public CDialogEx {
+public:
+    CSelectRegionDlg(const PxImage& screen, std::wstring defaultFileName, bool editorMode, CWnd* parent);
+    CSelectRegionDlg(const PxImage& screen, std::wstring defaultFileName, bool editorMode, CWnd* parent,
+                     SelectRegionEnvironment environment);
+    ~CSelectRegionDlg() override;
+
+    static constexpr INT_PTR kSelectRegionFailed = IDABORT;
+    // The used flags: each analytics event of a tool is sent once per dialog.
+    enum UsedFlag { kUsedArrow, kUsedPencil, kUsedText, kUsedPalette, kUsedUndo, kUsedRectangle, kUsedBlur, kUsedDragText };
+    // Deletes the text boxes closed meanwhile (posted to the dialog).
+    static constexpr UINT kMsgDeleteTextBoxes = WM_USER + 0x460;
+    int GetCursorChoice() const { return m_cursor; }
+
+    RECT m_selectedRect{};   // screen coordinates, written on accept
+    int m_mode = kModePlain;
+    int m_action = kActionUpload;
+    std::wstring m_savePath;
+    PxImage m_resultImage;
+    int m_penWidth = kMinPenWidth;
+
+    // Read by tests and the panels.
+    int GetState() const { return m_state; }
+    int GetSavedState() const { return m_savedState; }
+    size_t GetAnnotationCount() const { return m_annotations.Size(); }
+    COLORREF GetColor() const;
+    CTextBoxDlg* GetTextBox() const { return m_textBox; }
+    CSelectRegionToolsDlg* GetToolsPanel() const { return m_toolsPanel.get(); }
+    CSelectRegionManagementDlg* GetManagementPanel() const { return m_managementPanel.get(); }
+    // The ordered selection in client coordinates.
+    RECT GetSelection() const;
+    bool IsHotkeyLatched() const { return m_hotkeyLatch; }
+    // Whether the blur picture has been made (joins the preparation).
+    bool IsBlurReady();
+
+    // The wheel step (also called by the text box's edit).
+    void OnMouseWheel(UINT flags, short delta, POINT screenPoint);
+
+    // The preview rule: a drag's first move adds its preview, later moves replace it.
+    void ReplaceLastAnnotation(std::shared_ptr<IDrawCommand> command);
+    void ReplaceLastAnnotations(std::vector<std::shared_ptr<IDrawCommand>> commands, size_t n);
+
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    BOOL PreTranslateMessage(MSG* msg) override { return FALSE; }
+
+protected:
+    BOOL OnInitDialog() override;
+    // Enter and Esc are the key timer's: the dialog's own keys do nothing.
+    void OnOK() override {}
+    void OnCancel() override {}
+    void OnTimer(UINT_PTR id) override;
+
+private:
+    friend class CSelectRegionDlgTestAccess;
+
+    // Painting and input (SelectRegionDlg_win.cpp).
+    void OnPaint();
+    void OnMouseMove(UINT flags, POINT p);
+    void OnLButtonDown(UINT flags, POINT p);
+    void OnLButtonUp(UINT flags, POINT p);
+    void OnRButtonDown(UINT flags, POINT p);
+    void OnRButtonUp(UINT flags, POINT p);
+    void UpdateHoverState(POINT p);
+    void UpdateCursor(POINT p);
+    void SetEdgeCursor(POINT p);
+    void PlaceToolsPanel();
+    void PlaceManagementPanel();
+    void ShowPanels(bool show);
+    void ToggleEditorByHotkey();
+    void PollKeys();
+    void RebuildSelectionOverlay();
+    void StartFreshTracker(POINT p);
+    POINT CursorInClient() const;
+    HBITMAP BlurBitmap();
+    void JoinBlurThread();
+    void PostEvent(const wchar_t* action);
+    void PostEventOnce(int flag, const wchar_t* action);
+    void AppendTextDragPreview();
+    void OpenTextBox(POINT p);
+    EdgeHits EdgesAt(POINT p);
+    void ApplyCursor(int cursor);
+
+    // Commands and result (SelectRegionDlgCommands_win.cpp).
+    LRESULT OnAccept(WPARAM wParam, LPARAM lParam);
+    void GetImage();
+    LRESULT OnCancelSelection();
+    LRESULT OnSave(WPARAM wParam, LPARAM lParam);
+    LRESULT OnCopy();
+    LRESULT OnUploadRequest(WPARAM wParam, LPARAM lParam);
+    LRESULT OnPaletteSelected();
+    LRESULT OnUndo();
+    LRESULT OnTool(int state, int usedFlag, const wchar_t* action);
+    LRESULT OnToolArrowOff();
+    LRESULT OnToolOff();
+    LRESULT OnTextCommit();
+    LRESULT OnTextClose();
+    LRESULT OnTextDrag();
+    void DestroyTextBox();
+    bool ToolActive() const;
+    void EndWith(INT_PTR result);
+
+    SelectRegionEnvironment m_env;
+    int m_state = SelectRegionState::NoSelection;
+    int m_savedState = SelectRegionState::None;
+    HBITMAP m_dimmed = nullptr;
+    HBITMAP m_undimmed = nullptr;
+    HDC m_backDC = nullptr;
+    HBITMAP m_backBitmap = nullptr;
+    HGDIOBJ m_backOld = nullptr;
+    HDC m_frameDC = nullptr;   // the off-screen frame of each repaint
+    HBITMAP m_frameBitmap = nullptr;
+    HGDIOBJ m_frameOld = nullptr;
+    RECT m_client{};
+    RECT m_virtualScreen{};
+    POINT m_lastPoint{};
+    HBITMAP m_blur = nullptr;
+    std::thread m_blurThread;
+    bool m_used[8] = {};
+    std::unique_ptr<SelectionTracker> m_tracker;
+    bool m_buttonDown = false;
+    bool m_rightPress = false;
+    bool m_arrowTurnedOff = false;
+    std::unique_ptr<CSelectRegionManagementDlg> m_managementPanel;
+    std::unique_ptr<CSelectRegionToolsDlg> m_toolsPanel;
+    CTextBoxDlg* m_textBox = nullptr;
+    // Boxes closed inside their own message chain, deleted by a posted message.
+    std::vector<std::unique_ptr<CTextBoxDlg>> m_deadTextBoxes;
+    IntRect m_toolsPlace;       // the tools panel's place, client coordinates
+    int m_cursor = 0;           // the EditorCursor set last
+    POINT m_anchor{};
+    bool m_horizontalLock = false, m_verticalLock = false;
+    std::vector<std::shared_ptr<IDrawCommand>> m_overlay;
+    AnnotationList<IDrawCommand> m_annotations;
+    std::wstring m_defaultFileName;
+    PxImage m_editorBadge, m_videoBadge;
+    bool m_hotkeyLatch = false;
+    bool m_ended = false;
+    KeyEdgeReader m_keys[5];   // Esc, Return, C, S, Z (Ctrl is read as held)
+};
