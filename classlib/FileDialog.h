@@ -17,6 +17,10 @@ public:
     // IDOK or IDCANCEL.
     INT_PTR DoModal();
     std::wstring GetPathName() const { return m_path; }
+    // The folder shown first (empty: the system's choice) and the filter chosen first
+    // (1-based, 0: the first). Set before DoModal.
+    void SetInitialDir(const std::wstring& folder) { m_initialDir = folder; }
+    void SetFilterIndex(DWORD index) { m_filterIndex = index; }
 
 protected:
     // The dialog is laid out (`dialog` is the Explorer dialog itself); place it here. TRUE.
@@ -31,6 +35,8 @@ private:
     DWORD m_flags;
     HWND m_owner;
     std::wstring m_path;
+    std::wstring m_initialDir;
+    DWORD m_filterIndex = 0;
     wchar_t m_buffer[MAX_PATH * 4] = {};
 };
 
@@ -38,6 +44,19 @@ private:
 class CCenteredFileDialog : public CFileDialog {
 public:
     using CFileDialog::CFileDialog;
+
+protected:
+    BOOL OnInitDialog(HWND dialog) override;
+};
+
+class ILayoutManager;
+
+// A file dialog that asks a layout object where to stand (topmost, not activated).
+// Without one it opens where the system puts it.
+class CPositionedFileDlg : public CFileDialog {
+public:
+    using CFileDialog::CFileDialog;
+    ILayoutManager* m_layout = nullptr;   // not owned
 
 protected:
     BOOL OnInitDialog(HWND dialog) override;

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "classlib/LayoutManager.h"
 #include "classlib/Wnd.h"
 
 CFileDialog::CFileDialog(bool open, const wchar_t* defaultExt, const wchar_t* fileName, DWORD flags,
@@ -22,6 +23,8 @@ INT_PTR CFileDialog::DoModal() {
     ofn.lpstrFilter = filter.empty() ? nullptr : filter.c_str();
     ofn.lpstrFile = m_buffer;
     ofn.nMaxFile = static_cast<DWORD>(sizeof m_buffer / sizeof m_buffer[0]);
+    ofn.lpstrInitialDir = m_initialDir.empty() ? nullptr : m_initialDir.c_str();
+    ofn.nFilterIndex = m_filterIndex;
     ofn.lpstrDefExt = m_defaultExt.empty() ? nullptr : m_defaultExt.c_str();
     ofn.Flags = m_flags | OFN_EXPLORER | OFN_ENABLEHOOK | OFN_ENABLESIZING;
     ofn.lpfnHook = &CFileDialog::HookProc;
@@ -67,5 +70,13 @@ void CenterWindow(HWND window) {
 
 BOOL CCenteredFileDialog::OnInitDialog(HWND dialog) {
     CenterWindow(dialog);
+    return TRUE;
+}
+
+BOOL CPositionedFileDlg::OnInitDialog(HWND dialog) {
+    if (m_layout) {
+        POINT at = m_layout->GetPosition(dialog);
+        SetWindowPos(dialog, HWND_TOPMOST, at.x, at.y, 0, 0, SWP_NOACTIVATE | SWP_NOSIZE);
+    }
     return TRUE;
 }

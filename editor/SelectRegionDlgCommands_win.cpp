@@ -3,7 +3,12 @@
 #include <exception>
 #include <stdexcept>
 
+#include "classlib/FileDialog.h"
+#include "classlib/LayoutManager.h"
+#include "editor/DrawTextCommand.h"
 #include "editor/EditorMessages.h"
+#include "editor/SelectRegionToolsDlg.h"
+#include "editor/TavimoreColorDlg.h"
 #include "editor/SelectRegionDlg.h"
 #include "editor/TextBoxDlg.h"
 #include "foundation/Log.h"
@@ -15,8 +20,8 @@ namespace {
 class FixedPointLayouter : public ILayoutManager {
 public:
     explicit FixedPointLayouter(POINT p) : m_point(p) {}
-    POINT GetPosition(CWnd* popup) override { return m_point; }
-    float GetOpacity(CWnd* popup) override { return 1.0f; }
+    POINT GetPosition(HWND popup) override { return m_point; }
+    float GetOpacity(HWND popup) override { return 1.0f; }
 
 private:
     POINT m_point;
@@ -27,15 +32,15 @@ private:
 class PaletteLayouter : public ILayoutManager {
 public:
     PaletteLayouter(RECT selection, RECT screen) : m_selection(selection), m_screen(screen) {}
-    POINT GetPosition(CWnd* popup) override {
+    POINT GetPosition(HWND popup) override {
         RECT r{};
-        if (popup && popup->m_hWnd) GetWindowRect(popup->m_hWnd, &r);
+        if (popup) GetWindowRect(popup, &r);
         POINT p{m_selection.right - (r.right - r.left) - 4, m_selection.bottom - (r.bottom - r.top) - 4};
         if (p.x < m_screen.left) p.x = m_screen.left + 4;
         if (p.y < m_screen.top) p.y = m_screen.top + 4;
         return p;
     }
-    float GetOpacity(CWnd* popup) override { return 1.0f; }
+    float GetOpacity(HWND popup) override { return 1.0f; }
 
 private:
     RECT m_selection, m_screen;
@@ -119,7 +124,7 @@ LRESULT CSelectRegionDlg::OnSave(WPARAM wParam, LPARAM lParam) {
                               OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_NONETWORKBUTTON,
                               L"Jpeg Files (*.jpg)|*.jpg|PNG Files (*.png)|*.png|", m_hWnd);
     std::wstring folder = settings.GetScreenshotsLastSavePath();
-    dialog.SetInitialFolder(folder);
+    dialog.SetInitialDir(folder);
     dialog.SetFilterIndex(settings.GetImageTypeId() == 1 ? 1 : 2);
     FixedPointLayouter layouter({4, 4});
     dialog.m_layout = &layouter;
@@ -158,10 +163,10 @@ LRESULT CSelectRegionDlg::OnPaletteSelected() {
     RECT selection{s.left + m_virtualScreen.left, s.top + m_virtualScreen.top, s.right + m_virtualScreen.left,
                    s.bottom + m_virtualScreen.top};
     PaletteLayouter layouter(selection, m_virtualScreen);
-    CTavimoreColorDlg dialog(GetColor(), 0, this);
+    CTavimoreColorDlg dialog(GetColor(), 0, m_hWnd);
     dialog.m_layout = &layouter;
     if (dialog.DoModal() == IDOK && m_toolsPanel) {
-        m_toolsPanel->m_color = dialog.GetColor();
+        m_toolsPanel->SetColor(dialog.GetColor());
         SettingsManager::Instance().SetDrawColor(m_toolsPanel->m_color);
     }
     m_state = saved;
@@ -209,7 +214,7 @@ LRESULT CSelectRegionDlg::OnTextCommit() {
 LRESULT CSelectRegionDlg::OnTextClose() {
     if (!m_textBox) return 0;
     // Hiding makes the box send its commit (which releases it).
-    if (m_textBox->m_hWnd && IsWindowVisible(m_textBox->m_hWnd)) m_textBox->ShowWindow(SW_HIDE);
+    if (m_textBox->m_hWnd && ::IsWindowVisible(m_textBox->m_hWnd)) m_textBox->ShowWindow(SW_HIDE);
     DestroyTextBox();
     return 0;
 }

@@ -5,12 +5,23 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <exception>
 
 #include "core/Cvx.h"
 #include "editor/EditorMessages.h"
-#include "editor/EditorPrivate.h"
+#include "editor/DrawArrowCommand.h"
+#include "editor/DrawLineCommand.h"
+#include "editor/DrawRectCommand.h"
+#include "editor/DrawSelectedAreaCommand.h"
+#include "editor/DrawSelectionCommand.h"
+#include "editor/DrawSelectionSizeCommand.h"
+#include "editor/DrawTextCommand.h"
+#include "editor/PixelateBitmap.h"
+#include "editor/SelectRegionManagementDlg.h"
+#include "editor/SelectRegionToolsDlg.h"
+#include "editor/SelectionTracker.h"
 #include "editor/TextBoxDlg.h"
 #include "foundation/Log.h"
 #include "resources/resource.h"
@@ -200,10 +211,7 @@ bool CSelectRegionDlg::ToolActive() const {
 RECT CSelectRegionDlg::GetSelection() const {
     RECT r{};
     if (!m_tracker) return r;
-    r.left = std::min(m_tracker->x1, m_tracker->x2);
-    r.right = std::max(m_tracker->x1, m_tracker->x2);
-    r.top = std::min(m_tracker->y1, m_tracker->y2);
-    r.bottom = std::max(m_tracker->y1, m_tracker->y2);
+    r = {m_tracker->Left(), m_tracker->Top(), m_tracker->Right(), m_tracker->Bottom()};
     return r;
 }
 
@@ -241,7 +249,7 @@ void CSelectRegionDlg::OnPaint() {
             if (badge.IsValid()) badge.Draw(m_frameDC, cursor.x - 3, cursor.y + 1);
         }
         if (m_state == SelectRegionState::Pencil || m_state == SelectRegionState::Arrow || m_state == SelectRegionState::Rectangle) {
-            DrawLineCommand(cursor.x, cursor.y, cursor.x + 1, cursor.y + 1, m_penWidth, GetColor()).Draw(m_frameDC);
+            DrawLineCommand(cursor.x, cursor.y, cursor.x + 1, cursor.y + 1, static_cast<unsigned>(m_penWidth), GetColor()).Draw(m_frameDC);
         }
         BitBlt(dc, 0, 0, width, height, m_frameDC, 0, 0, SRCCOPY);
     }
@@ -292,17 +300,17 @@ void CSelectRegionDlg::OnMouseMove(UINT flags, POINT p) {
         }
         if (draw) {
             m_annotations.Append(
-                std::make_shared<DrawLineCommand>(start.x, start.y, end.x, end.y, m_penWidth, color));
+                std::make_shared<DrawLineCommand>(start.x, start.y, end.x, end.y, static_cast<unsigned>(m_penWidth), color));
         }
         break;
     }
     case SelectRegionState::Arrow:
-        ReplaceLastAnnotation(std::make_shared<DrawArrowCommand>(m_anchor.x, m_anchor.y, p.x, p.y, m_penWidth, color));
+        ReplaceLastAnnotation(std::make_shared<DrawArrowCommand>(m_anchor.x, m_anchor.y, p.x, p.y, static_cast<unsigned>(m_penWidth), color));
         break;
     case SelectRegionState::Rectangle:
         ReplaceLastAnnotation(std::make_shared<DrawRectCommand>(std::min(m_anchor.x, p.x), std::max(m_anchor.x, p.x),
                                                                 std::min(m_anchor.y, p.y), std::max(m_anchor.y, p.y),
-                                                                m_penWidth, color));
+                                                                static_cast<unsigned>(m_penWidth), color));
         break;
     case SelectRegionState::Blur: {
         if (!m_buttonDown) break;
@@ -433,12 +441,12 @@ void CSelectRegionDlg::OnLButtonUp(UINT flags, POINT p) {
     if (m_tracker) m_tracker->EndDrag();
     switch (m_state) {
     case SelectRegionState::Selecting: {
-        if (std::abs(m_tracker->x1 - m_tracker->x2) < 3 || std::abs(m_tracker->y1 - m_tracker->y2) < 3) {
+        if (std::abs(m_tracker->m_x1 - m_tracker->m_x2) < 3 || std::abs(m_tracker->m_y1 - m_tracker->m_y2) < 3) {
             m_state = SelectRegionState::NoSelection;
             m_overlay.clear();
             break;
         }
-        m_tracker->finished = true;
+        m_tracker->SetFinished(true);
         m_state = SelectRegionState::Selected;
         if (!(m_mode & kModeEditor)) {
             Post(WM_APP_EDITOR_ACCEPT);
@@ -448,7 +456,7 @@ void CSelectRegionDlg::OnLButtonUp(UINT flags, POINT p) {
         PlaceManagementPanel();
         if (!ToolActive() && !m_arrowTurnedOff) {
             m_state = SelectRegionState::Arrow;
-            m_toolsPanel->SelectTool(m_toolsPanel->ArrowButton());
+            m_toolsPanel->SelectTool(&m_toolsPanel->m_arrow);
         }
         break;
     }
@@ -519,10 +527,10 @@ void CSelectRegionDlg::UpdateHoverState(POINT p) {
 EdgeHits CSelectRegionDlg::EdgesAt(POINT p) {
     EdgeHits e;
     if (!m_tracker || !m_tracker->HitEdges(p.x, p.y)) return e;
-    e.left = (m_tracker->edges & SelectionTracker::kEdgeLeft) != 0;
-    e.top = (m_tracker->edges & SelectionTracker::kEdgeTop) != 0;
-    e.right = (m_tracker->edges & SelectionTracker::kEdgeRight) != 0;
-    e.bottom = (m_tracker->edges & SelectionTracker::kEdgeBottom) != 0;
+    e.left = (m_tracker->GetEdges() & SelectionTracker::kEdgeLeft) != 0;
+    e.top = (m_tracker->GetEdges() & SelectionTracker::kEdgeTop) != 0;
+    e.right = (m_tracker->GetEdges() & SelectionTracker::kEdgeRight) != 0;
+    e.bottom = (m_tracker->GetEdges() & SelectionTracker::kEdgeBottom) != 0;
     return e;
 }
 

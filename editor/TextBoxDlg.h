@@ -4,7 +4,7 @@
 #include <string>
 
 #include "classlib/Dialog.h"
-#include "classlib/EditTrans.h"
+#include "classlib/Edit.h"
 
 // The editor's text tool: a small borderless popup over the frozen screen that shows
 // the editor's picture behind it, a dashed frame and a transparent multi-line edit in

@@ -1,30 +1,20 @@
 #include "editor/TextBoxDlg.h"
 
+#include <algorithm>
+
+#include "editor/DrawSelectionCommand.h"
 #include "editor/EditorMessages.h"
+#include "editor/PointFont_win.h"
 #include "editor/SelectRegionDlg.h"
 #include "editor/SelectRegionLogic.h"
 #include "resources/resource.h"
 
-namespace {
-
-// CreatePointFont: a height in tenths of a point, through the screen's resolution.
-HFONT CreatePointFont(int tenths, const wchar_t* face) {
-    HDC screen = GetDC(nullptr);
-    POINT pt{0, MulDiv(GetDeviceCaps(screen, LOGPIXELSY), tenths, 720)};
-    DPtoLP(screen, &pt, 1);
-    ReleaseDC(nullptr, screen);
-    LOGFONTW lf{};
-    lf.lfHeight = -std::abs(pt.y);
-    lf.lfCharSet = DEFAULT_CHARSET;
-    wcsncpy(lf.lfFaceName, face, LF_FACESIZE - 1);
-    return CreateFontIndirectW(&lf);
-}
-
-}  // namespace
 
 CTextBoxDlg::CTextBoxDlg(CWnd* editor) : CDialog(IDD_TEXT_BOX, editor), m_editor(editor) {
     m_edit.m_textColor = RGB(255, 255, 255);
-    m_edit.m_backColor = static_cast<COLORREF>(-1);
+    m_edit.m_backColor = CEditTrans::kTransparent;
+    // Return refits before the edit inserts the new line.
+    m_edit.m_onReturn = [this](const std::wstring& text) { FitToText(text); };
 }
 
 CTextBoxDlg::~CTextBoxDlg() {
@@ -34,7 +24,7 @@ CTextBoxDlg::~CTextBoxDlg() {
 
 HFONT CTextBoxDlg::FontForSize(int size) {
     if (m_font && m_fontSize == size) return m_font;
-    HFONT font = CreatePointFont(size, L"Calibri");
+    HFONT font = CreatePointFont(nullptr, size, L"Calibri");
     if (!font) return m_font;
     // The old font goes only after every window has the new one.
     HFONT old = m_font;

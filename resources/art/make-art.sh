@@ -28,3 +28,30 @@ convert -size 16x16 xc:none -fill '#1f6fd1' -draw "circle 7.5,7.5 7.5,0" \
   -fill white -draw "roundrectangle 6.5,11 8.5,13 1,1" \
   -stroke white -strokewidth 2 -fill none -draw "path 'M 5,5.5 C 5,2.5 10.5,2.5 10.5,5.5 C 10.5,7.5 7.5,7.5 7.5,9.5'" \
   -strip ../help.png
+
+# The region editor's panels: backgrounds (bitmaps 160 and 162) and 38x38 button
+# pictures in three states: normal (dark), hover (lighter) and active (blue). Each glyph
+# is one MVG drawing.
+mkdir -p ../editor
+button() {  # button BG GLYPH_MVG OUT
+  convert -size 38x38 xc:none -fill "$1" -draw "roundrectangle 1,1 36,36 6,6" \
+    -draw "stroke white stroke-width 3 fill none $2" -strip "png32:$3"
+}
+states() {  # states NAME GLYPH_MVG [noactive]: NAME.png, NAME_hover.png, NAME_active.png
+  button '#3a3a3a' "$2" "../editor/$1.png"
+  button '#6a6a6a' "$2" "../editor/$1_hover.png"
+  [ "${3:-}" = noactive ] || button '#1f6fd1' "$2" "../editor/$1_active.png"
+}
+states arrow "line 10,28 25,13 fill white stroke-width 1 polygon 29,9 17,12 26,21"
+states pen "line 12,26 27,11 fill white stroke-width 1 polygon 8,30 10,23 15,28"
+states rectangle "rectangle 9,11 29,27"
+states text "line 10,10 28,10 line 19,10 19,29"
+states blur "stroke-width 0 fill white rectangle 9,9 18,18 rectangle 19,19 28,28 fill #aaaaaa rectangle 19,9 28,18 rectangle 9,19 18,28"
+states color "circle 19,14 19,8" noactive
+states undo "arc 10,10 28,28 180,90 fill white stroke-width 1 polygon 6,19 14,19 10,13" noactive
+states upload "line 19,29 19,11 line 11,18 19,10 line 27,18 19,10" noactive
+states copy "rectangle 9,13 23,29 rectangle 15,8 29,23" noactive
+states save "rectangle 9,9 29,29 stroke-width 0 fill white rectangle 13,9 25,16" noactive
+states close "line 11,11 27,27 line 27,11 11,27" noactive
+convert -size 40x162 xc:'#242424' -type TrueColor BMP3:../editor/management_panel.bmp
+convert -size 285x40 xc:'#242424' -type TrueColor BMP3:../editor/tools_panel.bmp

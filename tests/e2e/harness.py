@@ -84,6 +84,7 @@ class Program:
         shutil.rmtree(self.folder, ignore_errors=True)
         os.makedirs(self.folder)
         shutil.copy(os.path.join(BUILD, "app", "brivane.exe"), self.folder)
+        shutil.copy(os.path.join(BUILD, "app", "graphin.dll"), self.folder)
         if with_curl:
             shutil.copy(os.path.join(BUILD, "app", "curl.exe"), self.folder)
         self.proc = None

@@ -1,0 +1,6 @@
+#include "editor/GraphinTable.h"
+
+// No graphin.dll natively: tests put their own table in place.
+const GraphinTable* LoadDefaultGraphin() { return nullptr; }
+
+bool LoadGraphinTable(void*, GraphinTable&) { return false; }

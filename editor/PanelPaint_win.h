@@ -1,0 +1,14 @@
+#pragma once
+#include <windows.h>
+
+#include <functional>
+
+// Paints a panel: its background bitmap on a memory context, `drawOver` on top, the
+// whole copied to the window.
+void PaintPanel(HWND window, HBITMAP background, SIZE size, const std::function<void(HDC)>& drawOver);
+// Loads a panel's background bitmap and reads its size; null (logged) when missing.
+HBITMAP LoadPanelBitmap(UINT id, SIZE& size);
+// Makes the panel topmost with exactly that size and hides it.
+void FitPanelHidden(HWND window, SIZE size);
+// The cursor in the window's client coordinates.
+POINT CursorInClient(HWND window);

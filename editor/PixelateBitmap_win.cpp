@@ -1,0 +1,27 @@
+#include "editor/PixelateBitmap.h"
+
+#include <vector>
+
+#include "foundation/BitmapBits.h"
+#include "foundation/Log.h"
+
+bool PixelateBitmap(HBITMAP bitmap) {
+    int width = 0, height = 0;
+    std::vector<uint8_t> pixels;
+    BITMAPINFO info;
+    if (!GetBitmapBits32(bitmap, width, height, pixels, info)) {
+        Log("PixelateBitmap: the bitmap cannot be read\n");
+        return false;
+    }
+    PixelatePixels(pixels.data(), width, height);
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    int rows = SetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    if (rows != height) {
+        Log("PixelateBitmap: the bitmap cannot be written\n");
+        return false;
+    }
+    return true;
+}

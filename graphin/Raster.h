@@ -1,0 +1,45 @@
+#pragma once
+// The portable core of graphin.dll: an RGBA image with premultiplied-free straight
+// alpha, anti-aliased round-capped strokes and filled triangles composited
+// source-over. Deterministic; non-finite input draws nothing.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace graphin {
+
+// Straight (not premultiplied) RGBA, 0xAARRGGBB per pixel, top row first.
+struct Image {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;   // width * height, all transparent at creation
+
+    uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+
+struct Graphics {
+    Image* image = nullptr;
+    double lineWidth = 1.0;
+    uint32_t lineColor = 0xff000000u;
+    uint32_t fillColor = 0xff000000u;
+};
+
+// Null when the size is not positive or too large.
+Image* CreateImage(int width, int height);
+
+// A stroke of the graphics' width and line colour with round caps.
+void DrawLine(Graphics& g, double x1, double y1, double x2, double y2);
+// The triangle filled with the fill colour, then outlined with the line colour.
+void DrawTriangle(Graphics& g, double x1, double y1, double x2, double y2, double x3, double y3);
+
+// Composites `colour` with coverage 0..1 over the pixel (x, y) (clipped).
+void Blend(Image& image, int x, int y, uint32_t colour, double coverage);
+
+// Composites the source rectangle (srcX, srcY, width, height) of the image onto a
+// 32-bit BGRX destination buffer (`stride` bytes a row, `bottomUp` as a DIB), with its
+// top-left at (x, y): straight source-over, alpha 0 leaves the destination. Clipped on
+// both sides.
+void CompositeOnto(const Image& image, int srcX, int srcY, int width, int height, uint8_t* dest, int destWidth,
+                   int destHeight, int stride, bool bottomUp, int x, int y);
+
+}  // namespace graphin
