@@ -229,9 +229,16 @@ void CSelectRegionDlg::StartFreshTracker(POINT p) {
 }
 
 void CSelectRegionDlg::ShowPanels(bool show) {
-    if (m_toolsPanel && m_toolsPanel->m_hWnd) m_toolsPanel->ShowWindow(show ? SW_SHOWNOACTIVATE : SW_HIDE);
-    if (m_managementPanel && m_managementPanel->m_hWnd) {
-        m_managementPanel->ShowWindow(show ? SW_SHOWNOACTIVATE : SW_HIDE);
+    // Shown again on top of the topmost band: a plain show may leave a panel under the
+    // editor, which keeps itself topmost.
+    for (CWnd* panel : {static_cast<CWnd*>(m_toolsPanel.get()), static_cast<CWnd*>(m_managementPanel.get())}) {
+        if (!panel || !panel->m_hWnd) continue;
+        if (show) {
+            SetWindowPos(panel->m_hWnd, HWND_TOPMOST, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW | SWP_NOACTIVATE);
+        } else {
+            panel->ShowWindow(SW_HIDE);
+        }
     }
 }
 
