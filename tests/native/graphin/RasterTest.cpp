@@ -82,7 +82,9 @@ TEST(GraphinRaster, TriangleFillAndOutline) {
         g.lineColor = c.line;
         graphin::DrawTriangle(g, 10, 50, 30, 10, 50, 50);
         EXPECT_EQ(Alpha(image->At(30, 40)) != 0, c.inside);
-        if (c.inside && c.line == kInvisible) EXPECT_EQ(image->At(30, 40), kRed);
+        if (c.inside && c.line == kInvisible) {
+            EXPECT_EQ(image->At(30, 40), kRed);
+        }
         EXPECT_EQ(Alpha(image->At(30, 52)) != 0, c.outsideByTwo);   // 2 px below the base
         EXPECT_EQ(image->At(5, 5), 0u);
     }
