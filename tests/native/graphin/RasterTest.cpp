@@ -2,7 +2,9 @@
 // transparent, and how an image is composited onto a pixel buffer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -23,7 +25,9 @@ int Alpha(uint32_t p) { return static_cast<int>(p >> 24); }
 
 int CountDrawn(const Image& image) {
     int n = 0;
-    for (uint32_t p : image.pixels) n += Alpha(p) != 0;
+    for (int y = 0; y < image.height; ++y) {
+        for (int x = 0; x < image.width; ++x) n += Alpha(image.At(x, y)) != 0;
+    }
     return n;
 }
 
@@ -32,7 +36,8 @@ int CountDrawn(const Image& image) {
 TEST(GraphinRaster, NewImagesAreTransparentAndSizesArePositive) {
     auto image = Make(7, 5);
     ASSERT_TRUE(image);
-    EXPECT_EQ(image->pixels.size(), 35u);
+    EXPECT_EQ(image->width, 7);
+    EXPECT_EQ(image->height, 5);
     EXPECT_EQ(CountDrawn(*image), 0);
     for (auto size : {std::pair<int, int>{0, 5}, {5, 0}, {-3, 4}, {100000, 100000}}) {
         EXPECT_EQ(graphin::CreateImage(size.first, size.second), nullptr);
@@ -118,13 +123,18 @@ TEST(GraphinRaster, DrawingIsDeterministicAndClipped) {
         g.lineColor = 0xff20c040u;
         graphin::DrawLine(g, -30, -10, 50, 35);   // runs off every side
     }
-    EXPECT_EQ(a->pixels, b->pixels);
+    EXPECT_EQ(std::memcmp(a->pixels.get(), b->pixels.get(), 20 * 20 * 4), 0);
     EXPECT_GT(CountDrawn(*a), 0);
 }
 
 TEST(GraphinRaster, CompositeOntoABuffer) {
     auto image = Make(3, 1);
-    image->pixels = {0x00ffffffu, 0xff0000ffu, 0x80ff0000u};   // transparent, opaque blue, half red
+    // Transparent, opaque blue, half red.
+    graphin::Blend(*image, 0, 0, 0x00ffffffu, 1.0);
+    graphin::Blend(*image, 1, 0, 0xff0000ffu, 1.0);
+    graphin::Blend(*image, 2, 0, 0x80ff0000u, 1.0);
+    ASSERT_EQ(image->At(1, 0), 0xff0000ffu);
+    ASSERT_EQ(image->At(2, 0), 0x80ff0000u);
     struct Case {
         const char* name;
         int x;
@@ -158,5 +168,28 @@ TEST(GraphinRaster, CompositeOntoABuffer) {
         // The other row is untouched.
         const int other = (1 - row) * w * 4;
         EXPECT_TRUE(std::equal(dest.begin() + other, dest.begin() + other + w * 4, before.begin() + other));
+    }
+}
+
+TEST(GraphinRaster, DiagonalStrokeCoversExactlyThePixelsNearIt) {
+    // Every pixel whose centre lies within the half width (+0.5 of anti-aliasing) of the
+    // segment is drawn, and no other: checked against the distance itself.
+    auto image = Make(200, 150);
+    Graphics g;
+    g.image = image.get();
+    g.lineWidth = 5;
+    g.lineColor = kRed;
+    const double x1 = 10.3, y1 = 140.6, x2 = 190.2, y2 = 7.9;
+    graphin::DrawLine(g, x1, y1, x2, y2);
+    for (int y = 0; y < 150; ++y) {
+        for (int x = 0; x < 200; ++x) {
+            double px = x + 0.5, py = y + 0.5, dx = x2 - x1, dy = y2 - y1;
+            double t = std::max(0.0, std::min(1.0, ((px - x1) * dx + (py - y1) * dy) / (dx * dx + dy * dy)));
+            double d = std::hypot(x1 + t * dx - px, y1 + t * dy - py);
+            bool drawn = Alpha(image->At(x, y)) != 0;
+            if (d < 1.99) ASSERT_EQ(image->At(x, y), kRed) << x << "," << y;
+            if (d > 3.01) ASSERT_FALSE(drawn) << x << "," << y;
+            if (d > 2.05 && d < 2.95) ASSERT_TRUE(drawn) << x << "," << y;
+        }
     }
 }
