@@ -4,9 +4,13 @@
 #include <initializer_list>
 
 void PixelatePixels(uint8_t* pixels, int width, int height) {
-    if (!pixels || width <= 0 || height <= 0) return;
+    for (int block : {8, 4, 2}) PixelatePass(pixels, width, height, block);
+}
+
+void PixelatePass(uint8_t* pixels, int width, int height, int b) {
+    if (!pixels || width <= 0 || height <= 0 || b <= 0) return;
     const size_t stride = static_cast<size_t>(width) * 4;
-    for (int b : {8, 4, 2}) {
+    {
         const unsigned area = static_cast<unsigned>(b * b);
         for (int x = b / 2; x < width - b; x += b) {
             for (int y = b / 2; y < height - b; y += b) {

@@ -7,6 +7,8 @@
 // each on the previous pass's result; blocks start at b/2 and leave the last column and
 // row alone, so the edges keep finer detail. Byte 3 is never changed.
 void PixelatePixels(uint8_t* pixels, int width, int height);
+// One pass of b x b blocks.
+void PixelatePass(uint8_t* pixels, int width, int height, int block);
 
 #ifdef _WIN32
 // The same on a bitmap, in place. False when the bitmap cannot be read or written.

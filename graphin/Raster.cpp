@@ -38,9 +38,14 @@ Image* CreateImage(int width, int height) {
     if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide) return nullptr;
     Image* image = new (std::nothrow) Image;
     if (!image) return nullptr;
+    image->pixels.reset(static_cast<uint32_t*>(std::calloc(static_cast<size_t>(width) * height, sizeof(uint32_t))));
     try {
-        image->pixels.assign(static_cast<size_t>(width) * height, 0u);
+        image->spanBegin.assign(static_cast<size_t>(height), width);
+        image->spanEnd.assign(static_cast<size_t>(height), 0);
     } catch (const std::bad_alloc&) {
+        image->pixels.reset();
+    }
+    if (!image->pixels) {
         delete image;
         return nullptr;
     }
@@ -53,7 +58,9 @@ void Blend(Image& image, int x, int y, uint32_t colour, double coverage) {
     if (x < 0 || y < 0 || x >= image.width || y >= image.height) return;
     double sa = ((colour >> 24) & 0xff) / 255.0 * Clamp01(coverage);
     if (sa <= 0.0) return;
-    uint32_t& d = image.pixels[static_cast<size_t>(y) * image.width + x];
+    uint32_t& d = image.Ref(x, y);
+    if (x < image.spanBegin[y]) image.spanBegin[y] = x;
+    if (x >= image.spanEnd[y]) image.spanEnd[y] = x + 1;
     double da = ((d >> 24) & 0xff) / 255.0;
     double oa = sa + da * (1.0 - sa);
     uint32_t out = static_cast<uint32_t>(std::lround(oa * 255.0)) << 24;
@@ -73,8 +80,23 @@ void DrawLine(Graphics& g, double x1, double y1, double x2, double y2) {
     int x0, xe, y0, ye;
     PixelRange(std::min(x1, x2) - r - 1.0, std::max(x1, x2) + r + 1.0, image.width, x0, xe);
     PixelRange(std::min(y1, y2) - r - 1.0, std::max(y1, y2) + r + 1.0, image.height, y0, ye);
+    // Per row only the pixels near the line's own x are candidates: a point within r of
+    // the line lies within r / sin(angle) of it horizontally. Long diagonal strokes then
+    // cost their length times their width, not their bounding box.
+    const double dx = x2 - x1, dy = y2 - y1;
+    const double length = std::sqrt(dx * dx + dy * dy);
+    const bool steep = std::fabs(dy) > 1e-9;
     for (int y = y0; y < ye; ++y) {
-        for (int x = x0; x < xe; ++x) {
+        int xs = x0, xt = xe;
+        if (steep) {
+            double cx = x1 + (y + 0.5 - y1) * dx / dy;
+            double reach = (r + 1.0) * length / std::fabs(dy);
+            int from, to;
+            PixelRange(cx - reach - 1.0, cx + reach + 1.0, image.width, from, to);
+            xs = std::max(xs, from);
+            xt = std::min(xt, to);
+        }
+        for (int x = xs; x < xt; ++x) {
             double d = SegmentDistance(x + 0.5, y + 0.5, x1, y1, x2, y2);
             double coverage = Clamp01(r + 0.5 - d);
             if (coverage > 0.0) Blend(image, x, y, g.lineColor, coverage);
@@ -133,7 +155,9 @@ void CompositeOnto(const Image& image, int srcX, int srcY, int width, int height
         int sy = srcY + row, dy = y + row;
         if (sy < 0 || sy >= image.height || dy < 0 || dy >= destHeight) continue;
         uint8_t* line = dest + static_cast<size_t>(bottomUp ? destHeight - 1 - dy : dy) * stride;
-        for (int col = 0; col < width; ++col) {
+        // Only the span drawn on in this row.
+        int first = std::max(0, image.spanBegin[sy] - srcX), last = std::min(width, image.spanEnd[sy] - srcX);
+        for (int col = first; col < last; ++col) {
             int sx = srcX + col, dx = x + col;
             if (sx < 0 || sx >= image.width || dx < 0 || dx >= destWidth) continue;
             uint32_t s = image.At(sx, sy);

@@ -4,17 +4,27 @@
 // source-over. Deterministic; non-finite input draws nothing.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <vector>
 
 namespace graphin {
 
-// Straight (not premultiplied) RGBA, 0xAARRGGBB per pixel, top row first.
+// Straight (not premultiplied) RGBA, 0xAARRGGBB per pixel, top row first. The pixels
+// come zeroed from calloc, so the pages of a large image that nothing is drawn on are
+// never touched; each row remembers the span drawn on, and only that is composited.
 struct Image {
+    struct Free {
+        void operator()(uint32_t* p) const { std::free(p); }
+    };
     int width = 0;
     int height = 0;
-    std::vector<uint32_t> pixels;   // width * height, all transparent at creation
+    std::unique_ptr<uint32_t, Free> pixels;   // width * height, all transparent at creation
+    std::vector<int> spanBegin;               // per row: first drawn x (width when none)
+    std::vector<int> spanEnd;                 // per row: one past the last drawn x (0 when none)
 
-    uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+    uint32_t At(int x, int y) const { return pixels.get()[static_cast<size_t>(y) * width + x]; }
+    uint32_t& Ref(int x, int y) { return pixels.get()[static_cast<size_t>(y) * width + x]; }
 };
 
 struct Graphics {

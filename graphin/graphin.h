@@ -18,11 +18,9 @@
 #define GRAPHIN_CALL
 #endif
 
-#if defined(GRAPHIN_BUILDING_DLL)
-#define GRAPHIN_EXPORT extern "C" __declspec(dllexport)
-#else
+// The DLL's exports are listed (with their ordinals) in graphin/dll/graphin.def only, so
+// that the 32-bit build exports no decorated names beside them.
 #define GRAPHIN_EXPORT extern "C"
-#endif
 
 struct GraphinImageData;
 struct GraphinGraphicsData;

@@ -3,13 +3,18 @@
 #include <windows.h>
 
 #include <cmath>
+#include <memory>
 #include <new>
 
 #include "graphin/Raster.h"
 #include "graphin/graphin.h"
 
-struct GraphinImageData : graphin::Image {};
-struct GraphinGraphicsData : graphin::Graphics {};
+struct GraphinImageData {
+    std::unique_ptr<graphin::Image> image;
+};
+struct GraphinGraphicsData {
+    graphin::Graphics graphics;
+};
 
 namespace {
 
@@ -23,17 +28,11 @@ GRAPHIN_EXPORT int GRAPHIN_CALL GraphinCreateImage(int width, int height, Graphi
     if (!image) return kGraphinInvalidArgument;
     *image = nullptr;
     if (width <= 0 || height <= 0) return kGraphinInvalidArgument;
-    graphin::Image* made = graphin::CreateImage(width, height);
+    std::unique_ptr<graphin::Image> made(graphin::CreateImage(width, height));
     if (!made) return kGraphinOutOfMemory;
     GraphinImageData* data = new (std::nothrow) GraphinImageData;
-    if (!data) {
-        delete made;
-        return kGraphinOutOfMemory;
-    }
-    data->width = made->width;
-    data->height = made->height;
-    data->pixels.swap(made->pixels);
-    delete made;
+    if (!data) return kGraphinOutOfMemory;
+    data->image = std::move(made);
     *image = data;
     return kGraphinOk;
 }
@@ -49,7 +48,7 @@ GRAPHIN_EXPORT int GRAPHIN_CALL GraphinCreateGraphics(GraphinImage image, Graphi
     if (!image) return kGraphinInvalidArgument;
     GraphinGraphicsData* g = new (std::nothrow) GraphinGraphicsData;
     if (!g) return kGraphinOutOfMemory;
-    g->image = image;
+    g->graphics.image = image->image.get();
     *graphics = g;
     return kGraphinOk;
 }
@@ -67,19 +66,19 @@ GRAPHIN_EXPORT GraphinColor GRAPHIN_CALL GraphinMakeColor(int r, int g, int b, i
 
 GRAPHIN_EXPORT int GRAPHIN_CALL GraphinSetLineWidth(GraphinGraphics graphics, double width) {
     if (!graphics || !Finite(width) || width < 0.0) return kGraphinInvalidArgument;
-    graphics->lineWidth = width;
+    graphics->graphics.lineWidth = width;
     return kGraphinOk;
 }
 
 GRAPHIN_EXPORT int GRAPHIN_CALL GraphinSetLineColor(GraphinGraphics graphics, GraphinColor color) {
     if (!graphics) return kGraphinInvalidArgument;
-    graphics->lineColor = color;
+    graphics->graphics.lineColor = color;
     return kGraphinOk;
 }
 
 GRAPHIN_EXPORT int GRAPHIN_CALL GraphinSetFillColor(GraphinGraphics graphics, GraphinColor color) {
     if (!graphics) return kGraphinInvalidArgument;
-    graphics->fillColor = color;
+    graphics->graphics.fillColor = color;
     return kGraphinOk;
 }
 
@@ -87,7 +86,7 @@ GRAPHIN_EXPORT int GRAPHIN_CALL GraphinDrawLine(GraphinGraphics graphics, double
                                                 double y2) {
     if (!graphics) return kGraphinInvalidArgument;
     try {
-        graphin::DrawLine(*graphics, x1, y1, x2, y2);
+        graphin::DrawLine(graphics->graphics, x1, y1, x2, y2);
     } catch (...) {
         return kGraphinFailed;
     }
@@ -98,7 +97,7 @@ GRAPHIN_EXPORT int GRAPHIN_CALL GraphinDrawTriangle(GraphinGraphics graphics, do
                                                     double y2, double x3, double y3) {
     if (!graphics) return kGraphinInvalidArgument;
     try {
-        graphin::DrawTriangle(*graphics, x1, y1, x2, y2, x3, y3);
+        graphin::DrawTriangle(graphics->graphics, x1, y1, x2, y2, x3, y3);
     } catch (...) {
         return kGraphinFailed;
     }
@@ -123,8 +122,9 @@ GRAPHIN_EXPORT int GRAPHIN_CALL GraphinBlitImage(void* dcHandle, int x, int y, G
         height += srcY;
         srcY = 0;
     }
-    if (srcX + width > image->width) width = image->width - srcX;
-    if (srcY + height > image->height) height = image->height - srcY;
+    const graphin::Image& source = *image->image;
+    if (srcX + width > source.width) width = source.width - srcX;
+    if (srcY + height > source.height) height = source.height - srcY;
     // Nothing lies left of or above the device context's origin.
     if (x < 0) {
         srcX -= x;
@@ -157,7 +157,7 @@ GRAPHIN_EXPORT int GRAPHIN_CALL GraphinBlitImage(void* dcHandle, int x, int y, G
         HGDIOBJ old = SelectObject(memory, dib);
         if (BitBlt(memory, 0, 0, width, height, dc, x, y, SRCCOPY)) {
             GdiFlush();
-            graphin::CompositeOnto(*image, srcX, srcY, width, height, static_cast<uint8_t*>(bits), width, height,
+            graphin::CompositeOnto(source, srcX, srcY, width, height, static_cast<uint8_t*>(bits), width, height,
                                    width * 4, false, 0, 0);
             if (BitBlt(dc, x, y, width, height, memory, 0, 0, SRCCOPY)) result = kGraphinOk;
         }
