@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,9 @@ struct Recorded {
     int monitors = 1;
     MonitorSizeMap monitorMap = {{L"\\\\.\\DISPLAY1", {1280, 1024}}};
     std::wstring chosenFile;
+    // The region editor stand-in: runs counted, the requests kept; null answers cancel.
+    std::vector<RegionEditorRequest> editorRuns;
+    std::function<RegionEditorOutcome(const RegionEditorRequest&)> editor;
 };
 
 MainDlgEnvironment TestEnvironment(Recorded& r) {
@@ -49,6 +53,10 @@ MainDlgEnvironment TestEnvironment(Recorded& r) {
     env.logFolder = L"C:\\users\\me\\AppData\\Local\\brivane\\log";
     env.startEmptyTmpFolder = [&r](const std::wstring& f) { r.emptied.push_back(f); };
     env.startDeleteOldLogs = [&r](const std::wstring& f) { r.pruned.push_back(f); };
+    env.runRegionEditor = [&r](const RegionEditorRequest& request) {
+        r.editorRuns.push_back(request);
+        return r.editor ? r.editor(request) : RegionEditorOutcome();
+    };
     return env;
 }
 
@@ -682,6 +690,76 @@ TEST_F(MainDlgTest, HeapObjectsOfPrivateMessagesAreFreed) {
     };
     dlg.Run();
     EXPECT_EQ(dlg.uploadPaths, (std::vector<std::wstring>{L"C:\\x.png"}));
+}
+
+TEST_F(MainDlgTest, RegionShotClearsBusyOnCancelFailureAndExceptionAndIgnoresASecondRequest) {
+    TestMainDlg dlg(tmpl.Get(), TestEnvironment(r));
+    std::vector<bool> busyAfter;
+    size_t runsInsideTheEditor = 0;
+    dlg.steps = {
+        // Cancel: nothing but the cleared flag. A second request while the editor runs
+        // is ignored.
+        [&](TestMainDlg& d) {
+            r.editor = [&](const RegionEditorRequest&) {
+                SendMessageW(d.m_hWnd, WM_APP_REGION_SCREENSHOT, 0, 0);
+                runsInsideTheEditor = r.editorRuns.size();
+                return RegionEditorOutcome();
+            };
+            d.Send(WM_APP_REGION_SCREENSHOT);
+            busyAfter.push_back(d.m_captureBusy);
+            // The editor could not make its picture.
+            r.editor = [](const RegionEditorRequest&) {
+                RegionEditorOutcome failed;
+                failed.result = kRegionEditorFailed;
+                return failed;
+            };
+            d.Send(WM_APP_REGION_SCREENSHOT);
+            busyAfter.push_back(d.m_captureBusy);
+            // An exception out of the editor's runner.
+            r.editor = [](const RegionEditorRequest&) -> RegionEditorOutcome { throw std::runtime_error("boom"); };
+            d.Send(WM_APP_REGION_SCREENSHOT);
+            busyAfter.push_back(d.m_captureBusy);
+            return true;
+        },
+        Wait(100),
+    };
+    dlg.Run();
+    EXPECT_EQ(runsInsideTheEditor, 1u);
+    EXPECT_EQ(r.editorRuns.size(), 3u);
+    EXPECT_EQ(busyAfter, (std::vector<bool>{false, false, false}));
+    EXPECT_EQ(r.events, (std::vector<std::wstring>{L"Screenshot|Failed|", L"Screenshot|Failed|"}));
+    int errors = 0;
+    for (UINT m : dlg.privateMessages) errors += m == WM_APP_ERROR;
+    EXPECT_EQ(errors, 2);
+    ASSERT_FALSE(r.editorRuns.empty());
+    EXPECT_FALSE(r.editorRuns[0].video);
+}
+
+TEST_F(MainDlgTest, VideoRegionSelectionAsksForTheVideoModeAndReturnsTheRectangle) {
+    TestMainDlg dlg(tmpl.Get(), TestEnvironment(r));
+    bool gotRect = false, cancelled = true;
+    RECT rect{};
+    dlg.steps = {[&](TestMainDlg& d) {
+        PxImage screen(64, 48, 24, 0);
+        r.editor = [](const RegionEditorRequest& q) {
+            RegionEditorOutcome out;
+            out.result = q.video ? IDOK : IDCANCEL;
+            out.selectedRect = {-100, 20, 300, 220};
+            return out;
+        };
+        gotRect = d.RunVideoRegionSelection(screen, rect);
+        r.editor = nullptr;
+        RECT untouched{};
+        cancelled = !d.RunVideoRegionSelection(screen, untouched);
+        return true;
+    }};
+    dlg.Run();
+    EXPECT_TRUE(gotRect);
+    EXPECT_EQ(rect.left, -100);
+    EXPECT_EQ(rect.bottom, 220);
+    EXPECT_TRUE(cancelled);
+    ASSERT_EQ(r.editorRuns.size(), 2u);
+    EXPECT_TRUE(r.editorRuns[0].video);
 }
 
 }  // namespace
