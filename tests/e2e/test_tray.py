@@ -71,7 +71,8 @@ class TrayTest(TrayProgramTest):
         program = self.start(settings={"storage_type": 6})
         self.assertTrue(post_messages((WM_APP_TRAY_NOTIFY, 0, WM_LBUTTONUP)))
         self.collector.wait_event("Screenshot.Region", "Launch on Tray with Left Mouse", "Server + Local")
-        program.wait_log("message 0x405 ", timeout=10)
+        # The region message opened the editor (editor mode is the default).
+        self.collector.wait_event("SelectRegion", "Open with Editor", "")
 
     def test_right_click_opens_the_menu_and_a_command_runs(self):
         program = self.start()
@@ -81,7 +82,7 @@ class TrayTest(TrayProgramTest):
         subprocess.run(["xdotool", "key", "Down", "Return"], check=False, timeout=10)
         self.collector.wait_event("TrayMenu", "Open")
         self.collector.wait_event("Screenshot.Region", "Launch on Tray")
-        program.wait_log("message 0x405 ", timeout=10)
+        self.collector.wait_event("SelectRegion", "Open with Editor", "")
 
 
 class CloseRequestTest(TrayProgramTest):
@@ -157,8 +158,8 @@ class CleanupTest(TrayProgramTest):
         leftover = os.path.join(tmp, "abcdefghij.png")
         self.make_file(leftover, 10)
         program = self.start("-r")
-        # The region message was handled, so the start is over; old logs are pruned by
-        # the same start, which shows that the cleanup threads had their chance.
-        program.wait_log("message 0x405 ", timeout=20)
+        # The region message opened the editor, so the start is over; old logs are pruned
+        # by the same start, which shows that the cleanup threads had their chance.
+        self.collector.wait_event("SelectRegion", "Open with Editor", "", timeout=20)
         time.sleep(1.0)
         self.assertTrue(os.path.exists(leftover))
