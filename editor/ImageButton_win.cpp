@@ -1,15 +1,13 @@
 #include "editor/ImageButton.h"
 
 #include "foundation/Log.h"
+#include "image/PxImageFormat.h"
 
 namespace {
 
-// "PNG" resources of the program, decoded as PNG.
-constexpr uint32_t kPngFormat = 4;
-
 void LoadPng(PxImage& image, UINT id) {
     HRSRC resource = FindResourceW(nullptr, MAKEINTRESOURCEW(id), L"PNG");
-    if (!resource || !image.LoadResource(resource, kPngFormat)) {
+    if (!resource || !image.LoadResource(resource, PxFormatPNG)) {
         Log("ImageButton: PNG resource %u cannot be loaded\n", id);
     }
 }
