@@ -621,8 +621,14 @@ void CSelectRegionDlg::PollKeys() {
     keys.s = edge[3];
     keys.z = edge[4];
     keys.ctrl = m_env.isKeyDown(VK_CONTROL);
-    unsigned message = KeyTimerMessage(keys, m_state);
-    if (message) Post(message);
+    switch (KeyTimerCommand(keys, m_state)) {
+    case KeyCommand::Cancel: Post(WM_APP_EDITOR_CANCEL); break;
+    case KeyCommand::Accept: Post(WM_APP_EDITOR_ACCEPT); break;
+    case KeyCommand::Copy: Post(WM_APP_EDITOR_COPY); break;
+    case KeyCommand::Save: Post(WM_APP_EDITOR_SAVE); break;
+    case KeyCommand::Undo: Post(WM_APP_EDITOR_UNDO); break;
+    case KeyCommand::None: break;
+    }
 }
 
 void CSelectRegionDlg::ToggleEditorByHotkey() {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "editor/EditorMessages.h"
 
 bool IsToolState(int state) {
     return state == SelectRegionState::Pencil || state == SelectRegionState::Arrow || state == SelectRegionState::Text || state == SelectRegionState::Rectangle || state == SelectRegionState::Blur;
@@ -99,15 +98,15 @@ IntPoint PlaceManagementPanel(const IntRect& s, int w, int h, const IntRect& too
     return p;
 }
 
-unsigned KeyTimerMessage(const KeyEdges& k, int state) {
-    if (k.escape && state != SelectRegionState::Text) return WM_APP_EDITOR_CANCEL;
-    if (k.enter) return WM_APP_EDITOR_ACCEPT;
+KeyCommand KeyTimerCommand(const KeyEdges& k, int state) {
+    if (k.escape && state != SelectRegionState::Text) return KeyCommand::Cancel;
+    if (k.enter) return KeyCommand::Accept;
     if (k.ctrl) {
-        if (k.c) return WM_APP_EDITOR_COPY;
-        if (k.s) return WM_APP_EDITOR_SAVE;
-        if (k.z) return WM_APP_EDITOR_UNDO;
+        if (k.c) return KeyCommand::Copy;
+        if (k.s) return KeyCommand::Save;
+        if (k.z) return KeyCommand::Undo;
     }
-    return 0;
+    return KeyCommand::None;
 }
 
 int NextPenWidth(int width, int delta) {

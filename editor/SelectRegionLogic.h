@@ -86,11 +86,12 @@ IntPoint PlaceManagementPanel(const IntRect& selection, int w, int h, const IntR
 // Touching rectangles overlap.
 bool RectanglesTouch(const IntRect& a, const IntRect& b);
 
-// The key timer: which editor message one poll posts (0: none).
+// The key timer: which command one poll posts.
 struct KeyEdges {
     bool escape = false, enter = false, ctrl = false, c = false, s = false, z = false;
 };
-unsigned KeyTimerMessage(const KeyEdges& keys, int state);
+enum class KeyCommand { None, Cancel, Accept, Copy, Save, Undo };
+KeyCommand KeyTimerCommand(const KeyEdges& keys, int state);
 
 // "Pressed since the last poll" for one key, made from the plain key state: a press is
 // counted once, when the key is down now and was up at the previous poll. Wine does not

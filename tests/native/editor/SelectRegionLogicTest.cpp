@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "editor/EditorMessages.h"
 #include "editor/SelectRegionLogic.h"
 
 namespace {
@@ -179,7 +178,7 @@ TEST(SelectRegionLogicTest, KeyTimer) {
         const char* name;
         KeyEdges keys;
         int state;
-        unsigned want;
+        KeyCommand want;
     };
     KeyEdges esc, enter, escEnter, ctrlC, ctrlS, ctrlZ, cOnly, ctrlSZ;
     esc.escape = true;
@@ -191,19 +190,19 @@ TEST(SelectRegionLogicTest, KeyTimer) {
     cOnly.c = true;
     ctrlSZ.ctrl = ctrlSZ.s = ctrlSZ.z = true;
     const Case cases[] = {
-        {"esc cancels", esc, St::Arrow, WM_APP_EDITOR_CANCEL},
-        {"esc in text does nothing", esc, St::Text, 0u},
-        {"enter in text accepts", escEnter, St::Text, WM_APP_EDITOR_ACCEPT},
-        {"esc before enter", escEnter, St::Selected, WM_APP_EDITOR_CANCEL},
-        {"ctrl+c", ctrlC, St::Selected, WM_APP_EDITOR_COPY},
-        {"ctrl+s", ctrlS, St::Selected, WM_APP_EDITOR_SAVE},
-        {"ctrl+z", ctrlZ, St::Pencil, WM_APP_EDITOR_UNDO},
-        {"c without ctrl", cOnly, St::Selected, 0u},
-        {"save wins over undo", ctrlSZ, St::Selected, WM_APP_EDITOR_SAVE},
+        {"esc cancels", esc, St::Arrow, KeyCommand::Cancel},
+        {"esc in text does nothing", esc, St::Text, KeyCommand::None},
+        {"enter in text accepts", escEnter, St::Text, KeyCommand::Accept},
+        {"esc before enter", escEnter, St::Selected, KeyCommand::Cancel},
+        {"ctrl+c", ctrlC, St::Selected, KeyCommand::Copy},
+        {"ctrl+s", ctrlS, St::Selected, KeyCommand::Save},
+        {"ctrl+z", ctrlZ, St::Pencil, KeyCommand::Undo},
+        {"c without ctrl", cOnly, St::Selected, KeyCommand::None},
+        {"save wins over undo", ctrlSZ, St::Selected, KeyCommand::Save},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(KeyTimerMessage(c.keys, c.state), c.want);
+        EXPECT_EQ(KeyTimerCommand(c.keys, c.state), c.want);
     }
 }
 
