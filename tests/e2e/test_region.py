@@ -9,8 +9,8 @@ import subprocess
 import tempfile
 import time
 
-from harness import ProgramTest, wait_until, wine
-from shell_support import Collector, wait_main_window, write_settings
+from harness import ProgramTest, wait_until, windows, wine
+from shell_support import Collector, read_settings, wait_main_window, write_settings
 from test_screenshot import helper, image_size, pixel, press, rgb_pixels
 
 REGION_KEY = 44   # PrintScreen
@@ -174,3 +174,33 @@ class RegionTest(ProgramTest):
         wait_until(lambda: self.count("SelectRegion", "Cancel") >= 2, 20, what="the second cancel")
         self.assertEqual(self.files(), [])
         self.assertFalse(self.collector.find("Screenshot", "Finished", ""))
+
+    def test_save_as_writes_the_chosen_png_and_remembers_its_folder(self):
+        out = os.path.join(self.prefix.root, "drive_c", "out")
+        shutil.rmtree(out, ignore_errors=True)
+        os.makedirs(out)
+        self.show_window(100, 80, 400, 300)
+        self.start("-r", select_and_draw_mode=True, screenshot_file_type=1)
+        self.wait_opened("Open with Editor")
+        drag(150, 130, 450, 330)
+        xdo("mousemove", 300, 230)
+        time.sleep(0.3)
+        drag(180, 160, 380, 160)
+        key("ctrl", "s")
+        wait_until(lambda: any(w["class"] == "#32770" for w in windows()), 30, interval=0.5, what="the save dialog")
+        time.sleep(1.0)
+        xdo("type", "--delay", "30", "C:\\out\\marked.png")
+        time.sleep(0.3)
+        key("Return")
+        path = os.path.join(out, "marked.png")
+        wait_until(lambda: os.path.exists(path) and os.path.getsize(path) > 0, 30, what="C:\\out\\marked.png")
+        time.sleep(0.5)
+        with open(path, "rb") as f:
+            self.assertEqual(f.read(8), b"\x89PNG\r\n\x1a\n", "a PNG despite the JPEG setting")
+        shot = rgb_pixels(path)
+        self.assertEqual(shot[:2], (300, 200))
+        self.assertEqual(pixel(shot, 280 - 150, 160 - 130), (255, 0, 0), "annotated")
+        self.assertEqual(self.files(), [], "nothing in the screenshots folder")
+        self.collector.wait_event("SelectRegion", "Save to Disk", "")
+        wait_until(lambda: read_settings(self.prefix).get("screenshots_last_save_path") == "C:\\out", 30,
+                   interval=0.5, what="the last save folder in the settings")
