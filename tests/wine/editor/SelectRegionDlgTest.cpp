@@ -434,4 +434,61 @@ TEST_F(SelectRegionDlgTest, TextBoxCommitsOnceDragCommitsNothingCtrlZHides) {
     EXPECT_EQ(fakes.Count(L"Use Drag Text"), 1);
 }
 
+// Closes the colour dialog (the system's modal loop runs thread timers) with OK after
+// noting its state and place.
+struct PaletteProbe {
+    static PaletteProbe* current;
+    ScriptedRegionDlg* dlg = nullptr;
+    int stateWhileOpen = 0;
+    RECT place{};
+    bool found = false;
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD) {
+        PaletteProbe* p = current;
+        HWND box = nullptr;
+        for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+            wchar_t cls[32] = {};
+            GetClassNameW(w, cls, 32);
+            if (IsWindowVisible(w) && wcscmp(cls, L"#32770") == 0 && GetWindowThreadProcessId(w, nullptr) ==
+                                                                          GetCurrentThreadId()) {
+                box = w;
+                break;
+            }
+        }
+        if (!box) return;
+        KillTimer(nullptr, id);
+        p->found = true;
+        p->stateWhileOpen = p->dlg->GetState();
+        GetWindowRect(box, &p->place);
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+    }
+};
+PaletteProbe* PaletteProbe::current = nullptr;
+
+TEST_F(SelectRegionDlgTest, PaletteOpensInsideTheSelectionAndKeepsTheStateAround) {
+    ScriptedRegionDlg dlg(screen, true, fakes);
+    PaletteProbe probe;
+    probe.dlg = &dlg;
+    PaletteProbe::current = &probe;
+    int stateAfter = 0;
+    dlg.steps = {
+        [&](ScriptedRegionDlg& d) { d.Select(100, 100, 900, 700); },
+        [&](ScriptedRegionDlg& d) {
+            SetTimer(nullptr, 0, 100, &PaletteProbe::Tick);
+            d.Send(WM_APP_EDITOR_PALETTE);
+            stateAfter = d.GetState();
+            d.Send(WM_APP_EDITOR_CANCEL);
+        },
+    };
+    ASSERT_EQ(dlg.Run(), IDCANCEL);
+    ASSERT_TRUE(probe.found);
+    EXPECT_EQ(probe.stateWhileOpen, St::PaletteOpen);
+    EXPECT_EQ(stateAfter, St::Arrow);
+    int vx = GetSystemMetrics(SM_XVIRTUALSCREEN), vy = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    // Inside the selection's bottom-right corner, 4 px from its edges.
+    EXPECT_EQ(probe.place.right, 900 + vx - 4);
+    EXPECT_EQ(probe.place.bottom, 700 + vy - 4);
+    EXPECT_EQ(SettingsManager::Instance().GetDrawColor(), RGB(255, 0, 0));
+    EXPECT_EQ(fakes.Count(L"Use Palette"), 1);
+}
+
 }  // namespace
