@@ -8,6 +8,8 @@
 #include "server/IProgressHandler.h"
 #include "server/ServerSyncData.h"
 
+class UploadProgress;
+
 // The client of our web service: values filled once at start-up, and the sync request,
 // the history ping, the identifier request and uploads. Sync and history are raw GETs
 // to the site host; identifiers and uploads go through curl.exe.
@@ -51,4 +53,19 @@ public:
                                       int uploadType, std::shared_ptr<IProgressHandler> progress,
                                       std::shared_ptr<IServerSyncDataReceiver> syncReceiver,
                                       const std::wstring& fileExtension, const std::wstring& displayName);
+
+    // One attempt: runs curl and judges its reply; 0 on success, else the error code.
+    static int TryUploadFile(const std::wstring& curlPath, const std::wstring& appId, const std::wstring& localPath,
+                             const std::wstring& fileExtension, const std::wstring& serverFileName,
+                             const std::wstring& siteUrl, int uploadType, const std::wstring& displayName,
+                             std::shared_ptr<IProgressHandler> progress, int stallSeconds);
+    // Builds the argument text and runs curl; `reply` gets curl's standard output.
+    static int RunUploadCommand(const std::wstring& curlPath, const std::wstring& appId, const std::wstring& localPath,
+                                const std::wstring& fileExtension, const std::wstring& serverFileName,
+                                const std::wstring& siteUrl, int uploadType, const std::wstring& displayName,
+                                std::shared_ptr<IProgressHandler> progress, int stallSeconds, std::string& reply);
+    // Runs curl to its end on the calling thread, the meter (standard error) going to
+    // `progress` while it runs; 0 or the error code.
+    static int RunUploadProcess(const std::wstring& curlPath, const std::wstring& workingFolder,
+                                const std::wstring& arguments, UploadProgress& progress, std::string& reply);
 };
