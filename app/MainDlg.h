@@ -17,6 +17,8 @@
 #include "foundation/IEventListener.h"
 #include "image/PxImage.h"
 
+class CNewVersionBannerDlg;
+class CNewVersionDlg;
 class CVideoCaptureAreaDialog;
 class UploadHandler;
 
@@ -101,6 +103,20 @@ public:
     // clipboard picture, upload); reports its failures itself. True when delivered.
     bool ProcessScreenshot(bool fromEditor, PxImage& image, const std::wstring& name, int action);
 
+    // The version check (MainDlgVersion_win.cpp). Timer 4 starts the latest-version
+    // request; its reply step runs on the request's thread and only stores the version.
+    // Timer 5 compares it with ours and, when it is newer, shows the pop-up (at most
+    // once a day) and the banner over the settings window.
+    void RequestLatestVersion();
+    static void OnLatestVersionReply(const std::string& reply);
+    void CheckLatestVersion();
+    void ShowNewVersionBanner();
+    // Keeps the banner over the top of the settings window, shown only with it.
+    void PlaceNewVersionBanner();
+    void HideNewVersionBanner();
+    void ShowNewVersionDialog();
+    void OnNewVersionDialogClosed(bool ok, bool showAgain);
+
     // Whether the tray icon was created, so that the timers and the rest of the start ran.
     bool IsStarted() const { return m_started; }
 
@@ -161,7 +177,12 @@ public:
 
 private:
 
+    // Opens the download page: the site address, "/" and string `stringId`.
+    void OpenDownloadPage(unsigned stringId);
+
     MainDlgEnvironment m_env;
+    std::unique_ptr<CNewVersionBannerDlg> m_newVersionBanner;   // created once, at the first newer version
+    std::unique_ptr<CNewVersionDlg> m_newVersionDlg;            // created once, then shown and hidden
     HFONT m_font = nullptr;
     bool m_started = false;
 };

@@ -28,3 +28,9 @@ convert -size 16x16 xc:none -fill '#1f6fd1' -draw "circle 7.5,7.5 7.5,0" \
   -fill white -draw "roundrectangle 6.5,11 8.5,13 1,1" \
   -stroke white -strokewidth 2 -fill none -draw "path 'M 5,5.5 C 5,2.5 10.5,2.5 10.5,5.5 C 10.5,7.5 7.5,7.5 7.5,9.5'" \
   -strip ../help.png
+
+# The new-version pop-up's logo: PNG resource 193, the app's lens with an arrow.
+draw 48 '#1f6fd1' "$tmp/update48.png"
+convert "$tmp/update48.png" -fill '#4caf50' -stroke white -strokewidth 2 \
+  -draw "circle 37,37 37,27" -stroke white -strokewidth 3 -draw "line 37,31 37,42" \
+  -draw "line 32,38 37,43" -draw "line 42,38 37,43" -strip ../update.png
