@@ -70,12 +70,12 @@ void CtavimorerfDlg::ShowNewVersionBanner() {
     // settings window is hidden, OnWindowPosChanging keeps it hidden.
     SetWindowPos(m_hWnd, nullptr, 0, 0, window.right - window.left, window.bottom - window.top + kBannerShift,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    // Every control of the window moves (the pages, the tab control, the silent-mode
+    // switch with its labels and help, and also the static label and OK and Cancel,
+    // which would otherwise sit under the banner or inside the moved tab control).
     std::vector<HWND> moved;
-    for (int id : {IDC_TAB_PAGES, IDC_GAME_MODE_SWITCH, IDC_GAME_MODE_OFF, IDC_GAME_MODE_ON, IDC_GAME_MODE_HELP}) {
-        if (HWND control = GetDlgItem(id)) moved.push_back(control);
-    }
-    for (CDialog* page : m_pages) {
-        if (page && page->m_hWnd) moved.push_back(page->m_hWnd);
+    for (HWND control = ::GetWindow(m_hWnd, GW_CHILD); control; control = ::GetWindow(control, GW_HWNDNEXT)) {
+        if (control != m_newVersionBanner->m_hWnd) moved.push_back(control);
     }
     for (HWND control : moved) {
         RECT r;
@@ -89,11 +89,15 @@ void CtavimorerfDlg::ShowNewVersionBanner() {
 
 void CtavimorerfDlg::PlaceNewVersionBanner() {
     if (!m_newVersionBanner || !m_newVersionBanner->m_hWnd) return;
+    // The banner is a child of this window (so it stacks, moves and hides with it);
+    // its place is given in screen coordinates from the window's corner.
     RECT window;
     GetWindowRect(m_hWnd, &window);
+    POINT at = {window.left + kBannerLeft, window.top + kBannerTop};
+    ::ScreenToClient(m_hWnd, &at);
     const bool visible = ::IsWindowVisible(m_hWnd) != FALSE;
-    ::SetWindowPos(m_newVersionBanner->m_hWnd, nullptr, window.left + kBannerLeft, window.top + kBannerTop, 0, 0,
-                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | (visible ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
+    ::SetWindowPos(m_newVersionBanner->m_hWnd, HWND_TOP, at.x, at.y, 0, 0,
+                   SWP_NOSIZE | SWP_NOACTIVATE | (visible ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
 }
 
 void CtavimorerfDlg::ShowNewVersionDialog() {
