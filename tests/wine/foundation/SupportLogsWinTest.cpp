@@ -1,7 +1,6 @@
 #include <windows.h>
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <chrono>
 #include <fstream>
@@ -14,6 +13,7 @@
 #include "foundation/SupportLogs.h"
 #include "foundation/SupportLogsZip.h"
 #include "foundation/Utf.h"
+#include "ZipReadBack.h"
 
 namespace {
 
@@ -72,43 +72,9 @@ void WriteAll(const std::wstring& path, const std::string& data) {
     std::ofstream(WideToUtf8(path), std::ios::binary) << data;
 }
 
-uint32_t U16(const std::string& b, size_t at) {
-    return static_cast<uint8_t>(b.at(at)) | (static_cast<uint8_t>(b.at(at + 1)) << 8);
-}
-uint32_t U32(const std::string& b, size_t at) { return U16(b, at) | (U16(b, at + 2) << 16); }
-
-// Entry name -> contents, read through the central directory and zlib's inflate.
 std::map<std::string, std::string> ZipContents(const std::string& b) {
     std::map<std::string, std::string> out;
-    if (b.size() < 22 || U32(b, b.size() - 22) != 0x06054B50u) {
-        ADD_FAILURE() << "no end record";
-        return out;
-    }
-    const size_t end = b.size() - 22;
-    const uint32_t count = U16(b, end + 10);
-    size_t p = U32(b, end + 16);
-    for (uint32_t i = 0; i < count; ++i) {
-        const uint32_t method = U16(b, p + 10), csize = U32(b, p + 20), usize = U32(b, p + 24);
-        const uint32_t nameLen = U16(b, p + 28), extra = U16(b, p + 30), offset = U32(b, p + 42);
-        const std::string name = b.substr(p + 46, nameLen);
-        p += 46 + nameLen + extra + U16(b, p + 32);
-        const size_t data = offset + 30 + U16(b, offset + 26) + U16(b, offset + 28);
-        std::string content = b.substr(data, csize);
-        if (method == 8) {
-            std::string inflated(usize + 1, '\0');
-            z_stream z{};
-            inflateInit2(&z, -15);
-            z.next_in = reinterpret_cast<Bytef*>(&content[0]);
-            z.avail_in = csize;
-            z.next_out = reinterpret_cast<Bytef*>(&inflated[0]);
-            z.avail_out = usize + 1;
-            EXPECT_EQ(inflate(&z, Z_FINISH), Z_STREAM_END) << name;
-            inflated.resize(z.total_out);
-            inflateEnd(&z);
-            content = inflated;
-        }
-        out[name] = content;
-    }
+    for (const auto& e : ZipReadBack(b)) out[e.first] = e.second.content;
     return out;
 }
 
