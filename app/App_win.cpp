@@ -17,6 +17,8 @@
 #include "foundation/EventBus.h"
 #include "foundation/Format.h"
 #include "server/Analytics.h"
+#include "server/ScreenshotUidManager.h"
+#include "server/ServerAPI.h"
 #include "settings/SettingsManager.h"
 #include "foundation/File.h"
 #include "foundation/Folders.h"
@@ -123,6 +125,8 @@ BOOL CtavimorerfApp::InitInstance() {
     EventBus::Instance();
     StringTable::Instance();
     SettingsManager::Instance().Init(g_appSettingsPath);
+    ServerAPI::Init(g_appCurlPath);
+    ScreenshotUidManager::Instance().Init();
     HotkeysManager::Start();
     Log("Singletons initialized\n");
 

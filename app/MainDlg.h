@@ -19,6 +19,7 @@
 
 class CNewVersionBannerDlg;
 class CNewVersionDlg;
+class CProgressDlg;
 class CVideoCaptureAreaDialog;
 class UploadHandler;
 
@@ -81,6 +82,7 @@ public:
     NotificationQueue m_notification;
     CVideoCaptureAreaDialog* m_videoCaptureArea = nullptr;   // the recording's frame; not owned here yet
     std::shared_ptr<UploadHandler> m_uploadHandler;           // the running upload
+    std::shared_ptr<CProgressDlg> m_progressDlg;              // its progress window
     FullScreenGameTracker m_fullScreenTracker;
     MonitorChangeWatch m_monitorCount;
     // A region selection or a recording runs (read by the hotkey handlers).
@@ -116,6 +118,22 @@ public:
     void HideNewVersionBanner();
     void ShowNewVersionDialog();
     void OnNewVersionDialogClosed(bool ok, bool showAgain);
+
+    // Uploads (MainDlgUpload_win.cpp). The link is made (and one identifier taken from
+    // the pool) before anything is sent.
+    void MakeUploadLink(std::wstring& serverName, std::wstring& link, const std::wstring& letter);
+    // The whole upload, modal: progress window (none in silent mode), link opened at
+    // the end. inProgress stays true when the upload did not start. True when the
+    // upload ended well while its window was up (not after Cancel).
+    bool UploadFile(const std::wstring& serverName, const std::wstring& link, int type, bool& inProgress,
+                    const std::wstring& extension, const std::wstring& displayName, const std::wstring& path);
+    bool StartUpload(const std::wstring& serverName, const std::wstring& path, int type,
+                     const std::wstring& extension, const std::wstring& displayName,
+                     std::shared_ptr<UploadHandler> handler);
+    // A recording made for upload: link, event, upload (the recording is deleted after
+    // it when it lies in the program's tmp folder).
+    void SaveRecordedVideo(bool recorded, const std::wstring& path);
+    void OpenLinkInBrowser(int type, const std::wstring& link);
 
     // Whether the tray icon was created, so that the timers and the rest of the start ran.
     bool IsStarted() const { return m_started; }
@@ -153,6 +171,20 @@ private:
     LRESULT OnFullScreenshot();
     LRESULT OnActiveWindowScreenshot();
     LRESULT OnTrayNotify(LPARAM mouseMessage);
+    // Uploads (MainDlgUpload_win.cpp).
+    void RequestServerSync();
+    // A saved screenshot's upload: the copy in the user's temporary folder, the link on
+    // the clipboard, the upload. False when it did not start.
+    bool StartScreenshotUpload(const std::wstring& savedPath);
+    // A balloon and true when an upload runs (only one runs at a time).
+    bool RefuseUploadWhileRunning();
+    LRESULT OnUploadFile(LPARAM heapPath);
+    LRESULT OnUploadProgress(WPARAM percent, LPARAM sequence);
+    LRESULT OnUploadFinished(WPARAM ok, LPARAM sequence);
+    LRESULT OnLinkReady(WPARAM type, LPARAM heapLink);
+    LRESULT OnServerSyncData(LPARAM record);
+    // An upload error record: shown only when it belongs to the running upload; freed.
+    bool ShowUploadError(LPARAM record);
     // Private messages whose flows are not part of this program yet: frees the lParam
     // object that the message carries.
     LRESULT OnUnhandledPrivateMessage(UINT msg, WPARAM wParam, LPARAM lParam);
@@ -185,4 +217,5 @@ private:
     std::unique_ptr<CNewVersionDlg> m_newVersionDlg;            // created once, then shown and hidden
     HFONT m_font = nullptr;
     bool m_started = false;
+    unsigned m_uploadSequence = 0;   // numbers the uploads; their messages carry it
 };

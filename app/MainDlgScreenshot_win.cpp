@@ -64,8 +64,7 @@ bool CtavimorerfDlg::ProcessScreenshot(bool fromEditor, PxImage& image, const st
         ShowNotification(L"", StringTable::Instance().GetString(141), false);
         return true;
     };
-    // The upload branch arrives with the uploads: until then startUpload stays empty and
-    // such a shot is kept (file, clipboard) but not uploaded.
+    actions.startUpload = [this](const std::wstring& savedPath) { return StartScreenshotUpload(savedPath); };
     actions.postEvent = m_env.postEvent;
     actions.postError = [this](unsigned id) { Post(WM_APP_ERROR, id, 0); };
     actions.notify = [this](unsigned id) { Post(WM_APP_INFO, id, 0); };

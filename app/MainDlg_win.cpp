@@ -26,6 +26,7 @@
 #include "foundation/StringTable.h"
 #include "resources/resource.h"
 #include "server/Analytics.h"
+#include "server/ServerAPI.h"
 #include "settings/SettingsManager.h"
 
 namespace {
@@ -296,7 +297,7 @@ void CtavimorerfDlg::OnTimer(UINT_PTR id) {
     case TIMER_SERVER_SYNC:
         KillTimer(TIMER_SERVER_SYNC);
         Log("TIMER_SERVER_SYNC:\n");
-        // TODO: the sync request starts here once the service requests exist.
+        RequestServerSync();
         SetTimer(TIMER_SERVER_SYNC, kHourMs);
         break;
     case TIMER_LATEST_VERSION:
@@ -414,8 +415,11 @@ LRESULT CtavimorerfDlg::OnQuit() {
 }
 
 LRESULT CtavimorerfDlg::OnShowError(WPARAM stringId, LPARAM record) {
-    // Upload error records come with the uploads; nothing of ours sends one yet.
-    if (record == 0) ShowNotification(Text(139), Text(static_cast<unsigned>(stringId)), true);
+    if (record != 0) {
+        ShowUploadError(record);
+        return 0;
+    }
+    ShowNotification(Text(139), Text(static_cast<unsigned>(stringId)), true);
     return 0;
 }
 
@@ -428,10 +432,6 @@ LRESULT CtavimorerfDlg::OnShowInfo(WPARAM stringId) {
 
 LRESULT CtavimorerfDlg::OnUnhandledPrivateMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
-    case WM_APP_UPLOAD_FILE:
-    case WM_APP_LINK_READY:
-        delete reinterpret_cast<std::wstring*>(lParam);
-        break;
     case WM_APP_MAKE_VIDEO:
         if (wParam == 1) delete reinterpret_cast<RECT*>(lParam);
         break;
@@ -443,7 +443,7 @@ LRESULT CtavimorerfDlg::OnUnhandledPrivateMessage(UINT msg, WPARAM wParam, LPARA
 }
 
 LRESULT CtavimorerfDlg::OnTrayNotify(LPARAM mouseMessage) {
-    // TODO: ping the history page here once the service requests exist.
+    ServerAPI::PingHistory();
     UINT mouse = LOWORD(mouseMessage);
     SettingsManager& settings = SettingsManager::Instance();
     if (m_videoCaptureArea) {
@@ -596,17 +596,22 @@ LRESULT CtavimorerfDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         return OnFullScreenshot();
     case WM_APP_WINDOW_SCREENSHOT:
         return OnActiveWindowScreenshot();
-    case WM_APP_REGION_SCREENSHOT:
     case WM_APP_SERVER_SYNC_DATA:
+        return OnServerSyncData(lParam);
     case WM_APP_UPLOAD_PROGRESS:
+        return OnUploadProgress(wParam, lParam);
     case WM_APP_UPLOAD_FINISHED:
+        return OnUploadFinished(wParam, lParam);
     case WM_APP_UPLOAD_FILE:
+        return OnUploadFile(lParam);
+    case WM_APP_LINK_READY:
+        return OnLinkReady(wParam, lParam);
+    case WM_APP_REGION_SCREENSHOT:
     case WM_APP_MAKE_VIDEO:
     case WM_APP_VIDEO_CANCEL:
     case WM_APP_VIDEO_PAUSE:
     case WM_APP_VIDEO_STOP:
     case WM_APP_VIDEO_UNDO:
-    case WM_APP_LINK_READY:
     case WM_APP_VIDEO_RECORDED:
     case WM_APP_VIDEO_FAILED:
     case WM_APP_SHOW_PROGRESS:

@@ -1,6 +1,7 @@
 #include "app/SystemTray.h"
 
 #include "foundation/Log.h"
+#include "foundation/Utf.h"
 
 namespace {
 
@@ -93,7 +94,8 @@ bool CSystemTray::ShowBalloon(const wchar_t* text, const wchar_t* title, DWORD i
         m_lastBalloonText = m_iconData.szInfo;
         m_lastBalloonTitle = m_iconData.szInfoTitle;
     }
-    Log("CSystemTray::ShowBalloon: %s\n", shown ? "shown" : "failed");
+    Log("CSystemTray::ShowBalloon: %s [%s] [%s]\n", shown ? "shown" : "failed",
+        WideToUtf8(m_iconData.szInfoTitle).c_str(), WideToUtf8(m_iconData.szInfo).c_str());
     // Later modifications must not show the balloon again.
     m_iconData.szInfo[0] = L'\0';
     m_iconData.uFlags = m_createFlags;
