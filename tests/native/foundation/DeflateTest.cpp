@@ -19,7 +19,7 @@ public:
     long Read(uint8_t* buffer, size_t size) override {
         size_t n = std::min(size, m_data.size() - m_pos);
         if (m_piece != 0) n = std::min(n, m_piece);
-        std::memcpy(buffer, m_data.data() + m_pos, n);
+        if (n > 0) std::memcpy(buffer, m_data.data() + m_pos, n);
         m_pos += n;
         return static_cast<long>(n);
     }

@@ -40,7 +40,7 @@ public:
     explicit FakeInput(const FakeFile& f) : m_data(f.data) { m_data.resize(m_data.size() + f.growBy, 'x'); }
     long Read(uint8_t* buffer, size_t size) override {
         const size_t n = std::min(size, m_data.size() - m_pos);
-        std::memcpy(buffer, m_data.data() + m_pos, n);
+        if (n > 0) std::memcpy(buffer, m_data.data() + m_pos, n);
         m_pos += n;
         return static_cast<long>(n);
     }
