@@ -18,6 +18,8 @@
 #include "foundation/IEventListener.h"
 #include "image/PxImage.h"
 
+class CNewVersionBannerDlg;
+class CNewVersionDlg;
 class CProgressDlg;
 class CVideoCaptureAreaDialog;
 class UploadHandler;
@@ -113,6 +115,20 @@ public:
     // The region editor in video mode: false when cancelled or failed; otherwise the
     // selected rectangle in screen coordinates.
     bool RunVideoRegionSelection(const PxImage& screen, RECT& rect);
+    // The version check (MainDlgVersion_win.cpp). Timer 4 starts the latest-version
+    // request; its reply step runs on the request's thread and only stores the version.
+    // Timer 5 compares it with ours and, when it is newer, shows the pop-up (at most
+    // once a day) and the banner over the settings window.
+    void RequestLatestVersion();
+    static void OnLatestVersionReply(const std::string& reply);
+    void CheckLatestVersion();
+    void ShowNewVersionBanner();
+    // Keeps the banner over the top of the settings window, shown only with it.
+    void PlaceNewVersionBanner();
+    void HideNewVersionBanner();
+    void ShowNewVersionDialog();
+    void OnNewVersionDialogClosed(bool ok, bool showAgain);
+
     // Uploads (MainDlgUpload_win.cpp). The link is made (and one identifier taken from
     // the pool) before anything is sent.
     void MakeUploadLink(std::wstring& serverName, std::wstring& link, const std::wstring& letter);
@@ -205,7 +221,12 @@ public:
 
 private:
 
+    // Opens the download page: the site address, "/" and string `stringId`.
+    void OpenDownloadPage(unsigned stringId);
+
     MainDlgEnvironment m_env;
+    std::unique_ptr<CNewVersionBannerDlg> m_newVersionBanner;   // created once, at the first newer version
+    std::unique_ptr<CNewVersionDlg> m_newVersionDlg;            // created once, then shown and hidden
     HFONT m_font = nullptr;
     bool m_started = false;
     unsigned m_uploadSequence = 0;   // numbers the uploads; their messages carry it

@@ -142,6 +142,7 @@ bool CtavimorerfDlg::UploadFile(const std::wstring& serverName, const std::wstri
     }
     m_showWindow = false;
     HideSettingsWindow();
+    HideNewVersionBanner();
     bool silent = SettingsManager::Instance().GetSilentMode();
     // Silent mode shows no window, but its loop still runs: the UI thread keeps handling
     // its messages (the close request among them) until the upload has ended.

@@ -8,6 +8,8 @@
 #include "app/CaptureLabels.h"
 #include "app/CommandLine.h"
 #include "app/MainDlgHotkeys.h"
+#include "app/NewVersionBannerDlg.h"
+#include "app/NewVersionDlg.h"
 #include "app/OldLogs.h"
 #include "app/ProcessExit.h"
 #include "app/ProgramFolders.h"
@@ -302,12 +304,12 @@ void CtavimorerfDlg::OnTimer(UINT_PTR id) {
     case TIMER_LATEST_VERSION:
         KillTimer(TIMER_LATEST_VERSION);
         SetTimer(TIMER_LATEST_VERSION, kHourMs);
-        // TODO: the latest-version request starts here once the version check exists.
+        RequestLatestVersion();
         break;
     case TIMER_VERSION_CHECK:
         KillTimer(TIMER_VERSION_CHECK);
         SetTimer(TIMER_VERSION_CHECK, kHourMs);
-        // TODO: compare the stored available version with ours once the version check exists.
+        CheckLatestVersion();
         break;
     case TIMER_TOOLTIP_HOVER:
         OnTooltipHoverTimer();
@@ -402,6 +404,7 @@ void CtavimorerfDlg::HideSettingsWindow() {
 
 LRESULT CtavimorerfDlg::OnHideSettings() {
     HideSettingsWindow();
+    HideNewVersionBanner();
     return 0;
 }
 
@@ -626,6 +629,9 @@ LRESULT CtavimorerfDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         return OnDeviceChange(wParam);
     case WM_WINDOWPOSCHANGING:
         OnWindowPosChanging(reinterpret_cast<WINDOWPOS*>(lParam));
+        break;
+    case WM_WINDOWPOSCHANGED:
+        PlaceNewVersionBanner();
         break;
     case WM_CLOSE:
         HideSettingsWindow();

@@ -55,3 +55,8 @@ states save "rectangle 9,9 29,29 stroke-width 0 fill white rectangle 13,9 25,16"
 states close "line 11,11 27,27 line 27,11 11,27" noactive
 convert -size 40x162 xc:'#242424' -type TrueColor BMP3:../editor/management_panel.bmp
 convert -size 285x40 xc:'#242424' -type TrueColor BMP3:../editor/tools_panel.bmp
+# The new-version pop-up's logo: PNG resource 193, the app's lens with an arrow.
+draw 48 '#1f6fd1' "$tmp/update48.png"
+convert "$tmp/update48.png" -fill '#4caf50' -stroke white -strokewidth 2 \
+  -draw "circle 37,37 37,27" -stroke white -strokewidth 3 -draw "line 37,31 37,42" \
+  -draw "line 32,38 37,43" -draw "line 42,38 37,43" -strip ../update.png
