@@ -121,18 +121,29 @@ private:
         return kWriterOk;
     }
 
-    // Audio reaches the file as one continuous stream: the writer above fills gaps with
-    // silence and drops overlaps, so only the first sample's time matters.
+    // Audio reaches the file as one continuous stream from the first sample's time: a
+    // packet that starts later than the frames so far gets silence before it, one that
+    // starts earlier loses its overlapping front, so sound never drifts from the picture.
     int32_t WriteAudio(const uint8_t* data, uint32_t size, uint64_t time) {
         if (!m_audioStarted) {
             m_muxer.SetAudioStart(time);
+            m_audioStart = time;
             m_audioStarted = true;
         }
-        const uint32_t frames = size / m_audioIn.blockAlign;
-        m_stereo.resize(size_t(frames) * 2);
+        uint32_t frames = size / m_audioIn.blockAlign;
+        const int64_t expected =
+            time > m_audioStart ? int64_t((time - m_audioStart) * m_audioIn.samplesPerSec / 10000000) : 0;
+        const int64_t gap = expected - m_inputFrames;
+        uint32_t skip = 0;
+        if (gap < 0) skip = uint32_t(std::min<int64_t>(-gap, frames));
+        const size_t pad = gap > 0 ? size_t(gap) : 0;
+        frames -= skip;
+        m_inputFrames += int64_t(pad) + frames;
+        m_stereo.assign(pad * 2, 0.0f);
+        m_stereo.resize((pad + frames) * 2);
         const uint32_t bytes = m_audioIn.bitsPerSample / 8;
         for (uint32_t i = 0; i < frames; ++i) {
-            const uint8_t* frame = data + size_t(i) * m_audioIn.blockAlign;
+            const uint8_t* frame = data + size_t(i + skip) * m_audioIn.blockAlign;
             float l = 0, r = 0;
             if (m_audioIn.channels == 1) {
                 l = r = SampleAt(frame, 0, bytes);
@@ -149,11 +160,11 @@ private:
                 l /= float(nl);
                 r /= float(nr ? nr : 1);
             }
-            m_stereo[size_t(i) * 2] = l;
-            m_stereo[size_t(i) * 2 + 1] = r;
+            m_stereo[(pad + i) * 2] = l;
+            m_stereo[(pad + i) * 2 + 1] = r;
         }
         std::vector<float> resampled;
-        m_resampler->Process(m_stereo.data(), frames, resampled);
+        m_resampler->Process(m_stereo.data(), pad + frames, resampled);
         QueueAudio(resampled);
         return EncodeQueuedAudio();
     }
@@ -199,6 +210,8 @@ private:
     uint64_t m_dataStart = 0;
     bool m_begun = false, m_finalized = false;
     bool m_hasVideo = false, m_hasAudio = false, m_audioStarted = false;
+    uint64_t m_audioStart = 0;
+    int64_t m_inputFrames = 0;
     VideoOutputType m_video;
     uint32_t m_captureWidth = 0, m_captureHeight = 0;
     std::unique_ptr<H264Encoder> m_encoder;
