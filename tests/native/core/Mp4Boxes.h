@@ -4,6 +4,14 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#define MP4BOXES_SEEK(f, o) _fseeki64(f, int64_t(o), SEEK_SET)
+#define MP4BOXES_TELL(f) _ftelli64(f)
+#else
+#define MP4BOXES_SEEK(f, o) fseeko(f, off_t(o), SEEK_SET)
+#define MP4BOXES_TELL(f) ftello(f)
+#endif
+
 // A small ISO BMFF reader for tests: the box tree of a file, with each box's position.
 struct Mp4Box {
     std::string type;
@@ -38,7 +46,7 @@ inline bool ReadMp4Boxes(FILE* f, uint64_t begin, uint64_t end, std::vector<Mp4B
     uint64_t at = begin;
     while (at + 8 <= end) {
         uint8_t h[16];
-        if (fseeko(f, off_t(at), SEEK_SET) != 0 || fread(h, 1, 8, f) != 8) return false;
+        if (MP4BOXES_SEEK(f, at) != 0 || fread(h, 1, 8, f) != 8) return false;
         Mp4Box box;
         box.offset = at;
         box.size = uint64_t(h[0]) << 24 | uint64_t(h[1]) << 16 | uint64_t(h[2]) << 8 | h[3];
@@ -69,8 +77,8 @@ inline bool ReadMp4Boxes(FILE* f, uint64_t begin, uint64_t end, std::vector<Mp4B
 inline bool ReadMp4File(const std::string& path, Mp4Box& root) {
     FILE* f = fopen(path.c_str(), "rb");
     if (!f) return false;
-    fseeko(f, 0, SEEK_END);
-    const uint64_t size = uint64_t(ftello(f));
+    fseek(f, 0, SEEK_END);
+    const uint64_t size = uint64_t(MP4BOXES_TELL(f));
     root = Mp4Box();
     root.size = size;
     const bool ok = ReadMp4Boxes(f, 0, size, root.children);
