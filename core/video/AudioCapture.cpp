@@ -154,8 +154,11 @@ private:
                 if (bytes >= 1 && bytes <= UINT32_MAX) {
                     audio_data_t chunk =
                         audio_data_t::Copy(position, data, uint32_t(bytes), align, rate, m_format.channels, type);
+                    // Silence already stands for the start of a late packet: keep only
+                    // the rest, so no time is queued twice.
+                    if (chunk.startTime + 1000 < next) chunk = chunk.Tail(next);
                     if (!IsSet(m_context.pauseFlag)) Push(chunk, mixer);
-                    next = chunk.End();
+                    if (chunk.IsValid()) next = chunk.End();
                 }
                 hr = b.ReleaseBuffer(frames);
                 if (hr < 0) return SetRecordError(*m_context.error, CvxRecordError_AudioReleaseBuffer, hr);

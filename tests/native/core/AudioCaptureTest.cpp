@@ -272,3 +272,29 @@ TEST_F(AudioCaptureTest, ReleasingASourceThatNeverStartedWaitsForItsThread) {
     EXPECT_EQ(error.code.load(), 17);
     EXPECT_EQ(device.released.size(), 2u);
 }
+
+TEST_F(AudioCaptureTest, ALatePacketDoesNotRepeatTimeCoveredBySilence) {
+    AudioSourceState* slot = nullptr;
+    StartSoundCapture(slot, true, context);
+    go = true;
+    Wait(20);
+    clock.AdvanceMs(60);   // 60 ms of silence from the origin
+    Wait(20);
+    {
+        std::lock_guard<std::mutex> lock(device.mutex);
+        device.packets = {{kOrigin + 30 * kMs, 2880}};   // 30..90 ms
+    }
+    for (int i = 0; i < 500; ++i) {
+        {
+            std::lock_guard<std::mutex> lock(device.mutex);
+            if (device.packets.empty()) break;
+        }
+        Wait(2);
+    }
+    Finish(slot);
+    const std::vector<audio_data_t> packets = Drain();
+    ASSERT_EQ(packets.size(), 1u);
+    EXPECT_EQ(packets[0].startTime, kOrigin);
+    EXPECT_NEAR(double(packets[0].Duration()), 90.0 * kMs, 300.0);   // not 120 ms
+    EXPECT_EQ(packets[0].data[packets[0].size - 1], 0x11);
+}

@@ -50,7 +50,7 @@ std::vector<uint8_t> RedOverBlue(uint32_t w, uint32_t h) {
 
 std::vector<float> Tone(uint32_t rate, double seconds, double hz, size_t from = 0) {
     std::vector<float> s(size_t(rate * seconds));
-    for (size_t i = 0; i < s.size(); ++i) s[i] = float(0.5 * std::sin(2 * M_PI * hz * double(i + from) / rate));
+    for (size_t i = 0; i < s.size(); ++i) s[i] = float(0.5 * std::sin(2 * 3.14159265358979323846 * hz * double(i + from) / rate));
     return s;
 }
 

@@ -79,7 +79,7 @@ TEST(AudioWin, WriterFallsBackToTheBuiltInBackEnd) {
     ASSERT_FALSE(error.Failed()) << log.All();
     const std::vector<uint8_t> frame = RedOverBlue();
     std::vector<float> tone(44100 * 3);
-    for (size_t i = 0; i < tone.size(); ++i) tone[i] = float(0.5 * std::sin(2 * M_PI * 1000.0 * double(i) / 44100));
+    for (size_t i = 0; i < tone.size(); ++i) tone[i] = float(0.5 * std::sin(2 * 3.14159265358979323846 * 1000.0 * double(i) / 44100));
     for (int i = 0; i < 90; ++i) {
         WriteVideoFrame(error, state, frame.data(), frame.size(), uint64_t(i) * 10000000 / 30);
         if (i % 30 == 0) {
@@ -160,7 +160,7 @@ public:
     HRESULT STDMETHODCALLTYPE PlaceMarker(DWORD, void*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE NotifyEndOfSegment(DWORD) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Flush(DWORD) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Finalize() override { return MF_E_INVALIDREQUEST; }
+    HRESULT STDMETHODCALLTYPE Finalize() override { return HRESULT(0xC00D36B2u); }   // MF_E_INVALIDREQUEST
     HRESULT STDMETHODCALLTYPE GetServiceForStream(DWORD, REFGUID, REFIID, void**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetStatistics(DWORD, MF_SINK_WRITER_STATISTICS*) override { return E_NOTIMPL; }
 };
