@@ -2,7 +2,7 @@
 # build-deps.sh - static Windows builds (i686-w64-mingw32 or x86_64-w64-mingw32, posix thread
 #   model) of
 #   libpng 1.6, libjpeg-turbo (IJG 6b API), curl.exe (Schannel, HTTP/HTTPS only),
-#   GoogleTest/GoogleMock, OpenJPEG (libopenjp2)
+#   GoogleTest/GoogleMock, OpenJPEG (libopenjp2), openh264 (H.264 encoder), vo-aacenc (AAC encoder)
 # from Debian 12 source packages, into one prefix.  zlib comes from libz-mingw-w64-dev.
 #
 # Idempotent: each component leaves a stamp keyed by its Debian version and build options;
@@ -46,6 +46,8 @@ PIN_libpng1_6=${PIN_libpng1_6:-"1.6.39-2+deb12u5"}
 PIN_libjpeg_turbo=${PIN_libjpeg_turbo:-"1:2.1.5-2"}
 PIN_curl=${PIN_curl:-"7.88.1-10+deb12u15"}
 PIN_openjpeg2=${PIN_openjpeg2:-"2.5.0-2+deb12u3"}
+PIN_openh264=${PIN_openh264:-"2.3.1+dfsg-3+deb12u2"}
+PIN_vo_aacenc=${PIN_vo_aacenc:-"0.1.3-2"}
 
 log() { printf '\n=== %s\n' "$*" >&2; }
 die() { printf 'ERROR: %s\n' "$*" >&2; exit 1; }
@@ -190,6 +192,56 @@ cmake_build() {
   TIMES[$name]=$(( $(date +%s) - t ))
 }
 
+# ---------------------------------------------------------------- make / autotools builds
+# stamped NAME VERSION OPTIONS...: true when this component is already built with these options
+stamped() {
+  local name=$1 key; shift
+  key=$(printf '%s\n' "$@" "$TOOLVER" | sha1sum | cut -c1-12)
+  STAMP=$STAMPS/$name-$key
+  if [ -f "$STAMP" ]; then echo "  $name $1: up to date" >&2; return 0; fi
+  return 1
+}
+stamp_done() {  # stamp_done NAME VERSION START_TIME
+  rm -f "$STAMPS/$1-"*; mkdir -p "$STAMPS"; printf '%s %s\n' "$1" "$2" > "$STAMP"
+  TIMES[$1]=$(( $(date +%s) - $3 ))
+}
+
+# openh264: its own Makefile; static library and headers (include/wels).  The assembler
+# build needs nasm; i686 goes without it.
+build_openh264() {
+  local dir=$1 ver=$2 arch asm t
+  case $TARGET in i686) arch=i386; asm=No ;; x86_64) arch=x86_64; asm=Yes ;; esac
+  command -v nasm >/dev/null || asm=No
+  stamped openh264 "$ver" "$arch" "$asm" && return 0
+  log "openh264 $ver (ARCH=$arch USE_ASM=$asm)"
+  t=$(date +%s)
+  local args=(OS=mingw_nt ARCH=$arch USE_ASM=$asm CC=$HOST-gcc-posix CXX=$HOST-g++-posix AR=$HOST-ar
+              PREFIX="$PREFIX" BUILDTYPE=Release)
+  make -C "$dir" "${args[@]}" clean > "$BUILD/openh264.build.log" 2>&1 || true
+  make -C "$dir" -j"$JOBS" "${args[@]}" libopenh264.a >> "$BUILD/openh264.build.log" 2>&1 \
+    || { tail -40 "$BUILD/openh264.build.log"; die "openh264: build failed ($BUILD/openh264.build.log)"; }
+  make -C "$dir" "${args[@]}" install-static >> "$BUILD/openh264.build.log" 2>&1 \
+    || { tail -20 "$BUILD/openh264.build.log"; die "openh264: install failed"; }
+  stamp_done openh264 "$ver" "$t"
+}
+
+# vo-aacenc: autotools, static only.
+build_vo_aacenc() {
+  local dir=$1 ver=$2 b t
+  stamped vo-aacenc "$ver" static && return 0
+  log "vo-aacenc $ver"
+  t=$(date +%s)
+  b=$BUILD/vo-aacenc
+  rm -rf "$b"; mkdir -p "$b"
+  (cd "$b" && "$dir/configure" --host=$HOST --prefix="$PREFIX" --enable-static --disable-shared \
+      CC=$HOST-gcc-posix CFLAGS="-O2" > "$BUILD/vo-aacenc.configure.log" 2>&1) \
+    || { tail -40 "$BUILD/vo-aacenc.configure.log"; die "vo-aacenc: configure failed"; }
+  make -C "$b" -j"$JOBS" install > "$BUILD/vo-aacenc.build.log" 2>&1 \
+    || { tail -40 "$BUILD/vo-aacenc.build.log"; die "vo-aacenc: build failed ($BUILD/vo-aacenc.build.log)"; }
+  [ "$KEEP_BUILD" = 1 ] || rm -rf "$b"
+  stamp_done vo-aacenc "$ver" "$t"
+}
+
 # ================================================================ main
 TOOLVER=$(dpkg-query -W -f='${Package}=${Version} ' gcc-mingw-w64-$PKGARCH-posix g++-mingw-w64-$PKGARCH-posix \
           mingw-w64-$PKGARCH-dev libz-mingw-w64-dev googletest nasm 2>/dev/null || true)
@@ -213,8 +265,11 @@ PNG_DSC=$(fetch_src libpng1.6 "$PIN_libpng1_6")
 JPEG_DSC=$(fetch_src libjpeg-turbo "$PIN_libjpeg_turbo")
 CURL_DSC=$(fetch_src curl "$PIN_curl")
 OPJ_DSC=$(fetch_src openjpeg2 "$PIN_openjpeg2")
+H264_DSC=$(fetch_src openh264 "$PIN_openh264")
+AAC_DSC=$(fetch_src vo-aacenc "$PIN_vo_aacenc")
 PNG_DIR=$(unpack "$PNG_DSC"); JPEG_DIR=$(unpack "$JPEG_DSC")
 CURL_DIR=$(unpack "$CURL_DSC"); OPJ_DIR=$(unpack "$OPJ_DSC")
+H264_DIR=$(unpack "$H264_DSC"); AAC_DIR=$(unpack "$AAC_DSC")
 TIMES[sources]=$(( $(date +%s) - t ))
 ver_of() { basename "$1" .dsc | sed 's/^[^_]*_//'; }
 
@@ -246,6 +301,10 @@ cmake_build googletest "$GTEST_VER" /usr/src/googletest \
 # --- 5. OpenJPEG libopenjp2 (consumers must compile with -DOPJ_STATIC)
 cmake_build openjpeg "$(ver_of "$OPJ_DSC")" "$OPJ_DIR" \
   -DBUILD_SHARED_LIBS=OFF -DBUILD_STATIC_LIBS=ON -DBUILD_CODEC=OFF -DBUILD_TESTING=OFF -DBUILD_DOC=OFF
+
+# --- 6. openh264 and vo-aacenc: the recorder's own encoders where the system has none
+build_openh264 "$H264_DIR" "$(ver_of "$H264_DSC")"
+build_vo_aacenc "$AAC_DIR" "$(ver_of "$AAC_DSC")"
 
 # --- manifest
 {

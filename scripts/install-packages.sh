@@ -11,6 +11,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest
   libpng-dev libjpeg-dev libopenjp2-7-dev zlib1g-dev
   libsqlite3-dev libcpp-httplib-dev sqlite3
+  # the recorder's own encoders (native build), ffprobe/ffmpeg to check the files it writes
+  libopenh264-dev libvo-aacenc-dev ffmpeg
   # windows cross build
   dpkg-dev nasm python3
   gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
@@ -20,6 +22,8 @@ PACKAGES=(
   wine wine32:i386 wine64 fonts-wine fonts-crosextra-carlito xvfb xauth x11-utils xdotool xclip
   # Mesa lets Wine create a Direct3D 9 device, so the capture-mode fall-back is exercised
   libgl1-mesa-dri:i386 libglx-mesa0:i386 libgl1:i386
+  # a private sound server for the audio capture tests
+  pulseaudio pulseaudio-utils
   imagemagick pngcheck libjpeg-turbo-progs curl procps
   # the zip tests check archives with an independent reader
   unzip

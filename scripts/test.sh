@@ -114,12 +114,15 @@ for i in "${!targets[@]}"; do
     why="this machine cannot run 32-bit code"
     skip "$t Wine tests ($why)"; skip "$t end-to-end ($why)"
   else
+    # A private PulseAudio server (a 1 kHz tone on a null sink's monitor) around the Wine
+    # runs: the audio capture tests record from it.
     step "Windows tests under Wine ($t)"
-    scripts/with-wine.sh build/wine-prefix-$t --target $t -- \
+    scripts/with-pulse.sh build/pulse-$t -- scripts/with-wine.sh build/wine-prefix-$t --target $t -- \
       ctest --test-dir build/win-$t -j"$JOBS" --output-on-failure --timeout 600 2>&1 | tail -n 40
     record "$t Wine tests" "${PIPESTATUS[0]}"
     step "end-to-end scenarios under Wine ($t)"
-    BRIVANE_WIN_BUILD=$PWD/build/win-$t scripts/with-wine.sh build/e2e-prefix-$t --target $t -- \
+    BRIVANE_WIN_BUILD=$PWD/build/win-$t scripts/with-pulse.sh build/pulse-e2e-$t -- \
+      scripts/with-wine.sh build/e2e-prefix-$t --target $t -- \
       python3 tests/e2e/run.py 2>&1 | tail -n 60
     record "$t end-to-end" "${PIPESTATUS[0]}"
   fi

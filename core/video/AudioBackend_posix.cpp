@@ -1,0 +1,4 @@
+#include "core/video/AudioCapture.h"
+
+// No capture devices outside Windows.
+AudioBackendFactory DefaultAudioBackendFactory() { return nullptr; }

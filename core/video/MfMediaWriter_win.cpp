@@ -1,0 +1,139 @@
+#include "core/video/MfMediaWriter.h"
+
+#include <windows.h>
+#include <mfapi.h>
+#include <mfidl.h>
+#include <mfreadwrite.h>
+
+#include <cstring>
+
+#include "core/video/Mp4Writer.h"
+
+namespace {
+
+template <class T>
+struct ComRef {
+    T* p = nullptr;
+    ~ComRef() { if (p) p->Release(); }
+    T** operator&() { return &p; }
+    T* operator->() const { return p; }
+    operator T*() const { return p; }
+};
+
+// The sink writer's media types, as the recorder has always described them.
+class MfMediaWriter : public IMediaFileWriter {
+public:
+    explicit MfMediaWriter(IMFSinkWriter* writer) : m_writer(writer) {}
+    ~MfMediaWriter() override {
+        if (m_writer) m_writer->Release();
+    }
+
+    const char* Name() const override { return "Media Foundation"; }
+
+    int32_t AddVideoStream(const VideoOutputType& output, uint32_t& index) override {
+        ComRef<IMFMediaType> type;
+        HRESULT hr = MFCreateMediaType(&type);
+        if (SUCCEEDED(hr)) hr = type->SetGUID(MF_MT_MAJOR_TYPE, MFMediaType_Video);
+        if (SUCCEEDED(hr)) hr = type->SetGUID(MF_MT_SUBTYPE, MFVideoFormat_H264);
+        if (SUCCEEDED(hr)) hr = type->SetUINT32(MF_MT_AVG_BITRATE, output.bitrate);
+        if (SUCCEEDED(hr)) hr = type->SetUINT32(MF_MT_INTERLACE_MODE, MFVideoInterlace_Progressive);
+        if (SUCCEEDED(hr)) hr = MFSetAttributeSize(type, MF_MT_FRAME_SIZE, output.width, output.height);
+        if (SUCCEEDED(hr)) hr = MFSetAttributeRatio(type, MF_MT_FRAME_RATE, output.fps, 1);
+        if (SUCCEEDED(hr)) hr = MFSetAttributeRatio(type, MF_MT_PIXEL_ASPECT_RATIO, 1, 1);
+        DWORD stream = 0;
+        if (SUCCEEDED(hr)) hr = m_writer->AddStream(type, &stream);
+        if (SUCCEEDED(hr)) index = stream;
+        return hr;
+    }
+
+    int32_t SetVideoInputType(uint32_t index, uint32_t width, uint32_t height, uint32_t fps) override {
+        ComRef<IMFMediaType> type;
+        HRESULT hr = MFCreateMediaType(&type);
+        if (SUCCEEDED(hr)) hr = type->SetGUID(MF_MT_MAJOR_TYPE, MFMediaType_Video);
+        if (SUCCEEDED(hr)) hr = type->SetGUID(MF_MT_SUBTYPE, MFVideoFormat_RGB32);
+        if (SUCCEEDED(hr)) hr = type->SetUINT32(MF_MT_INTERLACE_MODE, MFVideoInterlace_Progressive);
+        if (SUCCEEDED(hr)) hr = MFSetAttributeSize(type, MF_MT_FRAME_SIZE, width, height);
+        if (SUCCEEDED(hr)) hr = MFSetAttributeRatio(type, MF_MT_FRAME_RATE, fps, 1);
+        if (SUCCEEDED(hr)) hr = MFSetAttributeRatio(type, MF_MT_PIXEL_ASPECT_RATIO, 1, 1);
+        if (SUCCEEDED(hr)) hr = m_writer->SetInputMediaType(index, type, nullptr);
+        return hr;
+    }
+
+    int32_t AddAudioStream(const AudioInputType& input, uint32_t& index) override {
+        ComRef<IMFMediaType> out;
+        HRESULT hr = MFCreateMediaType(&out);
+        if (SUCCEEDED(hr)) hr = out->SetGUID(MF_MT_MAJOR_TYPE, MFMediaType_Audio);
+        if (SUCCEEDED(hr)) hr = out->SetGUID(MF_MT_SUBTYPE, MFAudioFormat_AAC);
+        if (SUCCEEDED(hr)) hr = out->SetUINT32(MF_MT_AUDIO_BITS_PER_SAMPLE, 16);
+        if (SUCCEEDED(hr)) hr = out->SetUINT32(MF_MT_AUDIO_SAMPLES_PER_SECOND, 48000);
+        if (SUCCEEDED(hr)) hr = out->SetUINT32(MF_MT_AUDIO_NUM_CHANNELS, 2);
+        if (SUCCEEDED(hr)) hr = out->SetUINT32(MF_MT_AUDIO_AVG_BYTES_PER_SECOND, 16000);
+        DWORD stream = 0;
+        if (SUCCEEDED(hr)) hr = m_writer->AddStream(out, &stream);
+        ComRef<IMFMediaType> in;
+        if (SUCCEEDED(hr)) hr = MFCreateMediaType(&in);
+        if (SUCCEEDED(hr)) hr = in->SetGUID(MF_MT_MAJOR_TYPE, MFMediaType_Audio);
+        if (SUCCEEDED(hr)) hr = in->SetGUID(MF_MT_SUBTYPE, input.isFloat ? MFAudioFormat_Float : MFAudioFormat_PCM);
+        if (SUCCEEDED(hr)) hr = in->SetUINT32(MF_MT_AUDIO_NUM_CHANNELS, input.channels);
+        if (SUCCEEDED(hr)) hr = in->SetUINT32(MF_MT_AUDIO_SAMPLES_PER_SECOND, input.samplesPerSec);
+        if (SUCCEEDED(hr)) hr = in->SetUINT32(MF_MT_AUDIO_BLOCK_ALIGNMENT, input.blockAlign);
+        if (SUCCEEDED(hr)) hr = in->SetUINT32(MF_MT_AUDIO_AVG_BYTES_PER_SECOND, input.avgBytesPerSec);
+        if (SUCCEEDED(hr)) hr = in->SetUINT32(MF_MT_AUDIO_BITS_PER_SAMPLE, input.bitsPerSample);
+        if (SUCCEEDED(hr)) hr = in->SetUINT32(MF_MT_ALL_SAMPLES_INDEPENDENT, 1);
+        if (SUCCEEDED(hr)) hr = m_writer->SetInputMediaType(stream, in, nullptr);
+        if (SUCCEEDED(hr)) index = stream;
+        return hr;
+    }
+
+    int32_t BeginWriting() override { return m_writer->BeginWriting(); }
+
+    int32_t WriteSample(uint32_t index, const uint8_t* data, uint32_t size, int64_t time, int64_t duration) override {
+        ComRef<IMFMediaBuffer> buffer;
+        ComRef<IMFSample> sample;
+        HRESULT hr = MFCreateMemoryBuffer(size, &buffer);
+        BYTE* bytes = nullptr;
+        if (SUCCEEDED(hr)) hr = buffer->Lock(&bytes, nullptr, nullptr);
+        if (SUCCEEDED(hr)) {
+            std::memcpy(bytes, data, size);
+            hr = buffer->Unlock();
+        }
+        if (SUCCEEDED(hr)) hr = buffer->SetCurrentLength(size);
+        if (SUCCEEDED(hr)) hr = MFCreateSample(&sample);
+        if (SUCCEEDED(hr)) hr = sample->AddBuffer(buffer);
+        if (SUCCEEDED(hr)) hr = sample->SetSampleTime(time);
+        if (SUCCEEDED(hr) && duration >= 0) hr = sample->SetSampleDuration(duration);
+        if (SUCCEEDED(hr)) hr = m_writer->WriteSample(index, sample);
+        return hr;
+    }
+
+    int32_t Finalize() override { return m_writer->Finalize(); }
+
+private:
+    IMFSinkWriter* m_writer;
+};
+
+}  // namespace
+
+std::unique_ptr<IMediaFileWriter> CreateMfMediaWriter(IMFSinkWriter* writer) {
+    if (!writer) return nullptr;
+    return std::make_unique<MfMediaWriter>(writer);
+}
+
+std::unique_ptr<IMediaFileWriter> CreateMfMediaWriter(const std::wstring& path, int32_t& result) {
+    ComRef<IMFAttributes> attributes;
+    HRESULT hr = MFCreateAttributes(&attributes, 1);
+    if (SUCCEEDED(hr)) hr = attributes->SetGUID(MF_TRANSCODE_CONTAINERTYPE, MFTranscodeContainerType_MPEG4);
+    if (SUCCEEDED(hr)) hr = attributes->SetUINT32(MF_SINK_WRITER_DISABLE_THROTTLING, TRUE);
+    IMFSinkWriter* writer = nullptr;
+    if (SUCCEEDED(hr)) hr = MFCreateSinkWriterFromURL(path.c_str(), nullptr, attributes, &writer);
+    result = hr;
+    if (FAILED(hr) || !writer) {
+        if (SUCCEEDED(hr)) result = E_FAIL;
+        return nullptr;
+    }
+    return CreateMfMediaWriter(writer);
+}
+
+MediaWriterFactory PlatformMediaWriterFactory() {
+    return [](const std::wstring& path, int32_t& hr) { return CreateMfMediaWriter(path, hr); };
+}
