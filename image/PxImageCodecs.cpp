@@ -2,6 +2,7 @@
 // of encoding and decoding.
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "image/PxFile.h"
 #include "image/PxIOFile.h"
@@ -9,6 +10,7 @@
 #include "image/PxMemFile.h"
 #include "image/PxPath.h"
 #include "image/codecs/PxImageBMP.h"
+#include "image/codecs/PxImageGIF.h"
 #include "image/codecs/PxImageICO.h"
 #include "image/codecs/PxImageJPG.h"
 #include "image/codecs/PxImagePNG.h"
@@ -42,6 +44,7 @@ bool PxImage::EncodeSafeCheck(PxFile* stream) {
 bool PxImage::Encode(PxFile* stream, uint32_t formatCode) {
     switch (formatCode) {
         case PxFormatBMP: PX_ENCODE_WITH(PxImageBMP);
+        case PxFormatGIF: PX_ENCODE_WITH(PxImageGIF);
         case PxFormatJPG: PX_ENCODE_WITH(PxImageJPG);
         case PxFormatPNG: PX_ENCODE_WITH(PxImagePNG);
         case PxFormatICO: PX_ENCODE_WITH(PxImageICO);
@@ -53,9 +56,16 @@ bool PxImage::Encode(PxFile* stream, uint32_t formatCode) {
 #undef PX_ENCODE_WITH
 
 bool PxImage::Encode(PxFile* stream, PxImage** pages, long pageCount, uint32_t formatCode) {
-    // Only the GIF encoder writes several pages, and it is not part of this library yet.
-    SetError("Multipage Encode, Unsupported operation for this format");
-    return false;
+    if (formatCode != PxFormatGIF) {
+        SetError("Multipage Encode, Unsupported operation for this format");
+        return false;
+    }
+    // A fresh GIF object (loop count 0, disposal 0, no comment) writes the pages.
+    std::unique_ptr<PxImageGIF> gif(new PxImageGIF());
+    static_cast<PxImage&>(*gif).Ghost(this);
+    bool ok = gif->Encode(stream, pages, static_cast<int>(pageCount), false);
+    if (!ok) SetError(gif->GetLastError());
+    return ok;
 }
 
 bool PxImage::Encode(FILE* file, uint32_t formatCode) {
@@ -131,6 +141,7 @@ bool PxImage::Encode2RGBA(uint8_t*& buffer, long& size) {
 bool PxImage::DecodeWith(PxFile* stream, uint32_t formatCode, bool report) {
     switch (formatCode) {
         case PxFormatBMP: PX_DECODE_WITH(PxImageBMP, false);
+        case PxFormatGIF: PX_DECODE_WITH(PxImageGIF, true);
         case PxFormatJPG: PX_DECODE_WITH(PxImageJPG, false);
         case PxFormatPNG: PX_DECODE_WITH(PxImagePNG, false);
         case PxFormatICO: PX_DECODE_WITH(PxImageICO, true);
