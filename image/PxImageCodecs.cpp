@@ -13,7 +13,10 @@
 #include "image/codecs/PxImageGIF.h"
 #include "image/codecs/PxImageICO.h"
 #include "image/codecs/PxImageJPG.h"
+#include "image/codecs/PxImagePCX.h"
 #include "image/codecs/PxImagePNG.h"
+#include "image/codecs/PxImageTGA.h"
+#include "image/codecs/PxImageWBMP.h"
 
 // The GIF, TGA, PCX, WBMP and JPEG-2000 format classes are not part of this
 // library yet: their codes are refused like unknown ones, and automatic
@@ -48,6 +51,9 @@ bool PxImage::Encode(PxFile* stream, uint32_t formatCode) {
         case PxFormatJPG: PX_ENCODE_WITH(PxImageJPG);
         case PxFormatPNG: PX_ENCODE_WITH(PxImagePNG);
         case PxFormatICO: PX_ENCODE_WITH(PxImageICO);
+        case PxFormatTGA: PX_ENCODE_WITH(PxImageTGA);
+        case PxFormatPCX: PX_ENCODE_WITH(PxImagePCX);
+        case PxFormatWBMP: PX_ENCODE_WITH(PxImageWBMP);
         default:
             SetError("Encode: Unknown format");
             return false;
@@ -145,6 +151,9 @@ bool PxImage::DecodeWith(PxFile* stream, uint32_t formatCode, bool report) {
         case PxFormatJPG: PX_DECODE_WITH(PxImageJPG, false);
         case PxFormatPNG: PX_DECODE_WITH(PxImagePNG, false);
         case PxFormatICO: PX_DECODE_WITH(PxImageICO, true);
+        case PxFormatTGA: PX_DECODE_WITH(PxImageTGA, false);
+        case PxFormatPCX: PX_DECODE_WITH(PxImagePCX, false);
+        case PxFormatWBMP: PX_DECODE_WITH(PxImageWBMP, false);
         default:
             if (report) SetError("Decode: Unknown or wrong format");
             return false;
