@@ -12,15 +12,12 @@
 #include "image/codecs/PxImageBMP.h"
 #include "image/codecs/PxImageGIF.h"
 #include "image/codecs/PxImageICO.h"
+#include "image/codecs/PxImageJAS.h"
 #include "image/codecs/PxImageJPG.h"
 #include "image/codecs/PxImagePCX.h"
 #include "image/codecs/PxImagePNG.h"
 #include "image/codecs/PxImageTGA.h"
 #include "image/codecs/PxImageWBMP.h"
-
-// The GIF, TGA, PCX, WBMP and JPEG-2000 format classes are not part of this
-// library yet: their codes are refused like unknown ones, and automatic
-// detection tries only the formats that exist.
 
 bool PxImage::EncodeSafeCheck(PxFile* stream) {
     if (!stream) {
@@ -54,6 +51,18 @@ bool PxImage::Encode(PxFile* stream, uint32_t formatCode) {
         case PxFormatTGA: PX_ENCODE_WITH(PxImageTGA);
         case PxFormatPCX: PX_ENCODE_WITH(PxImagePCX);
         case PxFormatWBMP: PX_ENCODE_WITH(PxImageWBMP);
+        case PxFormatJP2:
+        case PxFormatJPC:
+        case PxFormatPGX:
+        case PxFormatPNM:
+        case PxFormatRAS: {
+            // One class for the JPEG-2000 family: the code travels as an argument.
+            PxImageJAS format;
+            static_cast<PxImage&>(format).Ghost(this);
+            bool ok = format.Encode(stream, formatCode);
+            if (!ok) SetError(format.GetLastError());
+            return ok;
+        }
         default:
             SetError("Encode: Unknown format");
             return false;
@@ -154,6 +163,12 @@ bool PxImage::DecodeWith(PxFile* stream, uint32_t formatCode, bool report) {
         case PxFormatTGA: PX_DECODE_WITH(PxImageTGA, false);
         case PxFormatPCX: PX_DECODE_WITH(PxImagePCX, false);
         case PxFormatWBMP: PX_DECODE_WITH(PxImageWBMP, false);
+        case PxFormatUnknown:  // the last automatic try: the family recognises its kinds
+        case PxFormatJP2:
+        case PxFormatJPC:
+        case PxFormatPGX:
+        case PxFormatPNM:
+        case PxFormatRAS: PX_DECODE_WITH(PxImageJAS, true);
         default:
             if (report) SetError("Decode: Unknown or wrong format");
             return false;
@@ -168,7 +183,8 @@ bool PxImage::Decode(PxFile* stream, uint32_t formatCode) {
             return false;
         }
         long position = stream->Tell();
-        static const uint32_t kOrder[] = {PxFormatBMP, PxFormatJPG, PxFormatICO, PxFormatPNG};
+        static const uint32_t kOrder[] = {PxFormatBMP, PxFormatJPG, PxFormatICO, PxFormatGIF, PxFormatPNG,
+                                          PxFormatTGA, PxFormatPCX, PxFormatWBMP, PxFormatUnknown};
         for (uint32_t code : kOrder) {
             stream->Seek(position, SEEK_SET);
             if (DecodeWith(stream, code, false)) return true;
