@@ -53,7 +53,7 @@ bool PxImageTGA::Decode(PxFile* stream) {
             compressed = true;
         else
             throw "Unknown TGA image type";
-        if (width == 0 || height == 0 || depth == 0 || mapLength > 256 ||
+        if (width == 0 || height == 0 || depth == 0 || mapLength > 256 || mapType > 1 ||
             (depth != 8 && depth != 15 && depth != 16 && depth != 24 && depth != 32))
             throw "bad TGA header";
         // A colour map must have entries of a known size that fit in 256 slots.

@@ -193,6 +193,7 @@ TEST(PxImageTGA, ErrorsAndHostileHeaders) {
         {TgaHeader(2, 2, 2, 7, 0), 0, "bad TGA header"},
         {TgaHeader(1, 2, 2, 8, 0, 1, 0, 300, 24), 0, "bad TGA header"},
         {TgaHeader(1, 2, 2, 8, 0, 1, 200, 100, 24), 0, "bad TGA header"},
+        {TgaHeader(2, 2, 2, 24, 0, 2), 0, "bad TGA header"},
         {TgaHeader(2, 65535, 65535, 32, 0), 0, "TGA Create failed"},
         {TgaHeader(2, 2, 2, 24, 0), 0, "corrupted TGA"},
         {ok, 1, "Cancelled"},
