@@ -2,6 +2,7 @@
 // of encoding and decoding.
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "image/PxFile.h"
 #include "image/PxIOFile.h"
@@ -9,13 +10,14 @@
 #include "image/PxMemFile.h"
 #include "image/PxPath.h"
 #include "image/codecs/PxImageBMP.h"
+#include "image/codecs/PxImageGIF.h"
 #include "image/codecs/PxImageICO.h"
+#include "image/codecs/PxImageJAS.h"
 #include "image/codecs/PxImageJPG.h"
+#include "image/codecs/PxImagePCX.h"
 #include "image/codecs/PxImagePNG.h"
-
-// The GIF, TGA, PCX, WBMP and JPEG-2000 format classes are not part of this
-// library yet: their codes are refused like unknown ones, and automatic
-// detection tries only the formats that exist.
+#include "image/codecs/PxImageTGA.h"
+#include "image/codecs/PxImageWBMP.h"
 
 bool PxImage::EncodeSafeCheck(PxFile* stream) {
     if (!stream) {
@@ -42,9 +44,25 @@ bool PxImage::EncodeSafeCheck(PxFile* stream) {
 bool PxImage::Encode(PxFile* stream, uint32_t formatCode) {
     switch (formatCode) {
         case PxFormatBMP: PX_ENCODE_WITH(PxImageBMP);
+        case PxFormatGIF: PX_ENCODE_WITH(PxImageGIF);
         case PxFormatJPG: PX_ENCODE_WITH(PxImageJPG);
         case PxFormatPNG: PX_ENCODE_WITH(PxImagePNG);
         case PxFormatICO: PX_ENCODE_WITH(PxImageICO);
+        case PxFormatTGA: PX_ENCODE_WITH(PxImageTGA);
+        case PxFormatPCX: PX_ENCODE_WITH(PxImagePCX);
+        case PxFormatWBMP: PX_ENCODE_WITH(PxImageWBMP);
+        case PxFormatJP2:
+        case PxFormatJPC:
+        case PxFormatPGX:
+        case PxFormatPNM:
+        case PxFormatRAS: {
+            // One class for the JPEG-2000 family: the code travels as an argument.
+            PxImageJAS format;
+            static_cast<PxImage&>(format).Ghost(this);
+            bool ok = format.Encode(stream, formatCode);
+            if (!ok) SetError(format.GetLastError());
+            return ok;
+        }
         default:
             SetError("Encode: Unknown format");
             return false;
@@ -53,9 +71,16 @@ bool PxImage::Encode(PxFile* stream, uint32_t formatCode) {
 #undef PX_ENCODE_WITH
 
 bool PxImage::Encode(PxFile* stream, PxImage** pages, long pageCount, uint32_t formatCode) {
-    // Only the GIF encoder writes several pages, and it is not part of this library yet.
-    SetError("Multipage Encode, Unsupported operation for this format");
-    return false;
+    if (formatCode != PxFormatGIF) {
+        SetError("Multipage Encode, Unsupported operation for this format");
+        return false;
+    }
+    // A fresh GIF object (loop count 0, disposal 0, no comment) writes the pages.
+    std::unique_ptr<PxImageGIF> gif(new PxImageGIF());
+    static_cast<PxImage&>(*gif).Ghost(this);
+    bool ok = gif->Encode(stream, pages, static_cast<int>(pageCount), false);
+    if (!ok) SetError(gif->GetLastError());
+    return ok;
 }
 
 bool PxImage::Encode(FILE* file, uint32_t formatCode) {
@@ -131,9 +156,19 @@ bool PxImage::Encode2RGBA(uint8_t*& buffer, long& size) {
 bool PxImage::DecodeWith(PxFile* stream, uint32_t formatCode, bool report) {
     switch (formatCode) {
         case PxFormatBMP: PX_DECODE_WITH(PxImageBMP, false);
+        case PxFormatGIF: PX_DECODE_WITH(PxImageGIF, true);
         case PxFormatJPG: PX_DECODE_WITH(PxImageJPG, false);
         case PxFormatPNG: PX_DECODE_WITH(PxImagePNG, false);
         case PxFormatICO: PX_DECODE_WITH(PxImageICO, true);
+        case PxFormatTGA: PX_DECODE_WITH(PxImageTGA, false);
+        case PxFormatPCX: PX_DECODE_WITH(PxImagePCX, false);
+        case PxFormatWBMP: PX_DECODE_WITH(PxImageWBMP, false);
+        case PxFormatUnknown:  // the last automatic try: the family recognises its kinds
+        case PxFormatJP2:
+        case PxFormatJPC:
+        case PxFormatPGX:
+        case PxFormatPNM:
+        case PxFormatRAS: PX_DECODE_WITH(PxImageJAS, true);
         default:
             if (report) SetError("Decode: Unknown or wrong format");
             return false;
@@ -148,7 +183,8 @@ bool PxImage::Decode(PxFile* stream, uint32_t formatCode) {
             return false;
         }
         long position = stream->Tell();
-        static const uint32_t kOrder[] = {PxFormatBMP, PxFormatJPG, PxFormatICO, PxFormatPNG};
+        static const uint32_t kOrder[] = {PxFormatBMP, PxFormatJPG, PxFormatICO, PxFormatGIF, PxFormatPNG,
+                                          PxFormatTGA, PxFormatPCX, PxFormatWBMP, PxFormatUnknown};
         for (uint32_t code : kOrder) {
             stream->Seek(position, SEEK_SET);
             if (DecodeWith(stream, code, false)) return true;

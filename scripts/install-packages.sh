@@ -27,6 +27,8 @@ PACKAGES=(
   imagemagick pngcheck libjpeg-turbo-progs curl procps
   # the zip tests check archives with an independent reader
   unzip
+  # independent references for the GIF, TGA, PCX, WBMP, PNM and JPEG-2000 codecs
+  netpbm libopenjp2-tools
   # the web service's browser test
   chromium
 )

@@ -2,6 +2,7 @@
 #include "image/codecs/PxImageJPG.h"
 
 #include <csetjmp>
+#include <climits>
 #include <cstring>
 #include <new>
 
@@ -147,6 +148,20 @@ bool PxImageJPG::DecodeRows(DecodeState& s) {
         m_header.biHeight = static_cast<LONG>(cinfo->output_height);
         return true;
     }
+
+    // A header may claim any size: refuse what the library would not hold before
+    // libjpeg allocates its whole-image buffers, and bound libjpeg's own memory.
+    jpeg_calc_output_dimensions(cinfo);
+    uint64_t cap = GetMaxImageBytes();
+    uint64_t outputBytes = static_cast<uint64_t>(cinfo->output_width) * cinfo->output_height *
+                           static_cast<uint64_t>(cinfo->out_color_components);
+    if (outputBytes > cap) {
+        SetError("JPEG image too large");
+        return false;
+    }
+    // Coefficient buffers of progressive files take two bytes a sample.
+    uint64_t budget = cap * 3 + (16u << 20);
+    cinfo->mem->max_memory_to_use = budget > static_cast<uint64_t>(LONG_MAX) ? LONG_MAX : static_cast<long>(budget);
 
     jpeg_start_decompress(cinfo);
     int components = cinfo->output_components;

@@ -38,6 +38,40 @@ check "jpeg quality 60"       sh -c "[ \"\$(identify -format %Q '$dir/out.jpg')\
 check "jpeg psnr"             sh -c "psnr=\$(compare -metric PSNR '$dir/src.png' '$dir/out.jpg' null: 2>&1); awk -v p=\"\$psnr\" 'BEGIN{exit !(p > 28)}'"
 check "jpg -> png"            "$pximg" convert "$dir/out.jpg" "$dir/back.png" png
 check "info"                  sh -c "'$pximg' info '$dir/out.jpg' | grep -q '^40x30 bpp=24 alpha=0 type=3 dpi=96,96'"
+# The formats without a signature of their own and the JPEG-2000 family.
+$convert "$dir/src.png" -colors 64 -type Palette BMP3:"$dir/pal.bmp"
+$convert "$dir/src.png" -colorspace Gray -depth 8 "$dir/grey.pgm"
+$convert "$dir/src.png" -monochrome -type Bilevel BMP3:"$dir/mono.bmp"
+for option in 0 1 2; do
+  check "gif option $option"    "$pximg" convert "$dir/pal.bmp" "$dir/out$option.gif" gif -o $option
+  check "gif $option pixels"    same_pixels "$dir/pal.bmp" "$dir/out$option.gif"
+  if command -v giftopnm >/dev/null 2>&1; then
+    check "giftopnm $option"    sh -c "giftopnm '$dir/out$option.gif' > '$dir/gif$option.ppm' && [ \"\$(compare -metric AE '$dir/pal.bmp' '$dir/gif$option.ppm' null: 2>&1)\" = 0 ]"
+  fi
+done
+check "gif mosaic"            "$pximg" convert "$dir/src.png" "$dir/mosaic.gif" gif
+check "mosaic last frame"     sh -c "$convert '$dir/mosaic.gif' -coalesce -delete 0--2 '$dir/mosaic.png' && [ \"\$(compare -metric AE '$dir/src.png' '$dir/mosaic.png' null: 2>&1)\" = 0 ]"
+check "gif animation"         "$pximg" anim "$dir/anim.gif" 3 2 "$dir/pal.bmp" "$dir/grey.pgm"
+check "animation frames"      sh -c "[ \"\$(identify '$dir/anim.gif' | wc -l)\" = 2 ]"
+check "second frame"          sh -c "'$pximg' info '$dir/anim.gif' -f 1 | grep -q 'type=2 .*frames=2'"
+for format in pcx ras pnm; do
+  check "$format"             "$pximg" convert "$dir/src.png" "$dir/out.$format" $format
+  check "$format pixels"      same_pixels "$dir/src.png" "$dir/out.$format"
+done
+# ImageMagick keeps a bottom-up TGA's rows in file order unless told to orient.
+check "tga"                   "$pximg" convert "$dir/src.png" "$dir/out.tga" tga
+check "tga pixels"            sh -c "$convert '$dir/out.tga' -auto-orient '$dir/tga.png' && [ \"\$(compare -metric AE '$dir/src.png' '$dir/tga.png' null: 2>&1)\" = 0 ]"
+check "tga 8-bit"             "$pximg" convert "$dir/pal.bmp" "$dir/pal.tga" tga
+check "tga 8-bit pixels"      sh -c "$convert '$dir/pal.tga' -auto-orient '$dir/tga8.png' && [ \"\$(compare -metric AE '$dir/pal.bmp' '$dir/tga8.png' null: 2>&1)\" = 0 ]"
+check "wbmp"                  "$pximg" convert "$dir/mono.bmp" "$dir/out.wbmp" wbmp
+check "wbmp pixels"           same_pixels "$dir/mono.bmp" "$dir/out.wbmp"
+check "pgx"                   "$pximg" convert "$dir/grey.pgm" "$dir/out.pgx" pgx
+check "pgx pixels"            same_pixels "$dir/grey.pgm" "$dir/out.pgx"
+check "jp2 lossless"          "$pximg" convert "$dir/src.png" "$dir/out.jp2" jp2 -q 100
+check "jp2 pixels"            same_pixels "$dir/src.png" "$dir/out.jp2"
+check "j2k lossless"          "$pximg" convert "$dir/src.png" "$dir/out.j2k" j2k -q 100
+check "j2k pixels"            same_pixels "$dir/src.png" "$dir/out.j2k"
+check "jp2 code 9"            sh -c "'$pximg' info '$dir/out.jp2' | grep -q 'type=9'"
 check "not an image fails"    sh -c "echo hello > '$dir/t.txt'; ! '$pximg' info '$dir/t.txt'"
 echo "pximg: $((checks - failures)) passed, $failures failed"
 [ $failures = 0 ]

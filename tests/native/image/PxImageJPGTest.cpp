@@ -303,3 +303,23 @@ TEST(PxImageJPG, ReencodingKeepsExifOfDecodedFile) {
     EXPECT_TRUE(pxtest::DecodeBytes(decoded, written, PxFormatJPG));
     EXPECT_EQ(decoded.GetWidth(), 24u);
 }
+
+// A frame header claiming 64267 x 14857 CMYK fails at once with a clear text,
+// before libjpeg allocates buffers for the whole image.
+TEST(PxImageJPG, HugeFrameHeaderFailsAtOnce) {
+    // SOI, a baseline frame header of 4 components, a scan header, some data.
+    std::vector<uint8_t> bomb = {0xFF, 0xD8, 0xFF, 0xC0, 0, 20, 8, 0x3A, 0x09, 0xFB, 0x0B, 4};
+    for (uint8_t c = 1; c <= 4; ++c) bomb.insert(bomb.end(), {c, 0x11, 0});
+    bomb.insert(bomb.end(), {0xFF, 0xDA, 0, 14, 4});
+    for (uint8_t c = 1; c <= 4; ++c) bomb.insert(bomb.end(), {c, 0});
+    bomb.insert(bomb.end(), {0, 63, 0});
+    bomb.resize(bomb.size() + 32, 0);
+    bomb.insert(bomb.end(), {0xFF, 0xD9});
+    PxImage im;
+    EXPECT_FALSE(pxtest::DecodeBytes(im, bomb, PxFormatJPG));
+    EXPECT_STREQ(im.GetLastError(), "JPEG image too large");
+    PxImage size;
+    size.SetEscape(-1);
+    ASSERT_TRUE(pxtest::DecodeBytes(size, bomb, PxFormatJPG));
+    EXPECT_EQ(size.GetWidth(), 64267u);
+}

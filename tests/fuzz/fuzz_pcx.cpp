@@ -1,0 +1,7 @@
+// Fuzz target: the PCX decoder over arbitrary bytes, then its encoder.
+#include "FuzzCodec.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzDecodeAndReencode(data, size, PxFormatPCX);
+    return 0;
+}

@@ -1,0 +1,7 @@
+// Fuzz target: the TGA decoder over arbitrary bytes, then its encoder.
+#include "FuzzCodec.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzDecodeAndReencode(data, size, PxFormatTGA);
+    return 0;
+}
