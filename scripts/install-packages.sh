@@ -21,6 +21,8 @@ PACKAGES=(
   # Mesa lets Wine create a Direct3D 9 device, so the capture-mode fall-back is exercised
   libgl1-mesa-dri:i386 libglx-mesa0:i386 libgl1:i386
   imagemagick pngcheck libjpeg-turbo-progs curl procps
+  # reference computations for the image operations
+  python3-numpy
   # the web service's browser test
   chromium
 )

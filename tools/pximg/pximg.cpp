@@ -1,7 +1,7 @@
 // pximg: test driver for the image library (not a product feature).
 //   pximg info INPUT                      prints "WIDTHxHEIGHT bpp=N alpha=0|1 type=N dpi=X,Y"
 //   pximg convert INPUT OUTPUT FORMAT [-q QUALITY] [-o OPTION] [-a]
-//   pximg op INPUT OUTPUT OPERATION [ARGS...]   applies one operation, saves PNG
+//   pximg op INPUT OUTPUT OPERATION [ARGS...]   applies one operation, saves PNG (BMP for .bmp)
 //   pximg time INPUT RUNS OPERATION [ARGS...]   prints the best time of RUNS in ms
 // FORMAT is bmp, jpg, png or ico; -o sets the codec option word of that format;
 // -a drops the alpha plane before saving. Exit code 0 on success; failures print
@@ -125,7 +125,9 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "pximg: %s failed\n", argv[4]);
             return 1;
         }
-        if (!image.Save(argv[3], PxFormatPNG)) {
+        std::string out = argv[3];
+        bool bmp = out.size() > 4 && out.compare(out.size() - 4, 4, ".bmp") == 0;
+        if (!image.Save(argv[3], bmp ? PxFormatBMP : PxFormatPNG)) {
             std::fprintf(stderr, "pximg: cannot save %s: %s\n", argv[3], image.GetLastError());
             return 1;
         }
