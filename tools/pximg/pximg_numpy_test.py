@@ -84,6 +84,36 @@ def trunc_clip(v):
 
 rng = np.random.default_rng(20261210)
 
+# ---- Forward colour conversions in single precision, over 65536 colours.
+ys, xs = np.mgrid[0:256, 0:256]
+card = np.stack([xs, ys, (xs * 7 + ys * 13) % 256], axis=-1)
+R, G, B = (card[..., i].astype(np.float32) for i in range(3))
+f32 = np.float32
+Y = np.trunc(f32(0.299) * R + f32(0.587) * G + f32(0.114) * B)
+spaces = {
+    "yuv": (Y, (B - Y) * f32(0.565) + f32(128), (R - Y) * f32(0.713) + f32(128)),
+    "yiq": (f32(0.2992) * R + f32(0.5868) * G + f32(0.1140) * B,
+            f32(0.5960) * R - f32(0.2742) * G - f32(0.3219) * B + f32(128),
+            f32(0.2109) * R - f32(0.5229) * G + f32(0.3120) * B + f32(128)),
+    "xyz": (f32(0.412453) * R + f32(0.357580) * G + f32(0.180423) * B,
+            f32(0.212671) * R + f32(0.715160) * G + f32(0.072169) * B,
+            (f32(0.019334) * R + f32(0.119193) * G + f32(0.950227) * B) * f32(0.9184837)),
+}
+mx, mn = card.max(axis=-1), card.min(axis=-1)
+L = ((mx + mn) * 255 + 255) // 510
+span = np.maximum(mx - mn, 1)
+dd = np.where(L <= 127, mx + mn, 510 - mx - mn)
+S = np.where(mx == mn, 0, ((mx - mn) * 255 + np.maximum(dd, 1) // 2) // np.maximum(dd, 1))
+delta = [((mx - card[..., i]) * 42 + span // 2) // span for i in range(3)]
+H = np.where(card[..., 0] == mx, delta[2] - delta[1],
+             np.where(card[..., 1] == mx, 85 + delta[0] - delta[2], 170 + delta[1] - delta[0]))
+spaces["hsl"] = (np.where(mx == mn, 170, H % 256), S, L)
+for space, comps in spaces.items():
+    for n in range(3):
+        # Integer HSL is exact; float evaluation order may move a value by 1.
+        check("%s channel %d" % (space, n), op(card, "channel", space, n), trunc_clip(comps[n]),
+              0 if space == "hsl" else 1)
+
 # ---- FFT2: value = index - 128; output 128 + g v, or the magnitude form.
 for w, h in ((8, 8), (6, 5)):
     src = rng.integers(96, 160, size=(h, w))
