@@ -322,6 +322,61 @@ public:
                    OverflowMethod overflow = OM_REPEAT, PxImage* dest = nullptr, bool disableAveraging = false);
     bool QIShrink(long newWidth, long newHeight, PxImage* dest = nullptr);
 
+    // Colour spaces and channels. A converted colour travels in an RGBQUAD: the
+    // first component in red, the second in green, the third in blue.
+    static RGBQUAD RGBtoHSL(RGBQUAD color);
+    static RGBQUAD HSLtoRGB(RGBQUAD color);
+    static RGBQUAD HSLtoRGB(COLORREF color);
+    static RGBQUAD RGBtoYUV(RGBQUAD color);
+    static RGBQUAD YUVtoRGB(RGBQUAD color);
+    static RGBQUAD RGBtoYIQ(RGBQUAD color);
+    static RGBQUAD YIQtoRGB(RGBQUAD color);
+    static RGBQUAD RGBtoXYZ(RGBQUAD color);
+    static RGBQUAD XYZtoRGB(RGBQUAD color);
+    bool SplitRGB(PxImage* r, PxImage* g, PxImage* b);
+    bool SplitYUV(PxImage* y, PxImage* u, PxImage* v);
+    bool SplitYIQ(PxImage* y, PxImage* i, PxImage* q);
+    bool SplitXYZ(PxImage* x, PxImage* y, PxImage* z);
+    bool SplitHSL(PxImage* h, PxImage* s, PxImage* l);
+    bool SplitCMYK(PxImage* c, PxImage* m, PxImage* y, PxImage* k);
+    // Spaces: 1 HSL, 2 YUV, 3 YIQ, 4 XYZ, anything else RGB. c2, c3 and alpha are
+    // resized in place to c1's size.
+    bool Combine(PxImage* c1, PxImage* c2, PxImage* c3, PxImage* alpha, long colorSpace = 0);
+    void HuePalette(float correction = 1.0f);
+    bool Colorize(uint8_t hue, uint8_t saturation, float blend = 1.0f);
+
+    // Fourier transform of grey images (direction 1 forward, -1 inverse).
+    bool FFT2(PxImage* srcReal, PxImage* srcImag, PxImage* dstReal, PxImage* dstImag, long direction = 1,
+              bool forcePowerOf2 = true, bool magnitude = true);
+
+    // Neighbourhood filters. Window sizes and radii above these are refused.
+    static constexpr long kMaxFilterWindow = 255;
+    static constexpr float kMaxBlurRadius = 1000.0f;
+    bool Filter(const long* kernel, long kernelSize, long divisor, long offset = 0);
+    bool Erode(long kernelSize = 2);
+    bool Dilate(long kernelSize = 2);
+    bool Edge(long kernelSize = 2);
+    bool Median(long kernelSize = 3);
+    bool Contour();
+    bool Jitter(long radius = 2);
+    bool Noise(long level);
+    bool UnsharpMask(float radius = 5.0f, float amount = 0.5f, int threshold = 0);
+    bool Repair(float radius = 0.25f, long iterations = 1, long colorSpace = 0);
+    // The 15-bit generator (0..32767) behind Jitter and Noise; seedable so that
+    // results repeat. Each thread has its own state.
+    static void SeedRandom(uint32_t seed);
+    static int Random15();
+
+    // Free rotation and distortions. Angles of Rotate and Rotate2 are degrees,
+    // that of CropRotatedRectangle radians.
+    bool Rotate(float angle, PxImage* dest = nullptr);
+    bool Rotate2(float angle, PxImage* dest = nullptr, InterpolationMethod method = IM_BILINEAR,
+                 OverflowMethod overflow = OM_BACKGROUND, RGBQUAD* replacement = nullptr, bool optimise = true,
+                 bool keepSize = false);
+    bool CropRotatedRectangle(long topx, long topy, long width, long height, float angle, PxImage* dest = nullptr);
+    bool Skew(float xgain, float ygain, long xpivot = 0, long ypivot = 0, bool interpolate = false);
+    bool CircleTransform(int type, long rmax = 0, float coefficient = 1.0f);
+
     // Packed DIB (header, palette or masks, pixels) as another process puts it on
     // the clipboard; every size is checked against the block.
     bool CreateFromPackedDib(const uint8_t* block, size_t size);
@@ -373,6 +428,16 @@ protected:
     bool CreateResultImage(PxImage& work, uint32_t width, uint32_t height) const;
     // Copies pixel (sx, sy) of this image, with its alpha, to (x, y) of `work`.
     void CopyPixelTo(PxImage& work, long x, long y, long sx, long sy) const;
+    static float HueToRGB(float m1, float m2, float hue);
+    static bool IsPowerof2(long v);
+    static bool FFT(int direction, int m, double* x, double* y);
+    static bool DFT(int direction, long n, double* x1, double* y1, double* x2, double* y2);
+    static int gen_convolve_matrix(float radius, float** matrix);
+    static float* gen_lookup_table(const float* matrix, int length);
+    static void blur_line(const float* table, const float* matrix, int length, const uint8_t* src, uint8_t* dst,
+                          int lineLength, long bytesPerPixel);
+    static bool RepairChannel(PxImage* channel, float radius);
+    bool SplitWith(RGBQUAD (*convert)(RGBQUAD), PxImage* a, PxImage* b, PxImage* c);
     // ---- end of the image operations ----
 
 protected:

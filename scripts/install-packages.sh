@@ -29,6 +29,8 @@ PACKAGES=(
   unzip
   # independent references for the GIF, TGA, PCX, WBMP, PNM and JPEG-2000 codecs
   netpbm libopenjp2-tools
+  # reference computations for the image operations
+  python3-numpy
   # the web service's browser test
   chromium
 )

@@ -17,6 +17,13 @@ long Floorish(float v) {
     return v < 0.0f ? i - 1 : i;
 }
 
+// Positions beyond +-1e9 (and NaN) read as far outside any image, so the
+// conversions to integers stay defined.
+float ClampCoord(float v) {
+    if (!(v > -1e9f)) return -1e9f;
+    return v > 1e9f ? 1e9f : v;
+}
+
 typedef float (*Kernel)(float);
 
 Kernel KernelFor(int method) {
@@ -120,6 +127,8 @@ RGBQUAD PxImage::GetPixelColorWithOverflow(long x, long y, OverflowMethod method
 
 RGBQUAD PxImage::GetPixelColorInterpolated(float x, float y, InterpolationMethod method, OverflowMethod overflow,
                                            const RGBQUAD* replacement) const {
+    x = ClampCoord(x);
+    y = ClampCoord(y);
     if (method == IM_NEAREST_NEIGHBOUR)
         return GetPixelColorWithOverflow(static_cast<long>(x + 0.5f), static_cast<long>(y + 0.5f), overflow,
                                          replacement);

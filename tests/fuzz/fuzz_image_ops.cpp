@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     PxImage other(im);
     for (int step = 0; step < 4 && in.n; ++step) {
         long a = in.Long(), b = in.Long();
-        switch (in.Byte() % 24) {
+        switch (in.Byte() % 38) {
             case 0: im.Crop(a, b, in.Long(), in.Long()); break;
             case 1: im.Flip(); break;
             case 2: im.Mirror(); break;
@@ -81,6 +81,68 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 im.GetAreaColorInterpolated(in.Float(), in.Float(), in.Float(), in.Float(),
                                             static_cast<PxImage::InterpolationMethod>(a % 18),
                                             static_cast<PxImage::OverflowMethod>(b % 8), nullptr);
+                break;
+            // Neighbourhood filters (windows kept small: their cost grows with k^2).
+            case 24: {
+                long kernel[25];
+                for (long& v : kernel) v = in.Long();
+                im.Filter(kernel, 1 + (a & 3), b, in.Long());
+                break;
+            }
+            case 25: im.Erode(a % 6); break;
+            case 26: im.Dilate(a % 6); break;
+            case 27: im.Edge(a % 6); break;
+            case 28: im.Median(a % 6); break;
+            case 29: im.Contour(); break;
+            case 30:
+                PxImage::SeedRandom(static_cast<uint32_t>(b));
+                if (a & 1) im.Jitter(a % 50); else im.Noise(a);
+                break;
+            case 31: im.UnsharpMask(static_cast<float>(a % 20) / 4.0f, in.Float(), static_cast<int>(b)); break;
+            case 32: im.Repair(in.Float(), a % 3, b % 6); break;
+            // Colour spaces and channels.
+            case 33: {
+                PxImage c1, c2, c3, c4;
+                switch (a & 7) {
+                    case 0: im.SplitRGB(&c1, (b & 1) ? &c2 : nullptr, &c3); break;
+                    case 1: im.SplitHSL(&c1, &c2, &c3); break;
+                    case 2: im.SplitYUV(&c1, &c2, &c3); break;
+                    case 3: im.SplitYIQ(&c1, &c2, &c3); break;
+                    case 4: im.SplitXYZ(&c1, &c2, &c3); break;
+                    default: im.SplitCMYK(&c1, &c2, &c3, &c4); break;
+                }
+                if (c1.IsValid()) im.Combine(&c1, (b & 1) ? &c2 : &other, &c3, (b & 2) ? &other : nullptr, b % 6);
+                break;
+            }
+            case 34:
+                im.Colorize(static_cast<uint8_t>(a), static_cast<uint8_t>(b), in.Float());
+                im.HuePalette(in.Float());
+                break;
+            // Fourier transform: sizes stay small, the direct transform is quadratic.
+            case 35: {
+                PxImage re, imag;
+                if (im.GetWidth() <= 48 && im.GetHeight() <= 48)
+                    im.FFT2(&im, (a & 1) ? &other : nullptr, (a & 2) ? &re : nullptr, (a & 4) ? &imag : nullptr,
+                            (a & 8) ? 1 : -1, a & 16, a & 32);
+                break;
+            }
+            // Free rotation and distortions.
+            case 36: {
+                PxImage out;
+                if (a & 1)
+                    im.Rotate(in.Float(), (a & 2) ? &out : nullptr);
+                else
+                    im.Rotate2(in.Float(), (a & 2) ? &out : nullptr, static_cast<PxImage::InterpolationMethod>(b % 18),
+                               static_cast<PxImage::OverflowMethod>(in.Byte() % 8), (a & 4) ? &c : nullptr, a & 8,
+                               a & 16);
+                break;
+            }
+            case 37:
+                switch (a & 3) {
+                    case 0: im.CropRotatedRectangle(b % 50, in.Long() % 50, in.Long() % 50, in.Long() % 50, in.Float()); break;
+                    case 1: im.Skew(in.Float(), in.Float(), b % 50, in.Long() % 50, a & 4); break;
+                    default: im.CircleTransform(b % 7, in.Long() % 60, in.Float()); break;
+                }
                 break;
             default: {
                 long aw = 1 + (a & 31), ah = 1 + (b & 31);
