@@ -30,7 +30,9 @@ void ExpectRawFraming(const Reply& r) {
     EXPECT_EQ(r.Header("Transfer-Encoding"), "");
     EXPECT_EQ(r.Header("Keep-Alive"), "");
     EXPECT_TRUE(r.closedByServer);
-    EXPECT_LT(r.closeMs, 500.0) << "the program would wait for its 1 s receive time-out";
+    // Under 1 s, with room for a loaded machine and the sanitizers: a server that keeps the
+    // connection makes the program wait for its full 1 s receive time-out.
+    EXPECT_LT(r.closeMs, 900.0) << "the program would wait for its 1 s receive time-out";
     EXPECT_EQ(r.head.find('"'), std::string::npos) << "a quoted header value would be read as the version";
 }
 
