@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/CaptureLabels.h"
+#include "foundation/QuietPeriod.h"
 
 namespace {
 constexpr int kPrintScreen = 44;
@@ -17,6 +18,8 @@ void HotkeyHandlers::OnFullScreenshot() {
     if (m_env.isBusy()) return;
     uint32_t now = m_env.tickCount();
     if (!DebounceElapsed(now, m_lastFullScreenshot)) return;
+    // The event's curl.exe starts once the file is written.
+    QuietPeriod::Scope quiet;
     m_env.postEvent(L"Screenshot.Fullscreen", L"Launch on Hotkey", StorageLabelNow());
     m_env.send(HotkeyRequest::FullScreenshot);
     m_lastFullScreenshot = now;
@@ -42,6 +45,8 @@ void HotkeyHandlers::OnRegionScreenshotByMouse() {
 
 void HotkeyHandlers::OnActiveWindowScreenshot() {
     if (m_env.isBusy()) return;
+    // The event's curl.exe starts once the file is written.
+    QuietPeriod::Scope quiet;
     m_env.postEvent(L"Screenshot.Window", L"Launch on Hotkey", StorageLabelNow());
     uint32_t now = m_env.tickCount();
     if (!DebounceElapsed(now, m_lastActiveWindow)) return;

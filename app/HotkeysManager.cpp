@@ -6,6 +6,7 @@
 #include <mutex>
 #include <thread>
 
+#include "foundation/ShotTiming.h"
 #include "foundation/Log.h"
 #include "settings/SettingsManager.h"
 
@@ -162,6 +163,7 @@ std::optional<HotkeySlot> RunPollPass(const KeyDownFunction& isKeyDown) {
     std::optional<HotkeySlot> fired = PollPass(set, isKeyDown, g_hotkeyHandlersEnabled.load(), latch);
     g_hotkeyLatch.store(latch);
     if (!fired) return std::nullopt;
+    ShotTiming::Begin();
     Log("Hotkey: %s\n", HotkeySlotName(*fired));
     Handler handler;
     {

@@ -4,13 +4,17 @@
 
 #include "app/ScreenshotCapture.h"
 #include "app/ScreenshotFlow.h"
+#include "foundation/ShotTiming.h"
 #include "foundation/Log.h"
+#include "foundation/QuietPeriod.h"
 #include "foundation/StringTable.h"
 #include "settings/SettingsManager.h"
 
 LRESULT CtavimorerfDlg::OnFullScreenshot() {
     // Neither tests nor sets m_captureBusy: it may run inside the region editor's or a
     // progress window's modal loop.
+    ShotTiming::Mark("dispatch");
+    QuietPeriod::Scope quiet;   // child processes start after the shot
     std::wstring name = MakeDefaultScreenshotName();
     PxImage screen;
     RECT area;
@@ -26,6 +30,8 @@ LRESULT CtavimorerfDlg::OnFullScreenshot() {
 LRESULT CtavimorerfDlg::OnActiveWindowScreenshot() {
     // Before anything else: the capture must not change what is in front.
     HWND window = GetForegroundWindow();
+    ShotTiming::Mark("dispatch");
+    QuietPeriod::Scope quiet;   // child processes start after the shot
     std::wstring name = MakeDefaultScreenshotName();
     PxImage screen;
     RECT area;
@@ -57,10 +63,15 @@ bool CtavimorerfDlg::ProcessScreenshot(bool fromEditor, PxImage& image, const st
     actions.createDirectory = [](const std::wstring& folder) { return EnsureScreenshotsFolder(folder); };
     actions.fileExists = [](const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; };
     actions.writeImage = [&image, &settings](const std::wstring& path, uint32_t format) {
-        return WriteScreenshotImage(image, path, format, settings.GetJpegQuality());
+        ShotTiming::Mark("prepare");
+        bool written = WriteScreenshotImage(image, path, format, settings.GetJpegQuality());
+        ShotTiming::Mark("save");
+        return written;
     };
     actions.copyToClipboard = [this, &image] {
-        if (!PutImageOnClipboard(m_hWnd, image)) return false;
+        bool copied = PutImageOnClipboard(m_hWnd, image);
+        ShotTiming::Mark("clipboard");
+        if (!copied) return false;
         ShowNotification(L"", StringTable::Instance().GetString(141), false);
         return true;
     };
@@ -68,5 +79,7 @@ bool CtavimorerfDlg::ProcessScreenshot(bool fromEditor, PxImage& image, const st
     actions.postEvent = m_env.postEvent;
     actions.postError = [this](unsigned id) { Post(WM_APP_ERROR, id, 0); };
     actions.notify = [this](unsigned id) { Post(WM_APP_INFO, id, 0); };
-    return ScreenshotFlow(std::move(actions)).Process(fromEditor, name, action);
+    bool delivered = ScreenshotFlow(std::move(actions)).Process(fromEditor, name, action);
+    ShotTiming::Finish();
+    return delivered;
 }

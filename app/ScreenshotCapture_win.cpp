@@ -7,7 +7,9 @@
 #include <memory>
 #include <vector>
 
+#include "app/ScreenImage.h"
 #include "app/ScreenshotNames.h"
+#include "foundation/ShotTiming.h"
 #include "app/Worker.h"
 #include "core/Cvx.h"
 #include "foundation/Folders.h"
@@ -88,14 +90,13 @@ bool CaptureScreen(PxImage& image, bool withCursor, RECT& area) {
             height);
         return false;
     }
-    // CreateFromArray only reads the rows; the capture core keeps the buffer.
-    if (!image.CreateFromArray(const_cast<uint8_t*>(buffer.data()), static_cast<uint32_t>(width),
-                               static_cast<uint32_t>(height), 32, static_cast<uint32_t>(width) * 4, false)) {
+    // GDI leaves the fourth byte 0: as alpha it would make the PNG fully transparent, so
+    // the image has none.
+    if (!ScreenImageFromCapture(buffer.data(), static_cast<uint32_t>(width), static_cast<uint32_t>(height), image)) {
         Log("CaptureScreen: no image: %s\n", image.GetLastError());
         return false;
     }
-    // GDI leaves the fourth byte 0: as alpha it would make the PNG fully transparent.
-    image.AlphaDelete();
+    ShotTiming::Mark("image");
     return true;
 }
 

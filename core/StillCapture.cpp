@@ -4,6 +4,7 @@
 
 #include "core/CvxVideoMode.h"
 #include "foundation/Log.h"
+#include "foundation/ShotTiming.h"
 
 std::vector<uint8_t>& CaptureOnceInMode(const ReaderFactory& factory, int mode, bool captureCursor,
                                         std::vector<uint8_t>& buffer, uint64_t& time,
@@ -50,6 +51,8 @@ std::vector<uint8_t>& CaptureStill(const ReaderFactory& factory, int currentMode
         Log("CvxGetScreenshot: capture in GDI mode\n");
     }
     CaptureOnceInMode(factory, CvxVideoModeGdi, captureCursor, buffer, time, area);
+    ShotTiming::Mark("capture");
     MakeOpaque(buffer);
+    ShotTiming::Mark("opaque");
     return buffer;
 }

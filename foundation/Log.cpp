@@ -8,6 +8,7 @@
 #include "foundation/Format.h"
 
 #ifdef _WIN32
+#include <io.h>
 #include <windows.h>
 #include <shlobj.h>
 #else
@@ -26,6 +27,31 @@ std::mutex& LogLock() {
 
 #ifdef _WIN32
 HANDLE g_logFile = INVALID_HANDLE_VALUE;
+
+
+
+// The console text of one call in a single write. The C runtime's stream would hand a
+// console the line in many small pieces, each a round trip to the console host (tens of
+// milliseconds per line under Wine, on whichever thread logs). The bytes are those the
+// runtime's text mode writes: each "\n" as "\r\n". Other targets (a pipe, a file) keep
+// the runtime's stream.
+void ConsoleWrite(const std::string& prefix, const std::string& message) {
+    // Asked on every call: the start-up reopens stdout on the console it allocates, and
+    // the new handle may have the value of the old one. (A character device: the console
+    // handle is opened for writing only, which GetConsoleMode refuses.)
+    HANDLE out = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stdout)));
+    const bool console = out != INVALID_HANDLE_VALUE && out && GetFileType(out) == FILE_TYPE_CHAR;
+    if (!console) {
+        std::fwrite(prefix.data(), 1, prefix.size(), stdout);
+        std::fwrite(message.data(), 1, message.size(), stdout);
+        std::fflush(stdout);
+        return;
+    }
+    std::fflush(stdout);   // anything written through the stream by others comes first
+    const std::string text = LogConsoleText(prefix, message);
+    DWORD written = 0;
+    WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
 
 bool LocalNow(int& year, int& month, int& day, int& hour, int& minute, int& second) {
     SYSTEMTIME t;
@@ -62,6 +88,12 @@ void FileCreate(const std::wstring& path) {
 #else
 // Native builds (tests of portable components) log to a plain file.
 FILE* g_logFile = nullptr;
+
+void ConsoleWrite(const std::string& prefix, const std::string& message) {
+    std::fwrite(prefix.data(), 1, prefix.size(), stdout);
+    std::fwrite(message.data(), 1, message.size(), stdout);
+    std::fflush(stdout);
+}
 
 std::string Narrow(const std::wstring& w) {
     std::string s;
@@ -110,6 +142,18 @@ void FileCreate(const std::wstring& path) {
 
 }  // namespace
 
+std::string LogConsoleText(const std::string& prefix, const std::string& message) {
+    std::string text;
+    text.reserve(prefix.size() + message.size() + 8);
+    for (const std::string* part : {&prefix, &message}) {
+        for (char c : *part) {
+            if (c == '\n') text += '\r';
+            text += c;
+        }
+    }
+    return text;
+}
+
 std::string LogPrefix(int hour, int minute, int second) {
     char prefix[16];
     std::snprintf(prefix, sizeof prefix, "%02d:%02d:%02d: ", hour, minute, second);
@@ -133,9 +177,7 @@ void Log(const char* format, ...) {
     va_end(args);
 
     std::lock_guard<std::mutex> guard(LogLock());
-    std::fwrite(prefix.data(), 1, prefix.size(), stdout);
-    std::fwrite(message.data(), 1, message.size(), stdout);
-    std::fflush(stdout);
+    ConsoleWrite(prefix, message);
     if (FileOpen()) {
         std::string line = prefix;
         line.append(message, 0, kLogMessageMax);

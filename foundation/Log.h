@@ -34,4 +34,7 @@ bool IsLogFileOpen();
 constexpr size_t kLogLineMax = 1022;       // prefix + message, without the null
 constexpr size_t kLogMessageMax = 1012;    // message part of a file line
 std::string LogPrefix(int hour, int minute, int second);
+// What one call writes to a console, in a single write: prefix and message with each
+// "\n" as "\r\n" (the bytes the C runtime's text mode would write).
+std::string LogConsoleText(const std::string& prefix, const std::string& message);
 std::wstring LogFileName(int year, int month, int day, int hour, int minute, int second);

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "foundation/Log.h"
+#include "foundation/QuietPeriod.h"
 
 Process::Process(std::wstring exePath, std::wstring commandLine, std::wstring workingFolder,
                  int timeoutMs, FinishedCallback onFinished, ChunkCallback onStdout,
@@ -24,6 +25,9 @@ std::wstring Process::FullCommandLine() const {
 
 namespace {
 std::atomic<int> g_pendingStarts{0};
+// How long a runner holds its child back while a screenshot is being taken (a shot takes
+// a few hundred milliseconds at most; past this the child starts anyway).
+constexpr int kQuietWaitMs = 1500;
 }
 
 int Process::PendingStarts() {
@@ -51,7 +55,10 @@ void Process::RunAsync() const {
     copy.m_startPending = true;
     g_pendingStarts++;
     try {
-        std::thread([copy]() { copy.Run(); }).detach();
+        std::thread([copy]() {
+            QuietPeriod::WaitUntilQuiet(kQuietWaitMs);
+            copy.Run();
+        }).detach();
     } catch (const std::exception& e) {
         g_pendingStarts--;
         // No thread to run on: report the failed start here, still exactly once.

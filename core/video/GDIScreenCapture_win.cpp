@@ -7,6 +7,7 @@
 #include "core/CvxException.h"
 #include "core/QpcTime.h"
 #include "core/video/DX9Cursor.h"
+#include "core/video/ScreenCopyBands.h"
 
 struct GDIScreenCapture::Impl {
     int stride = 0;
@@ -72,11 +73,17 @@ std::vector<uint8_t>& GDIScreenCapture::Read(std::vector<uint8_t>& buffer, uint6
     const bool whole = left == d.area.left && top == d.area.top && right == d.area.right &&
                        bottom == d.area.bottom;
     if (!whole) PatBlt(d.memoryDC, 0, 0, width, height, BLACKNESS);
-    if (right > left && bottom > top &&
-        !BitBlt(d.memoryDC, left - d.area.left, top - d.area.top, right - left, bottom - top, d.screenDC,
-                left, top, SRCCOPY)) {
-        buffer.clear();
-        return buffer;
+    if (right > left && bottom > top) {
+        // In bands (see ScreenCopyBands.h); the whole read fails when one band does.
+        const int bandRows = ScreenCopyBandRows(right - left);
+        for (int y = top; y < bottom; y += bandRows) {
+            const int rows = std::min(bandRows, bottom - y);
+            if (!BitBlt(d.memoryDC, left - d.area.left, y - d.area.top, right - left, rows, d.screenDC, left, y,
+                        SRCCOPY)) {
+                buffer.clear();
+                return buffer;
+            }
+        }
     }
     if (d.captureCursor) {
         DX9Cursor cursor;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/HotkeyHandlers.h"
+#include "foundation/QuietPeriod.h"
 
 namespace {
 
@@ -24,6 +25,7 @@ struct Fake {
     std::vector<std::string> requests;   // "send:..." / "post:..."
     std::vector<int> sleeps;
     std::vector<std::string> logs;
+    std::vector<bool> quietAtEvent, quietAtSend;   // a quiet period held at that moment
 
     static std::string Name(HotkeyRequest r) {
         switch (r) {
@@ -48,8 +50,12 @@ struct Fake {
         env.tickCount = [this] { return tick; };
         env.postEvent = [this](const std::wstring& c, const std::wstring& a, const std::wstring& l) {
             events.push_back({c, a, l});
+            quietAtEvent.push_back(QuietPeriod::IsActive());
         };
-        env.send = [this](HotkeyRequest r) { requests.push_back("send:" + Name(r)); };
+        env.send = [this](HotkeyRequest r) {
+            requests.push_back("send:" + Name(r));
+            quietAtSend.push_back(QuietPeriod::IsActive());
+        };
         env.post = [this](HotkeyRequest r) { requests.push_back("post:" + Name(r)); };
         env.activeWindowHotkey = [this] { return activeWindowHotkey; };
         env.isKeyDown = [this](int key) {
@@ -233,6 +239,21 @@ TEST(HotkeyHandlersTest, VideoHotkeyStartsOrStopsInBothBranches) {
     fake.tick += 1;
     handlers.OnVideoRecording();
     EXPECT_EQ(fake.requests, (std::vector<std::string>{"post:game-video", "post:stop"}));
+}
+
+// The full-screen and window shots hold child processes back (the analytics event's
+// curl.exe) from their event until the shot has been taken, and only that long.
+TEST(HotkeyHandlersTest, SentShotsHoldAQuietPeriodFromTheirEventToTheEndOfTheShot) {
+    Fake fake;
+    fake.activeWindowHotkey = {17, 65};
+    HotkeyHandlers handlers(fake.Env());
+    handlers.OnFullScreenshot();
+    handlers.OnActiveWindowScreenshot();
+    EXPECT_EQ(fake.quietAtEvent, (std::vector<bool>{true, true}));
+    EXPECT_EQ(fake.quietAtSend, (std::vector<bool>{true, true}));
+    EXPECT_FALSE(QuietPeriod::IsActive()) << "released when the shot is done";
+    handlers.OnRegionScreenshot();   // posted: the editor waits for the user
+    EXPECT_EQ(fake.quietAtEvent.back(), false);
 }
 
 }  // namespace

@@ -59,6 +59,10 @@ std::string LogFileTest::ReadSingleFile() {
 
 TEST(LogFormat, PrefixAndFileName) {
     EXPECT_EQ(LogPrefix(9, 5, 7), "09:05:07: ");
+    // A console gets each call in one write, with the line breaks of the runtime's text mode.
+    EXPECT_EQ(LogConsoleText("09:05:07: ", "Hotkey: FullScreenshot\n"), "09:05:07: Hotkey: FullScreenshot\r\n");
+    EXPECT_EQ(LogConsoleText("", "a\nb\n\n"), "a\r\nb\r\n\r\n");
+    EXPECT_EQ(LogConsoleText("x", "no break"), "xno break");
     EXPECT_EQ(LogFileName(2021, 10, 12, 14, 30, 5), L"cvxlog_211012_143005.log");
     EXPECT_EQ(LogFileName(2005, 1, 2, 3, 4, 5), L"cvxlog_50102_030405.log");
 }

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "foundation/Process.h"
+#include "foundation/QuietPeriod.h"
 
 namespace {
 
@@ -202,6 +203,23 @@ TEST(Process, PendingStartsEndWhenTheChildExistsNotWhenItEnds) {
     EXPECT_EQ(Process::PendingStarts(), 0);
     EXPECT_TRUE(Process::WaitForPendingStarts(0));
     EXPECT_TRUE(WaitUntil([&] { return finished->load() == 3; }, 10000));
+}
+
+// While a screenshot is being taken (a quiet period), asynchronous children wait: their
+// start would compete with the shot. They start as soon as it ends.
+TEST(Process, AsynchronousStartWaitsForTheQuietPeriodToEnd) {
+    auto finished = std::make_shared<std::atomic<int>>(0);
+    auto onFinished = [finished](const std::wstring&, const std::wstring&, long, bool) { ++*finished; };
+    auto nothing = [](const std::wstring&) {};
+    {
+        QuietPeriod::Scope shot;
+        Process(L"/bin/sh", L"-c \"exit 0\"", L"", 0, onFinished, nothing, nothing).RunAsync();
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_EQ(finished->load(), 0) << "the child ran during the quiet period";
+        EXPECT_EQ(Process::PendingStarts(), 1);
+    }
+    EXPECT_TRUE(WaitUntil([&] { return finished->load() == 1; }, 10000));
+    EXPECT_EQ(Process::PendingStarts(), 0);
 }
 
 #endif

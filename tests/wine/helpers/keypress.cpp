@@ -5,10 +5,13 @@
 //     dNN   press virtual key NN (decimal; 1 and 2 are the left and right mouse buttons)
 //     uNN   release it
 //     sNN   sleep NN milliseconds
+//     t     print the wall-clock time (milliseconds since 1970, with fractions) on a
+//           line of its own, so that a script knows when the next key went down
 //   keypress d17 d44 s1000 u44 u17     holds Ctrl+PrintScreen for a second
 // Exit code 0 when every input was sent, 1 when one was refused, 2 on bad arguments.
 #include <windows.h>
 
+#include <cstdio>
 #include <cwchar>
 
 namespace {
@@ -31,11 +34,28 @@ bool SendKey(int key, bool down) {
     return SendInput(1, &input, sizeof(input)) == 1;
 }
 
+// The system clock in milliseconds since 1970; under Wine it is the host's clock, so a
+// script on the host can compare it with its own.
+double WallClockMs() {
+    FILETIME now;
+    GetSystemTimePreciseAsFileTime(&now);
+    ULARGE_INTEGER ticks;
+    ticks.LowPart = now.dwLowDateTime;
+    ticks.HighPart = now.dwHighDateTime;
+    const unsigned long long kEpochTicks = 116444736000000000ull;   // 1601 to 1970 in 100 ns
+    return static_cast<double>(ticks.QuadPart - kEpochTicks) / 10000.0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) return 2;
     for (int i = 1; i < argc; ++i) {
+        if (std::wcscmp(argv[i], L"t") == 0) {
+            std::printf("%.3f\n", WallClockMs());
+            std::fflush(stdout);
+            continue;
+        }
         wchar_t kind = argv[i][0];
         wchar_t* end = nullptr;
         long value = std::wcstol(argv[i] + 1, &end, 10);
