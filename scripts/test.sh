@@ -116,9 +116,12 @@ for i in "${!targets[@]}"; do
   else
     # A private PulseAudio server (a 1 kHz tone on a null sink's monitor) around the Wine
     # runs: the audio capture tests record from it.
+    # A test that fails is run once more: now and then a Wine process ends at its start,
+    # before the test ran at all (no output). A test failing twice fails the run.
     step "Windows tests under Wine ($t)"
     scripts/with-pulse.sh build/pulse-$t -- scripts/with-wine.sh build/wine-prefix-$t --target $t -- \
-      ctest --test-dir build/win-$t -j"$JOBS" --output-on-failure --timeout 600 2>&1 | tail -n 40
+      ctest --test-dir build/win-$t -j"$JOBS" --output-on-failure --timeout 600 --repeat until-pass:2 2>&1 \
+      | tail -n 40
     record "$t Wine tests" "${PIPESTATUS[0]}"
     step "end-to-end scenarios under Wine ($t)"
     BRIVANE_WIN_BUILD=$PWD/build/win-$t scripts/with-pulse.sh build/pulse-e2e-$t -- \
