@@ -16,7 +16,7 @@ from shell_support import Collector, post_messages, wait_main_window, write_sett
 WM_APP_FULL_SCREENSHOT = 0x404
 WM_APP_ERROR = 0x40B
 
-PRTSCR, CTRL, SHIFT, KEY_A, LBUTTON, RBUTTON = 44, 17, 16, 65, 1, 2
+PRTSCR, CTRL, SHIFT, KEY_A, LBUTTON, RBUTTON, ESCAPE = 44, 17, 16, 65, 1, 2, 27
 
 NAME = re.compile(r"^Screenshot (\d\d)-(\d\d)-(\d{4}) (\d{6})( \(\d+\))?\.(png|jpg)$")
 
@@ -225,6 +225,10 @@ class ScreenshotTest(ProgramTest):
         time.sleep(0.5)
         self.assertEqual(program.log_messages().count("Hotkey: FullScreenshot"), 1)
         self.assertEqual(len(self.files()), 1, "the region slot takes no full-screen shot")
+        # The region slot opened the editor over the screen: Escape closes it, and the
+        # program takes shots again.
+        press("d%d" % ESCAPE, "s150", "u%d" % ESCAPE)
+        self.collector.wait_event("SelectRegion", "Cancel", "")
 
         # Two presses within 200 ms are one shot.
         press("d%d" % PRTSCR, "s60", "u%d" % PRTSCR, "s60", "d%d" % PRTSCR, "s60", "u%d" % PRTSCR)
