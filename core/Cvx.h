@@ -3,6 +3,7 @@
 // headers (ModeChoice.h, ScreenshotSessions.h, StillCapture.h, ...).
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -67,6 +68,24 @@ void CvxTryRefreshScreenshotSession(int session);
 void CvxStopScreenshotSession(int session);
 // The mode of the last session that started.
 int CvxGetScreenshotSessionMode();
+
+// --- Recording (any thread; the work runs on a thread of its own) ---
+
+// Records `captureRect` (all zero: the virtual screen) into the MP4 file `outputPath`.
+// Returns at once; the results come back through the pointers, which must stay valid
+// until *finishedFlag is true. One recording at a time: while one runs, a second request
+// sets *errorCode to CvxRecordError_AlreadyRecording and *finishedFlag to true at once.
+// *errorText always receives null. outputSize (two ints), cpuInfo (at least 64 chars),
+// measuredFps and errorText may be null.
+void CvxRecordVideoAsync(const wchar_t* outputPath, bool gameVideo, int maxWidth, int maxHeight,
+                         bool recordSound, bool recordMicrophone, std::atomic<bool>* stopFlag,
+                         std::atomic<bool>* pauseFlag, std::atomic<bool>* cancelFlag,
+                         std::atomic<bool>* finishedFlag, std::atomic<int>* measuredFps,
+                         std::atomic<double>* recordedMs, int* outputSize, char* cpuInfo,
+                         std::atomic<int>* errorCode, std::atomic<HRESULT>* errorHResult,
+                         char** errorText, RECT captureRect);
+// True from a CvxRecordVideoAsync until right before its *finishedFlag is set.
+bool CvxIsRecordingActive();
 
 // --- Still screenshots (UI thread) ---
 

@@ -34,6 +34,8 @@ enum CvxRecordError : int {
     CvxRecordError_AudioGetBuffer = 28,
     CvxRecordError_AudioReleaseBuffer = 29,
     CvxRecordError_AudioFormatSupport = 31,
+    // a recording was requested while another one had not finished
+    CvxRecordError_AlreadyRecording = 30,
 };
 
 constexpr int32_t kRecordHrFalse = 1;   // S_FALSE
