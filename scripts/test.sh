@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Sets everything up on a fresh Debian 12 machine and runs every test:
-#   native unit tests (gcc), the same under ASan+UBSan, short fuzz runs (clang/libFuzzer),
+#   native unit tests (gcc, under ASan+UBSan), short fuzz runs (clang/libFuzzer),
 #   the Windows build's tests under Wine, and the end-to-end scenarios under Wine.
 # The Windows build is made for both targets, i686 and x86_64. x86_64 is always tested under
 # 64-bit Wine; i686 under 32-bit Wine only where the machine runs 32-bit code (some kernels
 # have it switched off: every i386 executable then fails with "Exec format error").
 # Prints each runner's summary and exits non-zero on any failure.
-# Knobs: JOBS (default nproc), FUZZ_SECONDS (per target, default 10), SKIP_FUZZ=1, SKIP_ASAN=1,
+# Knobs: JOBS (default nproc), FUZZ_SECONDS (per target, default 10), SKIP_FUZZ=1, SKIP_ASAN=1
+#   (the native tests then run in the optimised build), NATIVE_TESTS=1 (run them there too),
 #   BRIVANE_WINE32_LOADER (default /usr/lib/wine/wine: the probe for 32-bit code; point it at
 #   a missing file to act as a machine that cannot run it), WIN_TARGETS (default "x86_64 i686").
 set -uo pipefail
@@ -48,12 +49,20 @@ configure_build() {  # configure_build DIR [cmake args...]; TARGET limits the bu
 }
 mkdir -p build
 
-step "native build and tests"
-if configure_build build/native; then
-  ctest --test-dir build/native -j"$JOBS" --output-on-failure --timeout 600 2>&1 | tail -n 40
-  record "native tests" "${PIPESTATUS[0]}"
+# The native unit tests run once, under ASan+UBSan (the same tests, with the checks on).
+# The plain optimised build makes only what the end-to-end scenarios start (the web service),
+# unless the sanitizer run is skipped or NATIVE_TESTS=1 asks for the tests here as well.
+if [ "${SKIP_ASAN:-0}" = 1 ] || [ "${NATIVE_TESTS:-0}" = 1 ]; then
+  step "native build and tests"
+  if configure_build build/native; then
+    ctest --test-dir build/native -j"$JOBS" --output-on-failure --timeout 600 2>&1 | tail -n 40
+    record "native tests" "${PIPESTATUS[0]}"
+  else
+    record "native build" 1
+  fi
 else
-  record "native build" 1
+  step "native build (the web service for the end-to-end scenarios)"
+  TARGET=brivane-service configure_build build/native || record "native build" 1
 fi
 
 if [ "${SKIP_ASAN:-0}" != 1 ]; then
@@ -61,7 +70,7 @@ if [ "${SKIP_ASAN:-0}" != 1 ]; then
   if configure_build build/asan -DBRIVANE_SANITIZE=ON "${DEBUG_LINES[@]}"; then
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
       ctest --test-dir build/asan -j"$JOBS" --output-on-failure --timeout 900 -LE benchmark 2>&1 | tail -n 40
-    record "sanitizer tests" "${PIPESTATUS[0]}"
+    record "native tests under ASan+UBSan" "${PIPESTATUS[0]}"
   else
     record "sanitizer build" 1
   fi
