@@ -53,6 +53,10 @@ function(brivane_test_suite comp)
   target_compile_definitions(${exe} PRIVATE BRIVANE_TEST_DATA_DIR="${BRIVANE_TEST_DATA_DIR}")
   if(WIN32)
     target_link_options(${exe} PRIVATE -static)
+    # The test files themselves are not optimised: optimising GoogleTest's expansions is most
+    # of their compile time, and each is built for two targets. The code under test keeps
+    # its optimised build.
+    target_compile_options(${exe} PRIVATE -O0)
   endif()
   set(props LABELS ${comp} TIMEOUT 300)
   if(WIN32)
