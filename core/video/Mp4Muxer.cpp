@@ -347,6 +347,22 @@ void Mp4Muxer::BuildTrak(std::vector<uint8_t>& out, const Track& track, uint32_t
             if (samples[i].sync) b.U32(uint32_t(i + 1));
         b.Close(stss);
     }
+    if (track.audio && !samples.empty()) {
+        // Every AAC frame needs the one before it to decode whole: a roll-recovery group
+        // of distance -1 over all samples tells a player to start one frame early.
+        size_t sgpd = b.OpenFull("sgpd", 1, 0);
+        b.Tag("roll");
+        b.U32(2);        // entry length
+        b.U32(1);
+        b.U16(0xFFFF);   // roll distance -1
+        b.Close(sgpd);
+        size_t sbgp = b.OpenFull("sbgp", 0, 0);
+        b.Tag("roll");
+        b.U32(1);
+        b.U32(uint32_t(samples.size()));
+        b.U32(1);
+        b.Close(sbgp);
+    }
     size_t stsz = b.OpenFull("stsz", 0, 0);
     b.U32(0);
     b.U32(uint32_t(samples.size()));

@@ -152,6 +152,14 @@ TEST(BuiltinWriterTest, ThreeSecondsOfScaledVideoAndResampledTone) {
     const Mp4Box* mdhd = audio->Find("mdia/mdhd");
     ASSERT_TRUE(mdhd);
     EXPECT_GE(mdhd->U32At(16), 3u * 48000 + AacEncoder::kDelaySamples);   // every input sample is encoded
+    // each frame rolls back one frame to decode whole
+    const Mp4Box* sgpd = audio->Find("mdia/minf/stbl/sgpd");
+    const Mp4Box* sbgp = audio->Find("mdia/minf/stbl/sbgp");
+    ASSERT_TRUE(sgpd && sbgp);
+    EXPECT_EQ(std::string(sgpd->payload.begin() + 4, sgpd->payload.begin() + 8), "roll");
+    EXPECT_EQ(sgpd->payload.size(), 18u);
+    EXPECT_EQ(sgpd->payload[16] << 8 | sgpd->payload[17], 0xFFFF);
+    EXPECT_EQ(sbgp->U32At(12), audio->Find("mdia/minf/stbl/stsz")->U32At(8));
 
     if (!HaveFfmpeg()) GTEST_SKIP() << "ffprobe not installed";
     const std::string streams = Shell("ffprobe -v error -show_entries stream=codec_name,width,height,avg_frame_rate,"
