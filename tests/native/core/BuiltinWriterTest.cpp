@@ -229,6 +229,21 @@ TEST(BuiltinWriterTest, SoundLinesUpWithThePicture) {
                                           uint32_t(sound.size() * 4), int64_t(c.startMs) * kMs, 10000000),
                   kWriterOk);
         ASSERT_EQ(run.writer->Finalize(), kWriterOk);
+        // an empty edit for a late start, then the edit that skips the priming
+        Mp4Box root;
+        ASSERT_TRUE(ReadMp4File(path, root));
+        const Mp4Box* audio = TrackOf(root, "soun");
+        ASSERT_TRUE(audio);
+        const Mp4Box* elst = audio->Find("edts/elst");
+        ASSERT_TRUE(elst);
+        const size_t media = c.startMs ? 2 : 1;
+        ASSERT_EQ(elst->U32At(4), media);
+        if (c.startMs) {
+            EXPECT_EQ(elst->U32At(8), c.startMs);
+            EXPECT_EQ(elst->U32At(12), 0xFFFFFFFFu);
+        }
+        EXPECT_EQ(elst->U32At(8 + (media - 1) * 12), 1000u);
+        EXPECT_EQ(elst->U32At(12 + (media - 1) * 12), AacEncoder::kDelaySamples);
         if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg not installed";
         const std::string pcm = Shell("ffmpeg -v error -i '" + path + "' -map 0:a -f s16le -ac 1 -ar 48000 -");
         const int16_t* s = reinterpret_cast<const int16_t*>(pcm.data());
