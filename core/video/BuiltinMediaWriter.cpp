@@ -73,6 +73,7 @@ public:
             track.bitrate = kAacBitrate;
             track.audioSpecificConfig = m_aac->SpecificConfig();
             track.frameSamples = AacEncoder::kFrameSamples;
+            track.priming = AacEncoder::kDelaySamples;
             m_muxer.AddAudioTrack(track);
         }
         if (!m_muxer.Begin(m_dataStart)) return kWriterWriteFault;
@@ -97,11 +98,16 @@ public:
             std::vector<float> rest;
             m_resampler->Flush(rest);
             QueueAudio(rest);
-            // the last partial frame, padded with silence
-            if (!m_pcm.empty()) {
-                m_pcm.resize(size_t(AacEncoder::kFrameSamples) * 2, 0);
-                EncodeQueuedAudio();
-            }
+            // Silence after the end pushes the last sound out of the encoder's delay; the
+            // track's edit then presents exactly the sound that came in.
+            const uint64_t length = uint64_t(m_inputFrames) * kAacRate / m_audioIn.samplesPerSec;
+            const uint64_t needed = length + AacEncoder::kDelaySamples;
+            const uint64_t have = m_aacFrames * AacEncoder::kFrameSamples + m_pcm.size() / 2;
+            if (needed > have) m_pcm.resize(m_pcm.size() + size_t(needed - have) * 2, 0);
+            const size_t frameValues = size_t(AacEncoder::kFrameSamples) * 2;
+            m_pcm.resize((m_pcm.size() + frameValues - 1) / frameValues * frameValues, 0);
+            EncodeQueuedAudio();
+            m_muxer.SetAudioLength(length);
         }
         return m_muxer.Finalize() ? kWriterOk : kWriterWriteFault;
     }
@@ -200,6 +206,7 @@ private:
         while (m_pcm.size() - used >= frameValues) {
             if (!m_aac->Encode(m_pcm.data() + used, unit)) { hr = kWriterFail; break; }
             used += frameValues;
+            ++m_aacFrames;
             if (!unit.empty() && !m_muxer.WriteAudioSample(unit.data(), unit.size())) { hr = kWriterWriteFault; break; }
         }
         m_pcm.erase(m_pcm.begin(), m_pcm.begin() + used);
@@ -212,6 +219,7 @@ private:
     bool m_hasVideo = false, m_hasAudio = false, m_audioStarted = false;
     uint64_t m_audioStart = 0;
     int64_t m_inputFrames = 0;
+    uint64_t m_aacFrames = 0;   // frames given to the encoder
     VideoOutputType m_video;
     uint32_t m_captureWidth = 0, m_captureHeight = 0;
     std::unique_ptr<H264Encoder> m_encoder;

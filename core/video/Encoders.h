@@ -33,6 +33,9 @@ private:
 class AacEncoder {
 public:
     static constexpr uint32_t kFrameSamples = 1024;
+    // Decoded sound lags the input by this many samples: one frame of priming plus the
+    // encoder's look-ahead for block switching.
+    static constexpr uint32_t kDelaySamples = 1600;
     static std::unique_ptr<AacEncoder> Create(uint32_t sampleRate, uint32_t channels, uint32_t bitrate);
     ~AacEncoder();
     // Encodes exactly kFrameSamples interleaved frames.

@@ -160,11 +160,19 @@ uint64_t Mp4Muxer::TrackDuration(const Track& track) const {
     return track.samples.back().time - track.samples.front().time + last;
 }
 
+uint64_t Mp4Muxer::PresentedDuration(const Track& track) const {
+    const uint64_t media = TrackDuration(track);
+    if (!track.audio) return media;
+    const uint64_t after = media > m_audio.priming ? media - m_audio.priming : 0;
+    return m_audioLength ? std::min(after, m_audioLength) : after;
+}
+
 void Mp4Muxer::BuildTrak(std::vector<uint8_t>& out, const Track& track, uint32_t id) const {
     Boxes b(out);
     const uint64_t mediaDuration = TrackDuration(track);
-    const uint64_t mediaMs = mediaDuration * kMovieTimescale / track.timescale;
+    const uint64_t presentedMs = (PresentedDuration(track) * kMovieTimescale + track.timescale / 2) / track.timescale;
     const uint64_t startMs = ToMovieUnits(track.startTime);
+    const uint32_t skipped = track.audio ? m_audio.priming : 0;
 
     size_t trak = b.Open("trak");
     size_t tkhd = b.OpenFull("tkhd", 0, 3);
@@ -172,7 +180,7 @@ void Mp4Muxer::BuildTrak(std::vector<uint8_t>& out, const Track& track, uint32_t
     b.U32(0);
     b.U32(id);
     b.U32(0);
-    b.U32(Clamp32(startMs + mediaMs));
+    b.U32(Clamp32(startMs + presentedMs));
     b.Zeros(8);
     b.U16(0);
     b.U16(0);
@@ -184,16 +192,18 @@ void Mp4Muxer::BuildTrak(std::vector<uint8_t>& out, const Track& track, uint32_t
     b.Close(tkhd);
 
     // A track that begins after the origin starts with an empty edit, so sound and
-    // picture keep their distance.
-    if (startMs > 0) {
+    // picture keep their distance; the sound's edit skips the encoder's priming.
+    if (startMs > 0 || skipped > 0) {
         size_t edts = b.Open("edts");
         size_t elst = b.OpenFull("elst", 0, 0);
-        b.U32(2);
-        b.U32(Clamp32(startMs));
-        b.U32(0xFFFFFFFFu);
-        b.U32(0x00010000);
-        b.U32(Clamp32(mediaMs));
-        b.U32(0);
+        b.U32(startMs > 0 ? 2 : 1);
+        if (startMs > 0) {
+            b.U32(Clamp32(startMs));
+            b.U32(0xFFFFFFFFu);
+            b.U32(0x00010000);
+        }
+        b.U32(Clamp32(presentedMs));
+        b.U32(skipped);
         b.U32(0x00010000);
         b.Close(elst);
         b.Close(edts);
@@ -337,6 +347,22 @@ void Mp4Muxer::BuildTrak(std::vector<uint8_t>& out, const Track& track, uint32_t
             if (samples[i].sync) b.U32(uint32_t(i + 1));
         b.Close(stss);
     }
+    if (track.audio && !samples.empty()) {
+        // Every AAC frame needs the one before it to decode whole: a roll-recovery group
+        // of distance -1 over all samples tells a player to start one frame early.
+        size_t sgpd = b.OpenFull("sgpd", 1, 0);
+        b.Tag("roll");
+        b.U32(2);        // entry length
+        b.U32(1);
+        b.U16(0xFFFF);   // roll distance -1
+        b.Close(sgpd);
+        size_t sbgp = b.OpenFull("sbgp", 0, 0);
+        b.Tag("roll");
+        b.U32(1);
+        b.U32(uint32_t(samples.size()));
+        b.U32(1);
+        b.Close(sbgp);
+    }
     size_t stsz = b.OpenFull("stsz", 0, 0);
     b.U32(0);
     b.U32(uint32_t(samples.size()));
@@ -373,7 +399,8 @@ std::vector<uint8_t> Mp4Muxer::BuildMoov() const {
     uint64_t movieMs = 0;
     for (const Track& t : m_tracks) {
         if (!t.present || t.samples.empty()) continue;
-        movieMs = std::max(movieMs, ToMovieUnits(t.startTime) + TrackDuration(t) * kMovieTimescale / t.timescale);
+        movieMs = std::max(movieMs, ToMovieUnits(t.startTime) +
+                                        (PresentedDuration(t) * kMovieTimescale + t.timescale / 2) / t.timescale);
     }
     size_t moov = b.Open("moov");
     size_t mvhd = b.OpenFull("mvhd", 0, 0);

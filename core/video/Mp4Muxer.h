@@ -33,6 +33,9 @@ public:
         uint32_t sampleRate = 48000, channels = 2, bitrate = 128000;
         std::vector<uint8_t> audioSpecificConfig;
         uint32_t frameSamples = 1024;
+        // The encoder's start-up delay: decoded sound begins this many samples into the
+        // track, and an edit skips them so the sound starts with the picture.
+        uint32_t priming = 0;
     };
 
     explicit Mp4Muxer(std::unique_ptr<IMuxOutput> out);
@@ -51,6 +54,9 @@ public:
     // An audio access unit; audio samples follow each other without gaps from `start`.
     bool WriteAudioSample(const uint8_t* data, size_t size);
     void SetAudioStart(uint64_t time);
+    // How many samples of sound the track presents (after the priming); the encoded
+    // frames round it up. Without it the whole media after the priming is presented.
+    void SetAudioLength(uint64_t samples) { m_audioLength = samples; }
     // Writes the index and closes the output. False when anything failed.
     bool Finalize();
 
@@ -75,12 +81,15 @@ private:
     std::vector<uint8_t> BuildMoov() const;
     void BuildTrak(std::vector<uint8_t>& out, const Track& track, uint32_t id) const;
     uint64_t TrackDuration(const Track& track) const;
+    // What the track presents, in its own time scale: the media less the skipped priming.
+    uint64_t PresentedDuration(const Track& track) const;
     bool Append(const uint8_t* data, size_t size);
 
     std::unique_ptr<IMuxOutput> m_out;
     VideoTrack m_video;
     AudioTrack m_audio;
     Track m_tracks[2];   // video, audio
+    uint64_t m_audioLength = 0;
     uint64_t m_mdatStart = 0;
     uint64_t m_offset = 0;
     bool m_failed = false;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Mp4Boxes.h"
+#include "core/video/Encoders.h"
 #include "core/video/MediaFileWriter.h"
 #include "core/video/Mp4Muxer.h"
 #include "foundation/Utf.h"
@@ -142,6 +143,23 @@ TEST(BuiltinWriterTest, ThreeSecondsOfScaledVideoAndResampledTone) {
     EXPECT_TRUE(video->Find("mdia/minf/stbl/stco"));
     EXPECT_FALSE(video->Find("mdia/minf/stbl/co64"));
     EXPECT_FALSE(video->Find("edts"));   // starts at the origin
+    // the sound's one edit skips the encoder's priming and presents the 3 s that came in
+    const Mp4Box* elst = audio->Find("edts/elst");
+    ASSERT_TRUE(elst);
+    EXPECT_EQ(elst->U32At(4), 1u);
+    EXPECT_EQ(elst->U32At(8), 3000u);
+    EXPECT_EQ(elst->U32At(12), AacEncoder::kDelaySamples);
+    const Mp4Box* mdhd = audio->Find("mdia/mdhd");
+    ASSERT_TRUE(mdhd);
+    EXPECT_GE(mdhd->U32At(16), 3u * 48000 + AacEncoder::kDelaySamples);   // every input sample is encoded
+    // each frame rolls back one frame to decode whole
+    const Mp4Box* sgpd = audio->Find("mdia/minf/stbl/sgpd");
+    const Mp4Box* sbgp = audio->Find("mdia/minf/stbl/sbgp");
+    ASSERT_TRUE(sgpd && sbgp);
+    EXPECT_EQ(std::string(sgpd->payload.begin() + 4, sgpd->payload.begin() + 8), "roll");
+    EXPECT_EQ(sgpd->payload.size(), 18u);
+    EXPECT_EQ(sgpd->payload[16] << 8 | sgpd->payload[17], 0xFFFF);
+    EXPECT_EQ(sbgp->U32At(12), audio->Find("mdia/minf/stbl/stsz")->U32At(8));
 
     if (!HaveFfmpeg()) GTEST_SKIP() << "ffprobe not installed";
     const std::string streams = Shell("ffprobe -v error -show_entries stream=codec_name,width,height,avg_frame_rate,"
@@ -151,6 +169,12 @@ TEST(BuiltinWriterTest, ThreeSecondsOfScaledVideoAndResampledTone) {
     const double duration = std::atof(
         Shell("ffprobe -v error -show_entries format=duration -of csv=p=0 '" + path + "'").c_str());
     EXPECT_NEAR(duration, 3.0, 0.1);
+    const std::string audioTimes = Shell("ffprobe -v error -select_streams a -show_entries stream=start_time,duration "
+                                         "-of csv=p=0 '" + path + "'");
+    double audioStart = -1, audioDuration = -1;
+    ASSERT_EQ(std::sscanf(audioTimes.c_str(), "%lf,%lf", &audioStart, &audioDuration), 2) << audioTimes;
+    EXPECT_EQ(audioStart, 0.0);
+    EXPECT_NEAR(audioDuration, 3.0, 0.002);
 
     // picture at 1 s: red in the top half, blue in the bottom half
     const std::string rgb = Shell("ffmpeg -v error -ss 1 -i '" + path + "' -frames:v 1 -f rawvideo -pix_fmt rgb24 -");
@@ -170,6 +194,71 @@ TEST(BuiltinWriterTest, ThreeSecondsOfScaledVideoAndResampledTone) {
     int crossings = 0;
     for (int i = 1; i < 48000; ++i) crossings += (s[i - 1] < 0) != (s[i] < 0);
     EXPECT_NEAR(crossings / 2.0, 1000.0, 20.0);
+}
+
+// A packet of one second whose sound begins half way: decoded, it is heard half a second
+// after the packet's time, whatever the input rate (the encoder's priming is skipped, the
+// resampler adds no delay), also when the sound starts after the picture.
+TEST(BuiltinWriterTest, SoundLinesUpWithThePicture) {
+    const struct { uint32_t rate; uint32_t startMs; } cases[] = {{48000, 0}, {44100, 0}, {48000, 250}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.rate << " Hz from " << c.startMs << " ms");
+        const uint32_t rate = c.rate;
+        const std::string path = TempPath("sync.mp4");
+        int32_t hr = -1;
+        WriterRun run{CreateBuiltinMediaWriter(Utf8ToWide(path), hr)};
+        ASSERT_TRUE(run.writer);
+        ASSERT_EQ(run.writer->AddVideoStream({160, 120, 30, 640000}, run.video), kWriterOk);
+        ASSERT_EQ(run.writer->SetVideoInputType(run.video, 320, 240, 30), kWriterOk);
+        AudioInputType mono;
+        mono.isFloat = true;
+        mono.channels = 1;
+        mono.samplesPerSec = rate;
+        mono.blockAlign = 4;
+        mono.avgBytesPerSec = rate * 4;
+        mono.bitsPerSample = 32;
+        ASSERT_EQ(run.writer->AddAudioStream(mono, run.audio), kWriterOk);
+        ASSERT_EQ(run.writer->BeginWriting(), kWriterOk);
+        const std::vector<uint8_t> frame = RedOverBlue(320, 240);
+        for (int i = 0; i < 30; ++i)
+            ASSERT_EQ(run.writer->WriteSample(run.video, frame.data(), uint32_t(frame.size()), int64_t(i) * 333333, -1),
+                      kWriterOk);
+        std::vector<float> sound(rate, 0.0f);
+        for (size_t i = rate / 2; i < sound.size(); ++i) sound[i] = 0.5f * float((i / 24) % 2 ? 1 : -1);
+        ASSERT_EQ(run.writer->WriteSample(run.audio, reinterpret_cast<const uint8_t*>(sound.data()),
+                                          uint32_t(sound.size() * 4), int64_t(c.startMs) * kMs, 10000000),
+                  kWriterOk);
+        ASSERT_EQ(run.writer->Finalize(), kWriterOk);
+        // an empty edit for a late start, then the edit that skips the priming
+        Mp4Box root;
+        ASSERT_TRUE(ReadMp4File(path, root));
+        const Mp4Box* audio = TrackOf(root, "soun");
+        ASSERT_TRUE(audio);
+        const Mp4Box* elst = audio->Find("edts/elst");
+        ASSERT_TRUE(elst);
+        const size_t media = c.startMs ? 2 : 1;
+        ASSERT_EQ(elst->U32At(4), media);
+        if (c.startMs) {
+            EXPECT_EQ(elst->U32At(8), c.startMs);
+            EXPECT_EQ(elst->U32At(12), 0xFFFFFFFFu);
+        }
+        EXPECT_EQ(elst->U32At(8 + (media - 1) * 12), 1000u);
+        EXPECT_EQ(elst->U32At(12 + (media - 1) * 12), AacEncoder::kDelaySamples);
+        if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg not installed";
+        const std::string pcm = Shell("ffmpeg -v error -i '" + path + "' -map 0:a -f s16le -ac 1 -ar 48000 -");
+        const int16_t* s = reinterpret_cast<const int16_t*>(pcm.data());
+        const size_t n = pcm.size() / 2;
+        const double start = std::atof(Shell("ffprobe -v error -select_streams a -show_entries stream=start_time "
+                                             "-of csv=p=0 '" + path + "'").c_str());
+        EXPECT_NEAR(start, c.startMs / 1000.0, 0.0005);
+        // one second with no priming in front (the decoder keeps the last frame whole, so
+        // up to one frame of padding may follow)
+        EXPECT_GE(n, 48000u);
+        EXPECT_LT(n, 48000u + AacEncoder::kFrameSamples);
+        size_t onset = 0;
+        while (onset < n && std::abs(s[onset]) < 8000) ++onset;
+        EXPECT_NEAR(start + onset / 48000.0, c.startMs / 1000.0 + 0.5, 0.001);
+    }
 }
 
 TEST(BuiltinWriterTest, IrregularFrameTimesAndALateStartKeepTheirPlace) {

@@ -57,10 +57,15 @@ std::vector<uint8_t> RedOverBlue() {
 }  // namespace
 
 // Media Foundation has no MP4 sink here: the recording falls back to our own writer and
-// the file comes out whole.
+// the file comes out whole. tests/wine/core/check_writer_file.py runs this test with
+// BRIVANE_WRITER_TEST_OUT naming the file, and then looks at it with ffprobe and ffmpeg.
 TEST(AudioWin, WriterFallsBackToTheBuiltInBackEnd) {
     MfSession mf;
-    const std::wstring path = TempFile(L"brivane_writer_test.mp4");
+    wchar_t given[MAX_PATH] = {};
+    const DWORD givenLength = GetEnvironmentVariableW(L"BRIVANE_WRITER_TEST_OUT", given, MAX_PATH);
+    const std::wstring path =
+        givenLength > 0 && givenLength < MAX_PATH ? std::wstring(given) : TempFile(L"brivane_writer_test.mp4");
+    DeleteFileW(path.c_str());
     CvxRecordErrorState error;
     CvxMediaWriterState state;
     state.origin = state.lastAudioEnd = 1000000000;
@@ -91,9 +96,10 @@ TEST(AudioWin, WriterFallsBackToTheBuiltInBackEnd) {
     }
     FinalizeSinkWriter(state);
     EXPECT_FALSE(error.Failed());
+    EXPECT_NE(log.All().find("[cvxcore]:Media Foundation cannot write the file (0x"), std::string::npos) << log.All();
     EXPECT_NE(log.All().find("built-in MP4 writer takes over"), std::string::npos) << log.All();
     Mp4Box root;
-    // (the temp folder's name is ASCII)
+    // (the temp folder's and the build folder's names are ASCII)
     char narrow[MAX_PATH];
     WideCharToMultiByte(CP_ACP, 0, path.c_str(), -1, narrow, MAX_PATH, nullptr, nullptr);
     ASSERT_TRUE(ReadMp4File(narrow, root));
