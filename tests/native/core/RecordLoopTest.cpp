@@ -176,7 +176,9 @@ TEST(RecordLoop, PauseKeepsTimeStillAndLosesNoAudio) {
         if (s.time > 3000 * kMs && s.nonZeroBytes) sawAfterPause = true;
         // No gap filled with silence at the pause point: only the tail that had not
         // arrived when the recording stopped.
-        if (s.nonZeroBytes == 0) EXPECT_GE(s.time, 6840 * kMs) << "silence at " << s.time / kMs << " ms";
+        if (s.nonZeroBytes == 0) {
+            EXPECT_GE(s.time, 6840 * kMs) << "silence at " << s.time / kMs << " ms";
+        }
     }
     EXPECT_TRUE(sawAfterPause);
     EXPECT_NEAR(double(rig.writer.lastAudioEnd - rig.writer.origin) / kMs, 7000, 2)
