@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include <unistd.h>
+
 #include "LogCapture.h"
 #include "RecordFakes.h"
 #include "SessionFakes.h"
@@ -384,23 +386,29 @@ std::string Shell(const std::string& command) {
 
 TEST(Recorder, ThreeSecondsThroughTheBuiltInWriter) {
     if (!HaveFfprobe()) GTEST_SKIP() << "ffprobe not installed";
-    const std::string path = testing::TempDir() + "brivane_recorder_3s.mp4";
+    const std::string path = testing::TempDir() + "brivane_recorder_3s_" + std::to_string(getpid()) + ".mp4";
     std::remove(path.c_str());
     const std::wstring wide(path.begin(), path.end());
     auto platform = std::make_shared<FakeRecorderPlatform>();
     platform->realWriter = true;
     Request request(CvxRect{0, 0, 64, 48}, true, wide.c_str());
-    LogCapture log;
-    StartRecording(request.params, platform);
-    ASSERT_TRUE(request.RunFor(3000));
-    ASSERT_EQ(request.errorCode.load(), 0) << log.All();
+    std::string lines;
+    {
+        LogCapture log;
+        StartRecording(request.params, platform);
+        request.RunFor(3000);
+        lines = log.All();
+    }
+    ASSERT_TRUE(request.finished.load());
+    ASSERT_EQ(request.errorCode.load(), 0) << lines;
     const std::string streams = Shell("ffprobe -v error -show_entries stream=codec_name,width,height,sample_rate,channels "
                                       "-of compact=p=0 '" + path + "'");
     EXPECT_NE(streams.find("codec_name=h264|width=64|height=48"), std::string::npos) << streams;
     EXPECT_NE(streams.find("codec_name=aac|sample_rate=48000|channels=2"), std::string::npos) << streams;
     const double duration =
         std::atof(Shell("ffprobe -v error -show_entries format=duration -of csv=p=0 '" + path + "'").c_str());
-    EXPECT_NEAR(duration, 3.0, 0.2);
+    EXPECT_NEAR(duration, 3.0, 0.2) << Shell("ffprobe -v error -show_entries stream=codec_name,duration,nb_frames "
+                                             "-of compact=p=0 '" + path + "'");
     std::remove(path.c_str());
 }
 
