@@ -215,6 +215,7 @@ TEST(Recorder, ReportsThroughTheRequestAndFinishesLast) {
     LogCapture log;
     StartRecording(request.params, platform);
     ASSERT_TRUE(request.RunFor(1100));   // the frame rate is published after a second
+    log.Lines();   // ends the capture, so that failures below are shown
     EXPECT_FALSE(finishedAtStart);
     EXPECT_TRUE(activeAtStart);
     EXPECT_FALSE(CvxIsRecordingActive());
@@ -249,6 +250,7 @@ TEST(Recorder, DescriptionThatThrowsGivesQuestionMarks) {
     LogCapture log;
     StartRecording(request.params, platform);
     ASSERT_TRUE(request.RunFor(100));
+    log.Lines();   // ends the capture, so that failures below are shown
     EXPECT_STREQ(request.cpuInfo, "???");
     EXPECT_TRUE(log.Has("[cvxcore]:Slow comp detected"));
     EXPECT_TRUE(log.Has("[cvxcore]:Max FPS: 6"));
@@ -262,6 +264,7 @@ TEST(Recorder, ComFailureIsErrorOneAndFinishes) {
     LogCapture log;
     StartRecording(request.params, platform);
     ASSERT_TRUE(request.RunFor(0));
+    log.Lines();   // ends the capture, so that failures below are shown
     EXPECT_EQ(request.errorCode.load(), CvxRecordError_CoInitialize);
     EXPECT_EQ(uint32_t(request.errorHr.load()), 0x80010106u);
     EXPECT_TRUE(log.Has("[cvxcore]:[Failed]:err=1 errEx=0x80010106"));
@@ -287,6 +290,7 @@ TEST(Recorder, FailingSetUpStillReleasesInOrder) {
         LogCapture log;
         StartRecording(request.params, platform);
         ASSERT_TRUE(request.RunFor(0));
+        log.Lines();   // ends the capture, so that failures below are shown
         EXPECT_EQ(request.errorCode.load(), c.code);
         EXPECT_TRUE(platform->world.built.empty()) << "no session after a failed set-up";
         const std::vector<std::string> inOrder = {"[cvxcore]:Start record loop", "[cvxcore]:Recording releasing",
@@ -311,6 +315,7 @@ TEST(Recorder, ThrowOnTheRecordingThreadStillFinishes) {
     LogCapture log;
     StartRecording(request.params, platform);
     ASSERT_TRUE(request.RunFor(0));
+    log.Lines();   // ends the capture, so that failures below are shown
     EXPECT_NE(request.errorCode.load(), 0);
     EXPECT_FALSE(CvxIsRecordingActive());
     EXPECT_TRUE(log.Has("[cvxcore]:Recording thread failed: no screen")) << log.All();
@@ -336,6 +341,7 @@ TEST(Recorder, SecondRequestWhileOneRunsIsRefused) {
     EXPECT_FALSE(other->record->began);
 
     ASSERT_TRUE(first.RunFor(300));
+    log.Lines();   // ends the capture, so that failures below are shown
     EXPECT_EQ(first.errorCode.load(), 0);
     EXPECT_EQ(platform->record->finalized, 1);
     EXPECT_GT(platform->record->Stream(kFakeVideoStream).size(), 10u);
@@ -345,6 +351,7 @@ TEST(Recorder, SecondRequestWhileOneRunsIsRefused) {
     Request third;
     StartRecording(third.params, other);
     ASSERT_TRUE(third.RunFor(50));
+    log.Lines();   // ends the capture, so that failures below are shown
     EXPECT_EQ(third.errorCode.load(), 0);
     EXPECT_EQ(other->record->finalized, 1);
 }
@@ -366,6 +373,7 @@ TEST(Recorder, EachRecordingHasItsOwnMemoryCap) {
         LogCapture log;
         StartRecording(request.params, platform);
         ASSERT_TRUE(request.RunFor(200));
+        log.Lines();   // ends the capture, so that failures below are shown
         EXPECT_EQ(log.Has("[cvxcore]:Max memory exceeded..."), c.over) << c.atStart;
         EXPECT_EQ(platform->record->Stream(kFakeVideoStream).empty(), c.over) << c.atStart;
     }
