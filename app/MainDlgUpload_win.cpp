@@ -46,27 +46,6 @@ private:
 
 std::wstring Text(unsigned id) { return StringTable::Instance().GetString(id); }
 
-bool IsAscii(const std::wstring& text) {
-    for (wchar_t c : text) {
-        if (c > 127) return false;
-    }
-    return true;
-}
-
-// curl.exe reads its arguments in the ANSI code page: a path with other letters (an
-// accent, an emoji) goes as its short form, which is plain ASCII. The display name is
-// sent on its own, so nothing of the name is lost.
-std::wstring PathForCurl(const std::wstring& path) {
-    if (IsAscii(path)) return path;
-    wchar_t shortPath[4096];
-    DWORD n = GetShortPathNameW(path.c_str(), shortPath, 4096);
-    if (n == 0 || n >= 4096 || !IsAscii(shortPath)) {
-        Log("CtavimorerfDlg::StartUpload: no short path for the upload\n");
-        return path;
-    }
-    return shortPath;
-}
-
 }  // namespace
 
 void CtavimorerfDlg::RequestServerSync() { ServerAPI::RequestSync(new SyncDataReceiver(m_hWnd)); }
@@ -161,7 +140,7 @@ bool CtavimorerfDlg::UploadFile(const std::wstring& serverName, const std::wstri
 bool CtavimorerfDlg::StartUpload(const std::wstring& serverName, const std::wstring& path, int type,
                                  const std::wstring& extension, const std::wstring& displayName,
                                  std::shared_ptr<UploadHandler> handler) {
-    return ServerAPI::UploadScreenshotAsync(PathForCurl(path), serverName, type, handler, handler, extension, displayName);
+    return ServerAPI::UploadScreenshotAsync(path, serverName, type, handler, handler, extension, displayName);
 }
 
 LRESULT CtavimorerfDlg::OnUploadFile(LPARAM heapPath) {
