@@ -112,6 +112,7 @@ bool CtavimorerfDlg::UploadFile(const std::wstring& serverName, const std::wstri
     m_progressDlg = dialog;
     m_uploadHandler = handler;
     handler->OnProgress(5);
+    dialog->SetPosition(5);   // shown at 5 from its first frame, not only once the message came
 
     if (!StartUpload(serverName, path, type, extension, displayName, handler)) {
         Log("CtavimorerfDlg::UploadFile: the upload did not start\n");
@@ -194,7 +195,11 @@ void CtavimorerfDlg::SaveRecordedVideo(bool recorded, const std::wstring& path) 
 
 LRESULT CtavimorerfDlg::OnUploadProgress(WPARAM percent, LPARAM sequence) {
     if (m_progressDlg && m_uploadHandler && m_uploadHandler->Sequence() == static_cast<unsigned>(sequence)) {
-        m_progressDlg->SetPosition(static_cast<int>(percent));
+        // The bar only moves forward: curl's meter starts every attempt at 0 again, after
+        // the bar has already shown 5 or a failed attempt's share.
+        if (static_cast<int>(percent) > m_progressDlg->Position()) {
+            m_progressDlg->SetPosition(static_cast<int>(percent));
+        }
     }
     return 0;
 }

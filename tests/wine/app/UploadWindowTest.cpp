@@ -112,7 +112,7 @@ TEST_F(UploadWindowTest, WindowSwallowsEnterCancelLeavesTheLinkAndLateMessagesMi
     SIZE expected = GetDialogTemplateSize(IDD_PROGRESS);
     LONG_PTR exStyle = 0;
     bool openAfterEnter = false, secondOpenAfterStale = false;
-    int secondPositionAfterStale = -1, balloonsAfterStale = -1;
+    int secondPositionAfterStale = -1, balloonsAfterStale = -1, positionAfterRestart = -1;
     INT_PTR stillRunning = 0;
     dlg.steps = {
         HandOver(path),
@@ -125,6 +125,13 @@ TEST_F(UploadWindowTest, WindowSwallowsEnterCancelLeavesTheLinkAndLateMessagesMi
             first->OnProgress(40);
         }),
         UntilPosition(40),
+        // A new attempt's meter starts at 0 again: the bar does not go back.
+        Do([&](TestMainDlg&) {
+            first->OnProgress(0);
+            first->OnProgress(12);
+        }),
+        Wait(200),
+        Do([&](TestMainDlg& d) { positionAfterRestart = d.m_progressDlg->Position(); }),
         // Enter on the focused Cancel button would press it: the window swallows it.
         Do([&](TestMainDlg& d) {
             HWND cancel = GetDlgItem(d.m_progressDlg->m_hWnd, IDCANCEL);
@@ -168,6 +175,7 @@ TEST_F(UploadWindowTest, WindowSwallowsEnterCancelLeavesTheLinkAndLateMessagesMi
     EXPECT_EQ(window.bottom - window.top, expected.cy);
     EXPECT_EQ(window.left, work.right - expected.cx - 4);
     EXPECT_EQ(window.top, work.bottom - expected.cy);
+    EXPECT_EQ(positionAfterRestart, 40);
     EXPECT_TRUE(openAfterEnter) << "Enter closed the window";
     EXPECT_TRUE(secondOpenAfterStale) << "the cancelled upload's finish closed the next one's window";
     EXPECT_EQ(secondPositionAfterStale, 5) << "the cancelled upload's progress moved the next one's bar";
