@@ -75,7 +75,13 @@ def main():
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     program = None
     try:
-        wait_until(lambda: socket.create_connection(("127.0.0.1", port), timeout=0.5), 20, what="the service")
+        def listening():
+            try:
+                socket.create_connection(("127.0.0.1", port), timeout=0.5).close()
+                return True
+            except OSError:
+                return False
+        wait_until(listening, 20, what="the service")
         path = os.path.join(prefix.root, "drive_c", "bench.bin")
         with open(path, "wb") as f:
             f.write(os.urandom(SIZE))
