@@ -114,6 +114,9 @@ TEST_F(UploadWindowTest, WindowSwallowsEnterCancelLeavesTheLinkAndLateMessagesMi
     bool openAfterEnter = false, secondOpenAfterStale = false;
     int secondPositionAfterStale = -1, balloonsAfterStale = -1, positionAfterRestart = -1;
     INT_PTR stillRunning = 0;
+    DWORD endedAt = 0, closedAfter = 0;
+    bool shownAfterEnd = false;
+    int positionAfterEnd = -1;
     dlg.steps = {
         HandOver(path),
         UntilRunning(first, true),
@@ -161,8 +164,15 @@ TEST_F(UploadWindowTest, WindowSwallowsEnterCancelLeavesTheLinkAndLateMessagesMi
             stillRunning = d.m_uploadHandler == second;
             second->OnProgress(60);
             second->OnFinished(true);
+            endedAt = GetTickCount();
+        }),
+        Wait(500),
+        Do([&](TestMainDlg& d) {
+            shownAfterEnd = d.m_progressDlg && IsWindowVisible(d.m_progressDlg->m_hWnd);
+            positionAfterEnd = d.m_progressDlg ? d.m_progressDlg->Position() : -1;
         }),
         UntilNoUpload(),
+        Do([&](TestMainDlg&) { closedAfter = GetTickCount() - endedAt; }),
         Wait(200),
     };
     dlg.Run(20000);
@@ -181,6 +191,11 @@ TEST_F(UploadWindowTest, WindowSwallowsEnterCancelLeavesTheLinkAndLateMessagesMi
     EXPECT_EQ(secondPositionAfterStale, 5) << "the cancelled upload's progress moved the next one's bar";
     EXPECT_EQ(balloonsAfterStale, 0) << "the cancelled upload's error was shown";
     EXPECT_TRUE(stillRunning);
+    // The ended upload's window stays about a second with the full bar.
+    EXPECT_TRUE(shownAfterEnd);
+    EXPECT_EQ(positionAfterEnd, 100);
+    EXPECT_GE(closedAfter, 900u);
+    EXPECT_LE(closedAfter, 2500u);
     // Cancel opened nothing; the second upload's link was opened with "?a".
     ASSERT_EQ(r.urls.size(), 1u);
     EXPECT_EQ(r.urls[0].substr(r.urls[0].size() - 2), L"?a");
