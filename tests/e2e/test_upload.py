@@ -25,6 +25,8 @@ NATIVE_BUILD = os.environ.get("BRIVANE_NATIVE_BUILD", os.path.join(REPO, "build"
 SERVICE = os.path.join(NATIVE_BUILD, "service", "brivane-service")
 
 WM_APP_FULL_SCREENSHOT = 0x404
+WM_APP_TRAY_NOTIFY = 0x800A
+WM_MOUSEMOVE = 0x0200
 APP_ID = "{5B1E2A3C-4D5E-4F60-8172-93A4B5C6D7E8}"
 MAX_UPLOAD = 100000
 
@@ -132,6 +134,11 @@ class UploadTest(UploadScenario):
                       self.requests())
         wait_until(lambda: read_settings(self.prefix).get("max_upload_file_size") == MAX_UPLOAD, 30,
                    what="the synced size in settings.json")
+        # Two tray notifications within a minute: one history ping.
+        self.assertTrue(post_messages((WM_APP_TRAY_NOTIFY, 0, WM_MOUSEMOVE), (WM_APP_TRAY_NOTIFY, 0, WM_MOUSEMOVE)))
+        wait_until(lambda: "GET /history_add_to_cache.php?appid=" in self.requests(), 20, what="the history ping")
+        time.sleep(1)
+        self.assertEqual(self.requests().count("GET /history_add_to_cache.php?appid="), 1)
 
         self.assertTrue(post_messages((WM_APP_FULL_SCREENSHOT, 0, 0)))
         program.wait_log("Screenshot link in clipboard\n", timeout=30)
