@@ -10,6 +10,7 @@ import json
 import os
 import shutil
 import socket
+import sqlite3
 import subprocess
 import tempfile
 import threading
@@ -118,6 +119,15 @@ class UploadScenario(ProgramTest):
         wait_main_window()
         return program
 
+    def stored(self, link):
+        """The service's record of an upload: (display name, extension)."""
+        uid = link.rsplit("/", 1)[1][3:]
+        db = sqlite3.connect("file:%s?mode=ro" % os.path.join(self.data, "d", "brivane.db"), uri=True)
+        try:
+            return db.execute("SELECT display_name, ext FROM uploads WHERE uid = ?", (uid,)).fetchone()
+        finally:
+            db.close()
+
     def saved_shots(self):
         return glob.glob(os.path.join(self.prefix.common, "tmp", "Screenshot *.png"))
 
@@ -190,6 +200,9 @@ class UploadTest(UploadScenario):
         self.assertEqual(sha256(served), sha256(content))
         status, page = fetch(link + "?a")
         self.assertIn(name.encode("utf-8").replace(b"'", b"&#39;")[:6], page)
+        display_name, ext = self.stored(link)
+        self.assertEqual(display_name, name)
+        self.assertEqual(ext.lstrip("."), "txt")
 
         # Handed over to the running instance: one byte over the limit is refused. The
         # progress window stays up for 1 s after the end, and a file handed over while it
@@ -201,6 +214,22 @@ class UploadTest(UploadScenario):
         program.wait_log("[Error] [Sorry, but file is too big to upload.]", timeout=30)
         time.sleep(1)
         self.assertEqual(self.requests().count("POST /post_file2"), posts)
+
+        # A hostile name handed over arrives as it is too.
+        name = "Smith, John; l\u2019\u00e9t\u00e9 \U0001F600"
+        content = os.urandom(1000)
+        with open(os.path.join(folder, name + ".bin"), "wb") as f:
+            f.write(content)
+        third = self.install(name="Third").start("upload", "C:\\up load\\" + name + ".bin")
+        third.wait_exit(60)
+        wait_until(lambda: program.log_text().count("OnUploadFinished: ok") == 2, 60, what="the handed-over upload")
+        link = clipboard_text()
+        self.assertRegex(link, r"^%s/f[0-9A-Za-z]{2}[0-9A-Za-z]{8,10}$" % self.base)
+        status, served = fetch(link + "?raw")
+        self.assertEqual((status, sha256(served)), (200, sha256(content)))
+        display_name, ext = self.stored(link)
+        self.assertEqual(display_name, name)
+        self.assertEqual(ext.lstrip("."), "bin")
 
     def test_service_down_gives_a_clear_error_and_keeps_the_files(self):
         program = self.start()   # nothing listens on the service's port
