@@ -137,9 +137,11 @@ public:
     // upload ended well while its window was up (not after Cancel).
     bool UploadFile(const std::wstring& serverName, const std::wstring& link, int type, bool& inProgress,
                     const std::wstring& extension, const std::wstring& displayName, const std::wstring& path);
-    bool StartUpload(const std::wstring& serverName, const std::wstring& path, int type,
-                     const std::wstring& extension, const std::wstring& displayName,
-                     std::shared_ptr<UploadHandler> handler);
+    // Hands the file to the uploading worker; false when it did not start. Tests replace
+    // it to drive the handler themselves.
+    virtual bool StartUpload(const std::wstring& serverName, const std::wstring& path, int type,
+                             const std::wstring& extension, const std::wstring& displayName,
+                             std::shared_ptr<UploadHandler> handler);
     // A recording made for upload: link, event, upload (the recording is deleted after
     // it when it lies in the program's tmp folder).
     void SaveRecordedVideo(bool recorded, const std::wstring& path);

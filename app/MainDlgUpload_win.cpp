@@ -46,27 +46,6 @@ private:
 
 std::wstring Text(unsigned id) { return StringTable::Instance().GetString(id); }
 
-bool IsAscii(const std::wstring& text) {
-    for (wchar_t c : text) {
-        if (c > 127) return false;
-    }
-    return true;
-}
-
-// curl.exe reads its arguments in the ANSI code page: a path with other letters (an
-// accent, an emoji) goes as its short form, which is plain ASCII. The display name is
-// sent on its own, so nothing of the name is lost.
-std::wstring PathForCurl(const std::wstring& path) {
-    if (IsAscii(path)) return path;
-    wchar_t shortPath[4096];
-    DWORD n = GetShortPathNameW(path.c_str(), shortPath, 4096);
-    if (n == 0 || n >= 4096 || !IsAscii(shortPath)) {
-        Log("CtavimorerfDlg::StartUpload: no short path for the upload\n");
-        return path;
-    }
-    return shortPath;
-}
-
 }  // namespace
 
 void CtavimorerfDlg::RequestServerSync() { ServerAPI::RequestSync(new SyncDataReceiver(m_hWnd)); }
@@ -133,6 +112,7 @@ bool CtavimorerfDlg::UploadFile(const std::wstring& serverName, const std::wstri
     m_progressDlg = dialog;
     m_uploadHandler = handler;
     handler->OnProgress(5);
+    dialog->SetPosition(5);   // shown at 5 from its first frame, not only once the message came
 
     if (!StartUpload(serverName, path, type, extension, displayName, handler)) {
         Log("CtavimorerfDlg::UploadFile: the upload did not start\n");
@@ -161,7 +141,7 @@ bool CtavimorerfDlg::UploadFile(const std::wstring& serverName, const std::wstri
 bool CtavimorerfDlg::StartUpload(const std::wstring& serverName, const std::wstring& path, int type,
                                  const std::wstring& extension, const std::wstring& displayName,
                                  std::shared_ptr<UploadHandler> handler) {
-    return ServerAPI::UploadScreenshotAsync(PathForCurl(path), serverName, type, handler, handler, extension, displayName);
+    return ServerAPI::UploadScreenshotAsync(path, serverName, type, handler, handler, extension, displayName);
 }
 
 LRESULT CtavimorerfDlg::OnUploadFile(LPARAM heapPath) {
@@ -215,7 +195,11 @@ void CtavimorerfDlg::SaveRecordedVideo(bool recorded, const std::wstring& path) 
 
 LRESULT CtavimorerfDlg::OnUploadProgress(WPARAM percent, LPARAM sequence) {
     if (m_progressDlg && m_uploadHandler && m_uploadHandler->Sequence() == static_cast<unsigned>(sequence)) {
-        m_progressDlg->SetPosition(static_cast<int>(percent));
+        // The bar only moves forward: curl's meter starts every attempt at 0 again, after
+        // the bar has already shown 5 or a failed attempt's share.
+        if (static_cast<int>(percent) > m_progressDlg->Position()) {
+            m_progressDlg->SetPosition(static_cast<int>(percent));
+        }
     }
     return 0;
 }

@@ -23,6 +23,8 @@ public:
     ~CProgressDlg() override;
 
     void SetHidden(bool hidden) { m_hidden = hidden; }
+    // Before the window exists, the position it starts with (so that it never shows 0
+    // when the first progress is already known).
     void SetPosition(int percent);
     int Position() const;
     // Ends the window with `result` after `delayMs` (the bar stays visible meanwhile).
@@ -44,6 +46,7 @@ protected:
 private:
     static constexpr UINT_PTR kFinishTimer = 1;
     bool m_hidden = false;
+    int m_startPosition = 0;
     INT_PTR m_finishResult = IDCANCEL;
     HFONT m_font = nullptr;
 };

@@ -57,7 +57,7 @@ BOOL CProgressDlg::OnInitDialog() {
     m_progress = GetDlgItem(IDC_PROGRESS_BAR);
     if (m_progress) {
         SendMessageW(m_progress, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-        SendMessageW(m_progress, PBM_SETPOS, 0, 0);
+        SendMessageW(m_progress, PBM_SETPOS, static_cast<WPARAM>(m_startPosition), 0);
         if (m_marquee) {
             SetWindowLongPtrW(m_progress, GWL_STYLE, GetWindowLongPtrW(m_progress, GWL_STYLE) | PBS_MARQUEE);
             SendMessageW(m_progress, PBM_SETMARQUEE, TRUE, 1);
@@ -88,7 +88,11 @@ BOOL CProgressDlg::OnInitDialog() {
 }
 
 void CProgressDlg::SetPosition(int percent) {
-    if (m_progress) SendMessageW(m_progress, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+    if (m_progress) {
+        SendMessageW(m_progress, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+    } else if (!m_hWnd) {
+        m_startPosition = percent;
+    }
 }
 
 int CProgressDlg::Position() const {

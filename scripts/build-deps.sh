@@ -287,8 +287,10 @@ rm -f "$PREFIX"/bin/{cjpeg,djpeg,jpegtran,rdjpgcom,wrjpgcom}.exe
 
 # --- 3. curl.exe: static, Schannel TLS, HTTP/HTTPS only, no zlib/idn/psl/ssh/ldap
 #     CA bundle/path auto-detection must be off: it would bake the Linux build host's paths in.
+#     ENABLE_UNICODE: wide command line and file names, so "-F userfile=@<path>" takes any
+#     Windows path (accents, emoji), not only what the ANSI code page can spell.
 cmake_build curl "$(ver_of "$CURL_DSC")" "$CURL_DIR" \
-  -DBUILD_SHARED_LIBS=OFF -DBUILD_CURL_EXE=ON -DBUILD_TESTING=OFF -DENABLE_MANUAL=OFF \
+  -DBUILD_SHARED_LIBS=OFF -DBUILD_CURL_EXE=ON -DBUILD_TESTING=OFF -DENABLE_MANUAL=OFF -DENABLE_UNICODE=ON \
   -DHTTP_ONLY=ON -DCURL_USE_SCHANNEL=ON -DCURL_USE_OPENSSL=OFF -DCURL_USE_LIBSSH2=OFF \
   -DCURL_USE_LIBPSL=OFF -DUSE_LIBIDN2=OFF -DCURL_ZLIB=OFF -DCURL_DISABLE_LDAP=ON -DCURL_DISABLE_LDAPS=ON \
   -DCURL_CA_BUNDLE=none -DCURL_CA_PATH=none -DCMAKE_EXE_LINKER_FLAGS=-static

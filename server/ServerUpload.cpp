@@ -114,12 +114,14 @@ bool RunUploadAttempts(const std::function<int()>& attempt, const std::function<
     int code = 0;
     bool ok = false;
     for (int i = 0; i < kUploadAttempts && !ok; ++i) {
+        Log("Upload attempt %d started\n", i + 1);
         try {
             code = attempt();
         } catch (...) {
             code = UploadError::kReadFailed;
         }
         ok = code == 0;
+        Log("Upload attempt %d ended: %#x\n", i + 1, static_cast<unsigned>(code));
         pause(kUploadPauseMs);
     }
     if (!ok) handler.OnError(code);

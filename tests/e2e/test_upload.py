@@ -4,24 +4,30 @@ pool, sync, and a service that is down."""
 
 import glob
 import hashlib
+import http.client
+import http.server
 import json
 import os
 import shutil
 import socket
+import sqlite3
 import subprocess
 import tempfile
+import threading
 import time
 import unittest
 import urllib.error
 import urllib.request
 
-from harness import BUILD, REPO, ProgramTest, wait_until, wine
+from harness import BUILD, REPO, ProgramTest, wait_until, windows, wine
 from shell_support import post_messages, read_settings, wait_main_window, write_settings
 
 NATIVE_BUILD = os.environ.get("BRIVANE_NATIVE_BUILD", os.path.join(REPO, "build", "native"))
 SERVICE = os.path.join(NATIVE_BUILD, "service", "brivane-service")
 
 WM_APP_FULL_SCREENSHOT = 0x404
+WM_APP_TRAY_NOTIFY = 0x800A
+WM_MOUSEMOVE = 0x0200
 APP_ID = "{5B1E2A3C-4D5E-4F60-8172-93A4B5C6D7E8}"
 MAX_UPLOAD = 100000
 
@@ -49,8 +55,9 @@ def sha256(data):
     return hashlib.sha256(data).hexdigest()
 
 
-@unittest.skipUnless(os.path.exists(SERVICE), "brivane-service is not built (native build missing)")
-class UploadTest(ProgramTest):
+class UploadScenario(ProgramTest):
+    """A clean program state, brivane-service on a port of its own, and the program's
+    settings pointing at it."""
 
     def setUp(self):
         super().setUp()
@@ -66,11 +73,11 @@ class UploadTest(ProgramTest):
         self.stop_service()
         shutil.rmtree(self.data, ignore_errors=True)
 
-    def start_service(self):
+    def start_service(self, max_upload=MAX_UPLOAD):
         with open(self.service_log, "ab") as log:
             self.service = subprocess.Popen(
                 [SERVICE, "--listen", "127.0.0.1:%d" % self.port, "--data", os.path.join(self.data, "d"),
-                 "--public-url", self.base, "--max-upload-size", str(MAX_UPLOAD)],
+                 "--public-url", self.base, "--max-upload-size", str(max_upload)],
                 stdout=subprocess.DEVNULL, stderr=log)
         wait_until(self.service_up, 20, what="brivane-service to listen")
 
@@ -112,8 +119,21 @@ class UploadTest(ProgramTest):
         wait_main_window()
         return program
 
+    def stored(self, link):
+        """The service's record of an upload: (display name, extension)."""
+        uid = link.rsplit("/", 1)[1][3:]
+        db = sqlite3.connect("file:%s?mode=ro" % os.path.join(self.data, "d", "brivane.db"), uri=True)
+        try:
+            return db.execute("SELECT display_name, ext FROM uploads WHERE uid = ?", (uid,)).fetchone()
+        finally:
+            db.close()
+
     def saved_shots(self):
         return glob.glob(os.path.join(self.prefix.common, "tmp", "Screenshot *.png"))
+
+
+@unittest.skipUnless(os.path.exists(SERVICE), "brivane-service is not built (native build missing)")
+class UploadTest(UploadScenario):
 
     def test_full_screen_shot_goes_to_the_service_with_its_link_on_the_clipboard(self):
         self.start_service()
@@ -124,6 +144,11 @@ class UploadTest(ProgramTest):
                       self.requests())
         wait_until(lambda: read_settings(self.prefix).get("max_upload_file_size") == MAX_UPLOAD, 30,
                    what="the synced size in settings.json")
+        # Two tray notifications within a minute: one history ping.
+        self.assertTrue(post_messages((WM_APP_TRAY_NOTIFY, 0, WM_MOUSEMOVE), (WM_APP_TRAY_NOTIFY, 0, WM_MOUSEMOVE)))
+        wait_until(lambda: "GET /history_add_to_cache.php?appid=" in self.requests(), 20, what="the history ping")
+        time.sleep(1)
+        self.assertEqual(self.requests().count("GET /history_add_to_cache.php?appid="), 1)
 
         self.assertTrue(post_messages((WM_APP_FULL_SCREENSHOT, 0, 0)))
         program.wait_log("Screenshot link in clipboard\n", timeout=30)
@@ -175,6 +200,9 @@ class UploadTest(ProgramTest):
         self.assertEqual(sha256(served), sha256(content))
         status, page = fetch(link + "?a")
         self.assertIn(name.encode("utf-8").replace(b"'", b"&#39;")[:6], page)
+        display_name, ext = self.stored(link)
+        self.assertEqual(display_name, name)
+        self.assertEqual(ext.lstrip("."), "txt")
 
         # Handed over to the running instance: one byte over the limit is refused. The
         # progress window stays up for 1 s after the end, and a file handed over while it
@@ -186,6 +214,22 @@ class UploadTest(ProgramTest):
         program.wait_log("[Error] [Sorry, but file is too big to upload.]", timeout=30)
         time.sleep(1)
         self.assertEqual(self.requests().count("POST /post_file2"), posts)
+
+        # A hostile name handed over arrives as it is too.
+        name = "Smith, John; l\u2019\u00e9t\u00e9 \U0001F600"
+        content = os.urandom(1000)
+        with open(os.path.join(folder, name + ".bin"), "wb") as f:
+            f.write(content)
+        third = self.install(name="Third").start("upload", "C:\\up load\\" + name + ".bin")
+        third.wait_exit(60)
+        wait_until(lambda: program.log_text().count("OnUploadFinished: ok") == 2, 60, what="the handed-over upload")
+        link = clipboard_text()
+        self.assertRegex(link, r"^%s/f[0-9A-Za-z]{2}[0-9A-Za-z]{8,10}$" % self.base)
+        status, served = fetch(link + "?raw")
+        self.assertEqual((status, sha256(served)), (200, sha256(content)))
+        display_name, ext = self.stored(link)
+        self.assertEqual(display_name, name)
+        self.assertEqual(ext.lstrip("."), "bin")
 
     def test_service_down_gives_a_clear_error_and_keeps_the_files(self):
         program = self.start()   # nothing listens on the service's port
@@ -200,3 +244,325 @@ class UploadTest(ProgramTest):
         self.assertEqual(len(glob.glob(os.path.join(self.prefix.temp, "*.png"))), 1)
         self.assertEqual(clipboard_text(), link)
         program.wait_log("ScreenshotUidManager::GetUid: failed", timeout=60)
+
+
+WM_COMMAND = 0x0111
+ID_TRAY_SILENT_MODE = 32781
+PROGRESS_TEXT = "Link is in your clipboard"
+TEXT_133 = "Oops, an error occurred while loading the screenshot. Screenshot is saved locally."
+TEXT_179 = "Sorry, but file is too big to upload."
+TEXT_400 = "An upload is still running: this screenshot was not uploaded"
+TEXT_401 = "An upload is still running: please send this file when it has finished"
+
+
+class Relay:
+    """The site address as the program sees it, on 127.0.0.1: passes every request on to
+    brivane-service, except uploads (POST /post_file2), which it treats as `mode` says:
+      "relay"    passes them on;
+      "slow"     reads the body at about 1 MB/s, waits 1.5 s, then passes it on;
+      "hold"     reads the body, waits 4 s, then passes it on;
+      "413"      passes them on to a second service with a tiny size limit;
+      "garbage"  answers 200 with a page that is no reply of the service;
+      "status7"  answers {"status": 7};
+      "stall"    reads the request and never answers.
+    A small receive buffer makes curl's progress follow what is really read."""
+
+    def __init__(self, service_port, small_service_port):
+        relay = self
+        self.mode = "relay"
+        self.stalled = threading.Event()
+        self.release = threading.Event()
+        self.posts = []
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            protocol_version = "HTTP/1.1"
+
+            def do_GET(self):
+                self.forward(service_port, b"")
+
+            def do_POST(self):
+                length = int(self.headers.get("Content-Length", "0"))
+                mode = relay.mode
+                relay.posts.append((self.path, mode))
+                if self.path != "/post_file2":
+                    self.forward(service_port, self.rfile.read(length))
+                    return
+                if mode == "stall":
+                    self.rfile.read(length)
+                    relay.stalled.set()
+                    relay.release.wait(120)
+                    self.close_connection = True
+                    return
+                if mode == "slow":
+                    body = b""
+                    while len(body) < length:
+                        body += self.rfile.read(min(32768, length - len(body)))
+                        time.sleep(0.03)
+                    time.sleep(1.5)
+                elif mode == "hold":
+                    body = self.rfile.read(length)
+                    time.sleep(4)
+                else:
+                    body = self.rfile.read(length)
+                if mode == "garbage":
+                    self.answer(200, b"<html><body>Service temporarily overloaded</body></html>", "text/html")
+                elif mode == "status7":
+                    self.answer(200, b'{"status": 7}', "application/json")
+                else:
+                    self.forward(small_service_port if mode == "413" else service_port, body)
+
+            def forward(self, port, body):
+                headers = {k: v for k, v in self.headers.items()
+                           if k.lower() not in ("host", "expect", "connection", "content-length")}
+                headers["Host"] = "127.0.0.1:%d" % port
+                conn = http.client.HTTPConnection("127.0.0.1", port, timeout=30)
+                try:
+                    try:
+                        conn.request(self.command, self.path, body=body if self.command == "POST" else None,
+                                     headers=headers)
+                    except OSError:
+                        pass   # a refusal may come before the whole body was taken: read it
+                    reply = conn.getresponse()
+                    self.answer(reply.status, reply.read(), reply.getheader("Content-Type", "text/plain"))
+                finally:
+                    conn.close()
+
+            def answer(self, status, data, content_type):
+                self.send_response(status)
+                self.send_header("Content-Type", content_type)
+                self.send_header("Content-Length", str(len(data)))
+                self.send_header("Connection", "close")
+                self.end_headers()
+                self.wfile.write(data)
+                self.close_connection = True
+
+            def log_message(self, *args):
+                pass
+
+        class Server(http.server.ThreadingHTTPServer):
+            daemon_threads = True
+
+            def server_bind(self):
+                self.socket.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 65536)
+                super().server_bind()
+
+        self.server = Server(("127.0.0.1", 0), Handler)
+        self.base = "http://127.0.0.1:%d" % self.server.server_address[1]
+        threading.Thread(target=self.server.serve_forever, daemon=True).start()
+
+    def close(self):
+        self.release.set()
+        self.server.shutdown()
+        self.server.server_close()
+
+
+def progress_windows():
+    """The visible progress windows: (rect, topmost, text, bar position)."""
+    found = []
+    for w in windows():
+        bars = [c for c in w["children"] if c["class"] == "msctls_progress32"]
+        if bars:
+            texts = [c["text"] for c in w["children"] if c["class"] == "Static"]
+            found.append((w["rect"], w["topmost"], texts, bars[0]["pos"]))
+    return found
+
+
+def press(text):
+    wine([os.path.join(BUILD, "tests", "wine", "wininfo.exe"), "press", text], timeout=30)
+
+
+@unittest.skipUnless(os.path.exists(SERVICE), "brivane-service is not built (native build missing)")
+class MisbehavingServiceTest(UploadScenario):
+    """One program run through a relay in front of the service: a slow upload with its
+    window, a file handed over meanwhile, Cancel, the failures, a success, a stall."""
+
+    BIG = 3 * 1024 * 1024
+
+    def setUp(self):
+        super().setUp()
+        self.small_port = free_port()
+        self.small_service = None
+        self.relay = None
+        self.browser_dir = tempfile.mkdtemp(prefix="brivane-e2e-browser-")
+        self.opened = os.path.join(self.browser_dir, "opened.txt")
+        script = os.path.join(self.browser_dir, "browser.sh")
+        with open(script, "w") as f:
+            f.write("#!/bin/sh\necho \"$1\" >> '%s'\n" % self.opened)
+        os.chmod(script, 0o755)
+        wine(["reg", "add", "HKCU\\Software\\Wine\\WineBrowser", "/v", "Browsers", "/t", "REG_SZ", "/d", script,
+              "/f"])
+
+    def tearDown(self):
+        if self.relay:
+            self.relay.close()
+        super().tearDown()
+        if self.small_service:
+            self.small_service.kill()
+            self.small_service.wait(timeout=10)
+        shutil.rmtree(self.browser_dir, ignore_errors=True)
+
+    def start_services(self, max_upload):
+        self.start_service(max_upload)
+        with open(self.service_log + ".small", "ab") as log:
+            self.small_service = subprocess.Popen(
+                [SERVICE, "--listen", "127.0.0.1:%d" % self.small_port, "--data", os.path.join(self.data, "small"),
+                 "--public-url", "http://127.0.0.1:%d" % self.small_port, "--max-upload-size", "1000"],
+                stdout=subprocess.DEVNULL, stderr=log)
+        self.relay = Relay(self.port, self.small_port)
+
+    def run_through_relay(self, *args, **settings):
+        values = {"site_url": self.relay.base, "screenshots_path": "C:\\shots"}
+        values.update(settings)
+        return self.start(*args, **values)
+
+    def opened_pages(self):
+        if not os.path.exists(self.opened):
+            return []
+        with open(self.opened) as f:
+            return [line.strip() for line in f if line.strip()]
+
+    def finished_events(self):
+        return len([e for e in self.events() if (e.get("ec"), e.get("ea")) == ("Screenshot", "Finished")])
+
+    def shots(self):
+        return sorted(glob.glob(os.path.join(self.prefix.root, "drive_c", "shots", "*.jpg")))
+
+    def temp_copies(self):
+        return [p for p in glob.glob(os.path.join(self.prefix.temp, "*.jpg")) if len(os.path.basename(p)) == 20]
+
+    def shoot(self, program, number):
+        """Takes full-screen shot `number` (1-based); returns the link on the clipboard."""
+        self.assertTrue(post_messages((WM_APP_FULL_SCREENSHOT, 0, 0)))
+        wait_until(lambda: program.log_text().count("Screenshot link in clipboard\n") == number, 30,
+                   what="shot %d's link" % number)
+        return wait_until(clipboard_text, 10, what="the link on the clipboard")
+
+    def close_during_the_stall(self, program):
+        """The close request is seen within a second although the upload still hangs;
+        the process then ends (Wine's teardown adds its own time)."""
+        self.assertFalse(self.relay.release.is_set())
+        with open(os.path.join(self.prefix.temp, "cvx_do_close"), "w"):
+            pass
+        started = time.monotonic()
+        wait_until(lambda: "Close request found, exiting" in program.log_text(), 10, interval=0.02,
+                   what="the close request to be seen")
+        self.assertLess(time.monotonic() - started, 1.0)
+        self.assertEqual(program.wait_exit(timeout=30), 0)
+        self.assertLess(time.monotonic() - started, 10.0)
+
+    def test_slow_relay_handover_cancel_failures_success_and_stall(self):
+        self.start_services(4 * 1024 * 1024)
+        content = os.urandom(self.BIG)
+        with open(os.path.join(self.prefix.root, "drive_c", "big.bin"), "wb") as f:
+            f.write(content)
+        with open(os.path.join(self.prefix.root, "drive_c", "small.txt"), "wb") as f:
+            f.write(b"small")
+        self.relay.mode = "slow"
+        program = self.run_through_relay("upload", "C:\\big.bin", storage_type=6, screenshot_file_type=1,
+                                         open_screenshot_in_browser=True, max_upload_file_size=4 * 1024 * 1024)
+
+        # The slow upload's window: topmost at the work area's bottom right, its bar from 5
+        # upwards, never past 99 before the reply; a file handed over meanwhile is refused.
+        seen = []
+        handed_over = False
+        deadline = time.monotonic() + 60
+        while time.monotonic() < deadline:
+            found = progress_windows()
+            if "OnUploadFinished" in program.log_text():
+                break   # this sample may already show the judged end
+            if found:
+                seen.append(found[0])
+                if not handed_over:
+                    handed_over = True
+                    second = self.install(name="Second").start("upload", "C:\\small.txt")
+        self.assertTrue(seen, "no progress window was seen")
+        self.assertTrue(handed_over)
+        rect, topmost, texts, _ = seen[0]
+        self.assertTrue(topmost)
+        self.assertIn(PROGRESS_TEXT, texts)
+        self.assertGreater(rect[2] - rect[0], 0)
+        positions = [s[3] for s in seen]
+        self.assertGreaterEqual(positions[0], 5, positions)
+        self.assertEqual(positions, sorted(positions), "the bar went back")
+        # The log line of the end may come a moment after the full bar: 100 only at the end.
+        judged = positions.index(100) if 100 in positions else len(positions)
+        self.assertLessEqual(max(positions[:judged]), 99, positions)
+        self.assertEqual(positions[judged:], [100] * (len(positions) - judged), positions)
+        self.assertGreater(len(set(positions)), 2, "the bar did not follow the slow upload: %s" % positions)
+        program.wait_log("CtavimorerfDlg::OnUploadFinished: ok", timeout=5)
+        ended = time.monotonic()
+        # The window stays about a second with the full bar (the Wine tests time it), then closes.
+        wait_until(lambda: not progress_windows(), 10, interval=0.05, what="the window to close")
+        self.assertLess(time.monotonic() - ended, 3.0)
+        second.wait_exit(60)
+        program.wait_log("[Error] [%s]" % TEXT_401, timeout=10)
+        link = clipboard_text()
+        status, served = fetch(link + "?raw")
+        self.assertEqual(status, 200)
+        self.assertEqual(sha256(served), sha256(content))
+        self.assertEqual(self.relay.posts.count(("/post_file2", "slow")), 1, "the handed-over file was sent")
+        wait_until(lambda: self.opened_pages() == [link + "?a"], 20, what="the browser stand-in")
+
+        # Cancel closes the window at once and opens nothing; the upload still completes.
+        self.relay.mode = "hold"
+        link = self.shoot(program, 1)
+        self.assertTrue(link.startswith(self.base + "/s"), link)
+        wait_until(progress_windows, 20, interval=0.05, what="the progress window")
+        press("Cancel")
+        wait_until(lambda: not progress_windows(), 5, interval=0.05, what="Cancel to close the window")
+        wait_until(lambda: fetch(link + ".jpg")[0] == 200, 20, what="the cancelled upload to arrive")
+        time.sleep(1.5)
+        self.assertEqual(len(self.opened_pages()), 1, "Cancel opened the link")
+
+        # Failures: their exact balloon, no "Finished", no browser, both files kept, the
+        # link left on the clipboard.
+        failures = [("garbage", TEXT_133 + " Code: 0x060000"), ("status7", TEXT_133 + " Code: 0x070007"),
+                    ("413", TEXT_179)]
+        finished = self.finished_events()
+        for number, (mode, text) in enumerate(failures, start=2):
+            with self.subTest(mode=mode):
+                self.relay.mode = mode
+                link = self.shoot(program, number)
+                wait_until(lambda: program.log_text().count("OnUploadFinished: failed") == number - 1, 30,
+                           what="the %s upload to fail" % mode)
+                program.wait_log("[Error] [%s]" % text, timeout=10)
+                self.assertEqual(clipboard_text(), link)
+                self.assertEqual(len(self.shots()), number)
+                self.assertEqual(len(self.temp_copies()), number)
+                self.assertEqual(self.finished_events(), finished)
+                self.assertEqual(len(self.opened_pages()), 1)
+                self.assertEqual(fetch(link + ".jpg")[0], 404)
+        self.assertEqual(self.relay.posts.count(("/post_file2", "garbage")), 3, "three attempts")
+
+        # Back to the service: a JPEG shot arrives whole, its page is opened.
+        self.relay.mode = "relay"
+        link = self.shoot(program, 5)
+        # (the cancelled upload's end reached no window, so this is the second "ok")
+        wait_until(lambda: program.log_text().count("OnUploadFinished: ok") == 2, 30, what="the upload")
+        with open(self.shots()[-1], "rb") as f:
+            saved = f.read()
+        self.assertEqual(saved[:3], b"\xff\xd8\xff")
+        status, served = fetch(link + ".jpg")
+        self.assertEqual((status, served), (200, saved))
+        wait_until(lambda: self.opened_pages()[1:] == [link + "?a"], 20, what="the browser stand-in")
+        wait_until(lambda: self.finished_events() == finished + 1, 20, what="Finished")
+
+        # A stalled service: a shot taken meanwhile is kept locally with a balloon, and the
+        # close request ends the program at once.
+        self.relay.mode = "stall"
+        self.shoot(program, 6)
+        self.assertTrue(self.relay.stalled.wait(30))
+        self.assertTrue(post_messages((WM_APP_FULL_SCREENSHOT, 0, 0)))
+        program.wait_log("[Error] [%s]" % TEXT_400, timeout=30)
+        self.assertEqual(len(self.shots()), 7)
+        self.close_during_the_stall(program)
+
+    def test_close_request_during_a_stall_in_silent_mode(self):
+        self.start_services(MAX_UPLOAD)
+        self.relay.mode = "stall"
+        program = self.run_through_relay(silent_mode=True, screenshot_file_type=1)
+        self.assertTrue(post_messages((WM_APP_FULL_SCREENSHOT, 0, 0)))
+        self.assertTrue(self.relay.stalled.wait(30))
+        self.assertEqual(progress_windows(), [])
+        self.close_during_the_stall(program)
+        self.assertNotIn("ShowBalloon: shown", program.log_text())

@@ -2,8 +2,11 @@
 // caption and the texts of their static children), so that end-to-end scripts can
 // read message boxes. With "close PID" it closes that process's message boxes
 // (dialog class #32770) by pressing their default button; with "close" alone it closes
-// every message box on the desktop.
+// every message box on the desktop. Each line also gives the window's rectangle, its
+// topmost flag and, for a progress bar child, its position. With "press TEXT" it clicks
+// every visible button captioned TEXT.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -33,9 +36,24 @@ BOOL CALLBACK ChildText(HWND child, LPARAM param) {
     wchar_t cls[64] = {}, text[2048] = {};
     GetClassNameW(child, cls, 64);
     GetWindowTextW(child, text, 2048);
-    if (text[0]) {
+    bool bar = wcscmp(cls, L"msctls_progress32") == 0;
+    if (text[0] || bar) {
         if (texts->size() > 1) *texts += ",";
-        *texts += "{\"class\":" + Json(Utf8(cls)) + ",\"text\":" + Json(Utf8(text)) + "}";
+        *texts += "{\"class\":" + Json(Utf8(cls)) + ",\"text\":" + Json(Utf8(text));
+        if (bar) *texts += ",\"pos\":" + std::to_string(SendMessageW(child, PBM_GETPOS, 0, 0));
+        *texts += "}";
+    }
+    return TRUE;
+}
+
+const wchar_t* g_press = nullptr;   // the caption of the buttons to click
+
+BOOL CALLBACK PressChild(HWND child, LPARAM) {
+    wchar_t cls[64] = {}, text[256] = {};
+    GetClassNameW(child, cls, 64);
+    GetWindowTextW(child, text, 256);
+    if (_wcsicmp(cls, L"Button") == 0 && wcscmp(text, g_press) == 0 && IsWindowVisible(child)) {
+        PostMessageW(child, BM_CLICK, 0, 0);
     }
     return TRUE;
 }
@@ -50,6 +68,10 @@ BOOL CALLBACK TopLevel(HWND hwnd, LPARAM) {
     wchar_t cls[64] = {}, caption[1024] = {};
     GetClassNameW(hwnd, cls, 64);
     GetWindowTextW(hwnd, caption, 1024);
+    if (g_press) {
+        EnumChildWindows(hwnd, PressChild, 0);
+        return TRUE;
+    }
     if (g_close) {
         if ((g_closePid == 0 || pid == g_closePid) && wcscmp(cls, L"#32770") == 0) {
             PostMessageW(hwnd, WM_COMMAND, IDOK, 0);
@@ -60,8 +82,13 @@ BOOL CALLBACK TopLevel(HWND hwnd, LPARAM) {
     std::string texts = "[";
     EnumChildWindows(hwnd, ChildText, reinterpret_cast<LPARAM>(&texts));
     texts += "]";
-    std::printf("{\"pid\":%lu,\"class\":%s,\"caption\":%s,\"children\":%s}\n", static_cast<unsigned long>(pid),
-                Json(Utf8(cls)).c_str(), Json(Utf8(caption)).c_str(), texts.c_str());
+    RECT r = {};
+    GetWindowRect(hwnd, &r);
+    bool topmost = (GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+    std::printf("{\"pid\":%lu,\"class\":%s,\"caption\":%s,\"rect\":[%ld,%ld,%ld,%ld],\"topmost\":%s,"
+                "\"children\":%s}\n",
+                static_cast<unsigned long>(pid), Json(Utf8(cls)).c_str(), Json(Utf8(caption)).c_str(), r.left, r.top,
+                r.right, r.bottom, topmost ? "true" : "false", texts.c_str());
     return TRUE;
 }
 
@@ -71,6 +98,8 @@ int wmain(int argc, wchar_t** argv) {
     if (argc >= 2 && wcscmp(argv[1], L"close") == 0) {
         g_close = true;
         if (argc >= 3) g_closePid = static_cast<DWORD>(wcstoul(argv[2], nullptr, 10));
+    } else if (argc >= 3 && wcscmp(argv[1], L"press") == 0) {
+        g_press = argv[2];
     }
     EnumWindows(TopLevel, 0);
     std::fflush(stdout);
