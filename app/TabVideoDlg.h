@@ -34,6 +34,8 @@ private:
     void OnQualityChange();
     // Enables the folder controls and "Open video in the browser" for the save choice.
     void UpdateSaveControls();
+    bool IsChecked(int id) const;
+    void SetChecked(int id, bool on);
 
     SettingsPageEnvironment m_env;
 };
