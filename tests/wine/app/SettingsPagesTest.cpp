@@ -240,6 +240,12 @@ TEST_F(SettingsPagesTest, SavePageImageTypeShowsQualityForJpegOnly) {
 TEST_F(SettingsPagesTest, SavePageSliderStoresTheJpegQuality) {
     SettingsManager::Instance().SetImageTypeId(1);
     auto page = MakePage<CTabSavePropsDlg>();
+    // Any repaint with a new position shows and stores it (the slider's custom draw).
+    page->m_quality.SetPos(70, TRUE);
+    UpdateWindow(page->m_quality.m_hWnd);
+    Pump();
+    EXPECT_EQ(Text(*page, 1014), L"70");
+    EXPECT_EQ(SettingsManager::Instance().GetJpegQuality(), 70);
     // The user drags the slider: it repaints (custom draw) and reports the move.
     page->m_quality.SetPos(61, TRUE);
     SendMessageW(page->m_hWnd, WM_HSCROLL, MAKEWPARAM(TB_THUMBTRACK, 61),
