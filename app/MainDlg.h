@@ -6,12 +6,14 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/GameModeSwitch.h"
 #include "app/MainDlgMessages.h"
 #include "app/MonitorChangeWatch.h"
 #include "app/Notification.h"
 #include "app/RegionSelection.h"
+#include "app/SettingsPageEnvironment.h"
 #include "app/SystemTray.h"
 #include "classlib/Dialog.h"
 #include "classlib/TabCtrl.h"
@@ -29,8 +31,11 @@ class UploadHandler;
 // Decodes the "PNG" resource `id` of `module` (null: the executable) into `image`.
 bool LoadPngResource(HMODULE module, unsigned id, PxImage& image);
 
-// The settings page `index` (0 General, 1 Save, 2 Editor, 3 Video), not yet created.
-std::unique_ptr<CDialog> MakeSettingsPage(int index);
+struct SettingsPageEnvironment;
+
+// The settings page `index` (0 General, 1 Save, 2 Editor, 3 Video), not yet created,
+// with the environment that the main dialog gives the pages.
+std::unique_ptr<CDialog> MakeSettingsPage(int index, const SettingsPageEnvironment& environment);
 
 // What the main dialog asks of the rest of the process. The program uses Default();
 // tests replace single entries to watch or steer the dialog.
@@ -65,7 +70,9 @@ struct MainDlgEnvironment {
     std::function<int(HWND owner, const std::wstring& text, const std::wstring& caption, UINT type)> messageBox;
     // Makes the settings page `index` (0 General, 1 Save, 2 Editor, 3 Video), not yet
     // created; null: that page is left out.
-    std::function<std::unique_ptr<CDialog>(int index)> makePage;
+    std::function<std::unique_ptr<CDialog>(int index, const SettingsPageEnvironment& environment)> makePage;
+    // Runs the hotkey capture dialog (null: CHotkeysReaderDlg).
+    std::function<INT_PTR(std::vector<int>& keys)> runHotkeyDialog;
 
     static MainDlgEnvironment Default();
 };
@@ -111,6 +118,7 @@ public:
     // null until their pages are built.
     CDialog* m_pages[4] = {};
     CTabCommonDlg* m_pageGeneral = nullptr;   // m_pages[0] as itself
+    std::unique_ptr<CDialog> m_pageObjects[4];   // own m_pages; destroyed before the dialog
     HWND m_helpTooltip = nullptr;
     TOOLINFOW m_helpToolInfo = {};
     int m_helpTooltipShown = 0;
@@ -245,6 +253,10 @@ private:
     void OnClose();
     // The tray's Settings: the Save page shows the stored image type and quality again.
     void ReloadImageType();
+    // The environment of the pages: the main dialog's events and message boxes, the
+    // hotkey capture and the recording state.
+    SettingsPageEnvironment MakePageEnvironment();
+    bool m_capturingHotkey = false;   // the capture dialog's loop runs inside a page's
 
 public:
     // Rebuilds the four tabs and shows page `index`.

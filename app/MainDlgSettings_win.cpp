@@ -2,11 +2,15 @@
 // across them, the silent-mode switch, the help icon and what OK, Cancel and Close do.
 #include <shlobj.h>
 
+#include "app/HotkeyCapture.h"
 #include "app/HotkeysManager.h"
 #include "app/MainDlg.h"
 #include "app/NewVersionBannerDlg.h"
 #include "app/SettingsWindowLogic.h"
 #include "app/TabCommonDlg.h"
+#include "app/TabDrawSettingsDlg.h"
+#include "app/TabSavePropsDlg.h"
+#include "app/TabVideoDlg.h"
 #include "foundation/EventBus.h"
 #include "foundation/Log.h"
 #include "foundation/StringTable.h"
@@ -26,7 +30,6 @@ constexpr int kFullScreenEdit = 1014, kRegionEdit = 1015, kActiveWindowEdit = 10
               kVideoEdit = 1050;
 constexpr int kSaveLocally = 1020;   // on the Save page (General has a 1020 of its own)
 constexpr int kOpenScreenshotInBrowser = 1019;
-constexpr int kKeepVideoLocally = 1057;
 constexpr int kPlaySound = 1018, kRegionTwoButtons = 1017, kVideoTwoButtons = 1051, kOpenVideoInBrowser = 1052;
 
 std::wstring Text(unsigned id) {
@@ -37,7 +40,7 @@ void SetCheck(HWND control, bool on) {
     if (control) SendMessageW(control, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
-void SetText(HWND control, const std::wstring& text) {
+void SetControlText(HWND control, const std::wstring& text) {
     if (control) SetWindowTextW(control, text.c_str());
 }
 
@@ -57,13 +60,39 @@ bool IsDirectory(const std::wstring& path) {
 
 }  // namespace
 
-std::unique_ptr<CDialog> MakeSettingsPage(int index) {
+std::unique_ptr<CDialog> MakeSettingsPage(int index, const SettingsPageEnvironment& environment) {
     switch (index) {
-    case kGeneral:
-        return std::make_unique<CTabCommonDlg>();
+    case kGeneral: {
+        GeneralPageEnvironment general = GeneralPageEnvironment::Default();
+        general.page = environment;
+        return std::make_unique<CTabCommonDlg>(std::move(general));
+    }
+    case kSave:
+        return std::make_unique<CTabSavePropsDlg>(environment);
+    case kEditor:
+        return std::make_unique<CTabDrawSettingsDlg>(environment);
+    case kVideo:
+        return std::make_unique<CTabVideoDlg>(environment);
     default:
         return nullptr;
     }
+}
+
+SettingsPageEnvironment CtavimorerfDlg::MakePageEnvironment() {
+    SettingsPageEnvironment env = SettingsPageEnvironment::Default();
+    env.postEvent = m_env.postEvent;
+    env.messageBox = m_env.messageBox;
+    env.recordingActive = [this] { return m_recordingActive.load(); };
+    env.captureHotkey = [this](HWND edit, HotkeySlot slot, const std::wstring& action) {
+        // The capture dialog has no owner: a second click in the settings window while
+        // it is open must not open another one.
+        if (m_capturingHotkey) return;
+        m_capturingHotkey = true;
+        SettingsPageEnvironment self = MakePageEnvironment();
+        CaptureHotkey(edit, slot, action, self, m_env.runHotkeyDialog);
+        m_capturingHotkey = false;
+    };
+    return env;
 }
 
 HWND CtavimorerfDlg::FindDlgItem(int id) const {
@@ -76,8 +105,9 @@ HWND CtavimorerfDlg::FindDlgItem(int id) const {
 
 void CtavimorerfDlg::CreatePages() {
     if (!m_env.makePage) return;
+    SettingsPageEnvironment environment = MakePageEnvironment();
     for (int i = 0; i < 4; i++) {
-        std::unique_ptr<CDialog> page = m_env.makePage(i);
+        std::unique_ptr<CDialog> page = m_env.makePage(i, environment);
         if (!page || !page->Create(this)) {
             Log("CtavimorerfDlg: settings page %d not created\n", i);
             continue;
@@ -89,7 +119,8 @@ void CtavimorerfDlg::CreatePages() {
         MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rect), 2);
         SetWindowPos(page->m_hWnd, HWND_TOP, rect.left + kPageOffsetX, rect.top + kPageOffsetY, 0, 0,
                      SWP_NOSIZE | SWP_NOACTIVATE);
-        m_pages[i] = page.release();
+        m_pages[i] = page.get();
+        m_pageObjects[i] = std::move(page);
         if (i == kGeneral) {
             m_pageGeneral = static_cast<CTabCommonDlg*>(m_pages[i]);
             m_pages[i]->ShowWindow(SW_SHOW);
@@ -101,15 +132,15 @@ void CtavimorerfDlg::CreatePages() {
 void CtavimorerfDlg::FillPageControls(bool initial) {
     SettingsManager& settings = SettingsManager::Instance();
     if (initial) {
-        SetText(FindDlgItem(kScreenshotsFolderEdit), settings.GetScreenshotsSavePath());
-        SetText(FindDlgItem(kVideoFolderEdit), settings.GetVideoSavePath());
+        SetControlText(FindDlgItem(kScreenshotsFolderEdit), settings.GetScreenshotsSavePath());
+        SetControlText(FindDlgItem(kVideoFolderEdit), settings.GetVideoSavePath());
     }
-    SetText(FindDlgItem(kFullScreenEdit), HotkeyToText(HotkeysManager::GetFullScreenshotHotkey()));
-    SetText(FindDlgItem(kRegionEdit), HotkeyToText(HotkeysManager::GetRegionScreenshotHotkey()));
-    SetText(FindDlgItem(kActiveWindowEdit), HotkeyToText(HotkeysManager::GetActiveWindowScreenshotHotkey()));
+    SetControlText(FindDlgItem(kFullScreenEdit), HotkeyToText(HotkeysManager::GetFullScreenshotHotkey()));
+    SetControlText(FindDlgItem(kRegionEdit), HotkeyToText(HotkeysManager::GetRegionScreenshotHotkey()));
+    SetControlText(FindDlgItem(kActiveWindowEdit), HotkeyToText(HotkeysManager::GetActiveWindowScreenshotHotkey()));
     if (!initial) {
-        SetText(FindDlgItem(kDrawModeEdit), HotkeyToText(HotkeysManager::GetDrawModeHotkey()));
-        SetText(FindDlgItem(kVideoEdit), HotkeyToText(HotkeysManager::GetVideoRecordingHotkey()));
+        SetControlText(FindDlgItem(kDrawModeEdit), HotkeyToText(HotkeysManager::GetDrawModeHotkey()));
+        SetControlText(FindDlgItem(kVideoEdit), HotkeyToText(HotkeysManager::GetVideoRecordingHotkey()));
     }
     const struct {
         int id;
@@ -159,8 +190,8 @@ void CtavimorerfDlg::UpdateGameModeControls() {
         if (HWND box = FindDlgItem(id)) EnableWindow(box, !silent);
     }
     if (HWND box = FindDlgItem(kOpenVideoInBrowser)) {
-        HWND keepLocally = FindDlgItem(kKeepVideoLocally);
-        bool local = keepLocally && SendMessageW(keepLocally, BM_GETCHECK, 0, 0) == BST_CHECKED;
+        auto* video = static_cast<CTabVideoDlg*>(m_pages[kVideo]);
+        bool local = video && video->m_hWnd && video->IsLocalSaveChecked();
         EnableWindow(box, !silent && !local);
     }
     m_gameModeSwitch.Select(silent);
@@ -241,13 +272,18 @@ void CtavimorerfDlg::OnGameModeHelp() {
 void CtavimorerfDlg::OnOK() {
     std::wstring folder = GetText(FindDlgItem(kScreenshotsFolderEdit));
     SavePages();
-    HWND saveLocally = m_pages[kSave] && m_pages[kSave]->m_hWnd ? m_pages[kSave]->GetDlgItem(kSaveLocally) : nullptr;
-    bool keepLocally = saveLocally && SendMessageW(saveLocally, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    // 1020 is also a control of the General page: the Save page's own box is meant.
+    auto* save = static_cast<CTabSavePropsDlg*>(m_pages[kSave]);
+    bool keepLocally = save && save->m_hWnd && save->IsLocalCopyChecked();
     int created = 0;
     if (keepLocally) created = SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
     if (DecideOkFolder(keepLocally, created, keepLocally && IsDirectory(folder)) == OkFolderDecision::Warn) {
         Log("CtavimorerfDlg::OnOK: no folder to save screenshots (%d)\n", created);
-        m_env.messageBox(m_hWnd, Text(161), Text(162), MB_ICONWARNING);
+        if (m_env.messageBox) {
+            m_env.messageBox(m_hWnd, Text(161), Text(162), MB_ICONWARNING);
+        } else {
+            MessageBoxW(m_hWnd, Text(161).c_str(), Text(162).c_str(), MB_ICONWARNING);
+        }
         return;
     }
     HideSettingsWindow();
@@ -264,8 +300,11 @@ void CtavimorerfDlg::OnClose() {
     HideNewVersionBanner();
     LoadPages();
     SettingsManager& settings = SettingsManager::Instance();
-    SetText(FindDlgItem(kScreenshotsFolderEdit), settings.GetScreenshotsSavePath());
-    SetText(FindDlgItem(kVideoFolderEdit), settings.GetVideoSavePath());
+    SetControlText(FindDlgItem(kScreenshotsFolderEdit), settings.GetScreenshotsSavePath());
+    SetControlText(FindDlgItem(kVideoFolderEdit), settings.GetVideoSavePath());
 }
 
-void CtavimorerfDlg::ReloadImageType() {}
+void CtavimorerfDlg::ReloadImageType() {
+    auto* save = static_cast<CTabSavePropsDlg*>(m_pages[kSave]);
+    if (save && save->m_hWnd) save->ApplyImageType(false);
+}

@@ -7,20 +7,17 @@
 
 #include "classlib/Dialog.h"
 #include "classlib/Edit.h"
+#include "app/SettingsPageEnvironment.h"
 #include "foundation/IEventListener.h"
 #include "foundation/SupportLogsZip.h"
-#include "settings/HotkeyCombination.h"
 
 class CProgressDlg;
 
 // What the General page asks of the rest of the process. The program uses Default();
 // Wine tests replace entries to watch or steer the page.
 struct GeneralPageEnvironment {
-    // An analytics event ("Settings", action, label) without value.
-    std::function<void(const std::wstring& action, const std::wstring& label)> postEvent;
-    std::function<int(HWND owner, const std::wstring& text, const std::wstring& caption, UINT type)> messageBox;
-    // Runs the capture dialog; IDOK with the recorded keys, or another result.
-    std::function<INT_PTR(HotkeyCombination& keys)> captureHotkey;
+    // Analytics, message boxes and the hotkey capture, as the other pages have them.
+    SettingsPageEnvironment page;
     // Starts the support-logs packer; false when its job did not start.
     std::function<bool(const SupportLogsRequest& request)> createSupportLogsZip;
     std::function<void()> closeLog;
@@ -45,13 +42,6 @@ public:
     // "store-on-server-option-set" shows it; other names do nothing.
     void OnEvent(const std::string& name) override;
 
-    // Applies a recorded combination to a slot unless another slot uses it: the setter
-    // stores it, edit `editId` shows it and the event is sent; otherwise the message box.
-    // Shared by the pages that have hotkey fields.
-    static void ApplyHotkey(HWND page, const HotkeyCombination& keys, const HotkeyCombination& current, int editId,
-                            const std::wstring& action, const std::function<void(const HotkeyCombination&)>& setter,
-                            const GeneralPageEnvironment& env);
-
     CCustomEdit m_fullScreenEdit;     // 1014
     CCustomEdit m_regionEdit;         // 1015
     CCustomEdit m_activeWindowEdit;   // 1022
@@ -74,9 +64,4 @@ private:
     GeneralPageEnvironment m_env;
     std::shared_ptr<CProgressDlg> m_reportProgress;
     bool m_reportRunning = false;
-    bool m_capturing = false;   // the capture dialog is open (its loop runs inside ours)
-    HFONT m_font = nullptr;
 };
-
-// The 11-point "Calibri" font on a page and every child of it; the caller deletes it.
-HFONT SetPageFont(HWND page);

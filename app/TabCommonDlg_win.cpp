@@ -1,7 +1,6 @@
 #include "app/TabCommonDlg.h"
 
 #include "app/HotkeysManager.h"
-#include "app/HotkeysReaderDlg.h"
 #include "app/MainDlgMessages.h"
 #include "app/ProgramFolders.h"
 #include "app/ProgressDlg.h"
@@ -10,7 +9,6 @@
 #include "foundation/EventBus.h"
 #include "foundation/Log.h"
 #include "foundation/StringTable.h"
-#include "server/Analytics.h"
 #include "settings/SettingsManager.h"
 
 namespace {
@@ -25,38 +23,9 @@ std::wstring Text(unsigned id) {
 
 }  // namespace
 
-HFONT SetPageFont(HWND page) {
-    HDC screen = GetDC(nullptr);
-    int height = -MulDiv(110, GetDeviceCaps(screen, LOGPIXELSY), 720);
-    ReleaseDC(nullptr, screen);
-    LOGFONTW spec = {};
-    spec.lfHeight = height;
-    spec.lfWeight = FW_NORMAL;
-    spec.lfCharSet = DEFAULT_CHARSET;
-    lstrcpynW(spec.lfFaceName, L"Calibri", LF_FACESIZE);
-    HFONT font = CreateFontIndirectW(&spec);
-    if (!font) return nullptr;
-    SendMessageW(page, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-    for (HWND child = GetWindow(page, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-    }
-    return font;
-}
-
 GeneralPageEnvironment GeneralPageEnvironment::Default() {
     GeneralPageEnvironment env;
-    env.postEvent = [](const std::wstring& action, const std::wstring& label) {
-        CvxAnalyticsPostEventAsync(-1, L"Settings", action, label);
-    };
-    env.messageBox = [](HWND owner, const std::wstring& text, const std::wstring& caption, UINT type) {
-        return MessageBoxW(owner, text.c_str(), caption.c_str(), type);
-    };
-    env.captureHotkey = [](HotkeyCombination& keys) {
-        CHotkeysReaderDlg dialog;
-        INT_PTR result = dialog.DoModal();
-        keys = dialog.m_recording.keys;
-        return result;
-    };
+    env.page = SettingsPageEnvironment::Default();
     env.createSupportLogsZip = &CreateSupportLogsZip;
     env.closeLog = &CloseLogFile;
     env.openLog = &OpenLogFile;
@@ -70,12 +39,12 @@ CTabCommonDlg::CTabCommonDlg(GeneralPageEnvironment environment)
 CTabCommonDlg::~CTabCommonDlg() {
     EventBus::Instance().Unregister(this);
     if (m_hWnd) DestroyWindow();
-    if (m_font) DeleteObject(m_font);
 }
 
 BOOL CTabCommonDlg::OnInitDialog() {
     CDialogEx::OnInitDialog();
-    m_font = SetPageFont(m_hWnd);
+    SetBackgroundColor(RGB(255, 255, 255));
+    SetPageFont(L"Calibri", 110);
     UpdateData(FALSE);
     return TRUE;
 }
@@ -91,23 +60,7 @@ void CTabCommonDlg::DoDataExchange(CDataExchange* dx) {
 }
 
 LRESULT CTabCommonDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-    switch (msg) {
-    case WM_CTLCOLORDLG:
-        return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
-    case WM_CTLCOLORSTATIC:
-        // Labels and check boxes on the white page; read-only edits stay as they are.
-        if (GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) != kFullScreenEdit &&
-            GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) != kRegionEdit &&
-            GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) != kActiveWindowEdit) {
-            SetBkColor(reinterpret_cast<HDC>(wParam), RGB(255, 255, 255));
-            return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
-        }
-        break;
-    case WM_APP_LOGS_ZIPPED:
-        return OnLogsZipped();
-    default:
-        break;
-    }
+    if (msg == WM_APP_LOGS_ZIPPED) return OnLogsZipped();
     return CDialogEx::WindowProc(msg, wParam, lParam);
 }
 
@@ -120,46 +73,22 @@ BOOL CTabCommonDlg::PreTranslateMessage(MSG* msg) {
     if (leftButton && msg->hwnd) {
         struct Field {
             int id;
-            HotkeyCombination (*get)();
-            void (*set)(const HotkeyCombination&);
+            HotkeySlot slot;
             const wchar_t* action;
         };
         static const Field fields[] = {
-            {kRegionEdit, &HotkeysManager::GetRegionScreenshotHotkey, &HotkeysManager::SetRegionScreenshotHotkey,
-             L"Set Hotkey for Region"},
-            {kFullScreenEdit, &HotkeysManager::GetFullScreenshotHotkey, &HotkeysManager::SetFullScreenshotHotkey,
-             L"Set Hotkey for Fullscreenshot"},
-            {kActiveWindowEdit, &HotkeysManager::GetActiveWindowScreenshotHotkey,
-             &HotkeysManager::SetActiveWindowScreenshotHotkey, L"Set Hotkey for Capture Window"},
+            {kRegionEdit, HotkeySlot::RegionScreenshot, L"Set Hotkey for Region"},
+            {kFullScreenEdit, HotkeySlot::FullScreenshot, L"Set Hotkey for Fullscreenshot"},
+            {kActiveWindowEdit, HotkeySlot::ActiveWindowScreenshot, L"Set Hotkey for Capture Window"},
         };
         for (const Field& field : fields) {
-            if (msg->hwnd != GetDlgItem(field.id)) continue;
-            if (m_capturing) return TRUE;
-            m_capturing = true;
-            HotkeyCombination keys;
-            INT_PTR result = m_env.captureHotkey(keys);
-            m_capturing = false;
-            if (result == IDOK && !keys.empty()) {
-                ApplyHotkey(m_hWnd, keys, field.get(), field.id, field.action, field.set, m_env);
-            }
+            HWND edit = GetDlgItem(field.id);
+            if (msg->hwnd != edit) continue;
+            if (m_env.page.captureHotkey) m_env.page.captureHotkey(edit, field.slot, field.action);
             return TRUE;
         }
     }
     return CDialogEx::PreTranslateMessage(msg);
-}
-
-void CTabCommonDlg::ApplyHotkey(HWND page, const HotkeyCombination& keys, const HotkeyCombination& current, int editId,
-                                const std::wstring& action,
-                                const std::function<void(const HotkeyCombination&)>& setter,
-                                const GeneralPageEnvironment& env) {
-    if (DecideHotkeyApply(keys, current, HotkeysManager::IsCombinationInUse(keys)) == HotkeyApply::InUse) {
-        env.messageBox(page, Text(168), Text(129), MB_OK);
-        return;
-    }
-    setter(keys);
-    std::wstring text = HotkeyToText(keys);
-    SetDlgItemTextW(page, editId, text.c_str());
-    env.postEvent(action, text);
 }
 
 bool CTabCommonDlg::OnCommand(WORD id, WORD code, HWND control) {
@@ -185,23 +114,23 @@ void CTabCommonDlg::OnCheckBox(int id) {
     SettingsManager& settings = SettingsManager::Instance();
     switch (id) {
     case kShowCursor:
-        m_env.postEvent(SetOrUnset(on, L"Show Cursor"), L"");
+        m_env.page.postEvent(L"Settings", SetOrUnset(on, L"Show Cursor"), L"");
         settings.SetNeedCaptureCursor(on);
         break;
     case kPlaySound:
-        m_env.postEvent(SetOrUnset(on, L"Play Sound"), L"");
+        m_env.page.postEvent(L"Settings", SetOrUnset(on, L"Play Sound"), L"");
         settings.SetNeedPlaySound(on);
         break;
     case kTwoButtons:
-        m_env.postEvent(SetOrUnset(on, L"Screenshot Use Two Buttons"), L"");
+        m_env.page.postEvent(L"Settings", SetOrUnset(on, L"Screenshot Use Two Buttons"), L"");
         HotkeysManager::SetUseMouseForRegionScreenshot(on);
         break;
     case kOpenInBrowser:
-        m_env.postEvent(SetOrUnset(on, L"Open Screenshot In Browser"), L"");
+        m_env.page.postEvent(L"Settings", SetOrUnset(on, L"Open Screenshot In Browser"), L"");
         settings.SetOpenScreenshotInBrowser(on);
         break;
     case kDirectLink:
-        m_env.postEvent(SetOrUnset(on, L"Direct Screenshot File Link"), L"");
+        m_env.page.postEvent(L"Settings", SetOrUnset(on, L"Direct Screenshot File Link"), L"");
         settings.SetUseScreenshotDirectFileLink(on);
         break;
     default:
@@ -223,7 +152,7 @@ void CTabCommonDlg::OnReportBug() {
     if (m_reportRunning || m_reportProgress) return;
     m_reportRunning = true;
     m_reportProgress = std::make_shared<CProgressDlg>(POINT{-1, -1}, Text(208), nullptr, true, false);
-    m_env.postEvent(L"CreateLogsZip", L"");
+    m_env.page.postEvent(L"Settings", L"CreateLogsZip", L"");
     // The log file is packed: nothing may be written to it meanwhile.
     m_env.closeLog();
     SupportLogsRequest request;

@@ -11,9 +11,11 @@
 //                              and the id of the dialog that holds it
 //   wininfo foreground         the foreground window (pid, class, caption)
 //   wininfo click CAPTION ID [N]   a real left click (SendInput) in the middle of the
-//                              N-th control with that id (0 first, in the listing's order)
+//                              N-th visible control with that id (0 first, listing order)
 //   wininfo move X Y           moves the pointer to screen point (X, Y) with SendInput
 //   wininfo clickat X Y        a real left click at screen point (X, Y)
+//   wininfo rect CAPTION       the window's screen rectangle: left top right bottom
+//   wininfo metric N           prints GetSystemMetrics(N)
 #include <windows.h>
 
 #include <cstdio>
@@ -119,7 +121,10 @@ std::vector<HWND> Controls(HWND top) {
 void PrintControl(HWND control) {
     wchar_t cls[64] = {}, text[2048] = {};
     GetClassNameW(control, cls, 64);
-    GetWindowTextW(control, text, 2048);
+    // WM_GETTEXT: an edit's own text, which GetWindowText of another process's window
+    // does not ask for.
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(control, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, &ignored);
     RECT rect = {};
     GetWindowRect(control, &rect);
     int check = -1, combo = -1, slider = -1;
@@ -172,12 +177,22 @@ int SettingsCommand(int argc, wchar_t** argv) {
     if (wcscmp(command, L"move") == 0 && argc >= 4) {
         return SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, _wtoi(argv[2]), _wtoi(argv[3])) ? 0 : 1;
     }
+    if (wcscmp(command, L"metric") == 0 && argc >= 3) {
+        std::printf("%d\n", GetSystemMetrics(_wtoi(argv[2])));
+        return 0;
+    }
     if (wcscmp(command, L"clickat") == 0 && argc >= 4) {
         return ClickAt(_wtoi(argv[2]), _wtoi(argv[3])) ? 0 : 1;
     }
     if (argc < 3) return 2;
     HWND top = FindTopWindow(argv[2]);
     if (!top) return 3;
+    if (wcscmp(command, L"rect") == 0) {
+        RECT rect = {};
+        GetWindowRect(top, &rect);
+        std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right, rect.bottom);
+        return 0;
+    }
     if (wcscmp(command, L"controls") == 0) {
         for (HWND control : Controls(top)) PrintControl(control);
         return 0;
@@ -186,7 +201,8 @@ int SettingsCommand(int argc, wchar_t** argv) {
         int id = _wtoi(argv[3]);
         int wanted = argc >= 5 ? _wtoi(argv[4]) : 0;
         for (HWND control : Controls(top)) {
-            if (GetDlgCtrlID(control) != id || wanted-- > 0) continue;
+            // Pages reuse ids: only controls that can be seen count.
+            if (GetDlgCtrlID(control) != id || !IsWindowVisible(control) || wanted-- > 0) continue;
             RECT rect;
             GetWindowRect(control, &rect);
             return ClickAt((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2) ? 0 : 1;
