@@ -18,9 +18,21 @@ VK_RETURN, VK_ESCAPE, VK_DOWN, VK_UP, VK_END, VK_HOME = 13, 27, 40, 38, 35, 36
 
 
 def save_control(id_):
-    """1014 and 1020 are also General controls (listed first): take the Save page's."""
+    """1014 and 1020 are also General controls. The pages are placed on top of each other
+    in the order General, Save, Editor, Video, so the listing (top first) names the Save
+    page's control before the General page's."""
     found = [c for c in ts.controls() if c["id"] == id_]
-    return found[-1] if found else None
+    return found[0] if found else None
+
+
+def choose_in_combo(id_, key):
+    """Two real clicks drop the list down and close it again, leaving the focus on the
+    closed combo box; an arrow key then moves its selection (CBN_SELCHANGE)."""
+    ts.click(id_)
+    time.sleep(0.3)
+    ts.click(id_)
+    time.sleep(0.3)
+    press(key)
 
 
 def press(*vks):
@@ -69,8 +81,7 @@ class SettingsPagesTest(TrayProgramTest):
         self.assertTrue(self.general_1019_visible())
 
         # Combo 1027: JPEG shows the quality controls, PNG hides them again.
-        ts.click(1027)
-        press(VK_DOWN, VK_RETURN)
+        choose_in_combo(1027, VK_DOWN)
         self.wait_setting("screenshot_file_type", 1)
         self.collector.wait_event("Settings", "Set image type to JPEG", "")
         for id_ in (1028, 1029, 1014):
@@ -86,8 +97,7 @@ class SettingsPagesTest(TrayProgramTest):
         self.wait_setting("jpeg_quality", 25)
         self.assertEqual(save_control(1028)["slider"], 25)
 
-        ts.click(1027)
-        press(VK_UP, VK_RETURN)   # back to PNG
+        choose_in_combo(1027, VK_UP)
         self.wait_setting("screenshot_file_type", 0)
         self.collector.wait_event("Settings", "Set image type to PNG", "")
         for id_ in (1028, 1029, 1014):
@@ -138,8 +148,7 @@ class SettingsPagesTest(TrayProgramTest):
         self.assertTrue(ts.control(1055)["enabled"])
         self.assertFalse(ts.control(1052)["enabled"])
 
-        ts.click(1079)
-        press(VK_DOWN, VK_RETURN)
+        choose_in_combo(1079, VK_DOWN)
         self.wait_setting("video_quality_level", 1)
         self.collector.wait_event("Settings", "Set Video Quality to Medium - up to 720p", "")
 
@@ -150,7 +159,8 @@ class SettingsPagesTest(TrayProgramTest):
         self.assertIn("Sound source not found.", [c["text"] for c in box["children"]])
         self.collector.wait_event("Settings", "Set Video Record Sound", "")
         self.collector.wait_event("Settings", "Show No Sound Warning", "")
-        ts.wininfo("close", box["pid"])
+        wait_until(lambda: ts.foreground().get("caption") == "", 10, interval=0.3, what="the box in the foreground")
+        press(VK_RETURN)
         wait_until(lambda: not [w for w in windows() if w["class"] == "#32770" and w["caption"] == ""], 10,
                    interval=0.3, what="the box to close")
         self.wait_setting("capture_audio", True)
