@@ -50,6 +50,8 @@ class SettingsPagesTest(TrayProgramTest):
 
     def show_tab(self, index):
         self.select_tab(index)
+        if index == 0:
+            ts.keys("d37", "u37", "s100")   # Left: also when the click only focused the tabs
         wait_until(lambda: self.visible_page() == [index], 5, interval=0.3, what="tab %d" % index)
 
     def general_1019_visible(self):
@@ -70,15 +72,20 @@ class SettingsPagesTest(TrayProgramTest):
         for id_ in (1028, 1029):
             self.assertFalse(save_control(id_)["visible"], "PNG hides the quality controls")
 
-        # Radio 1006: clipboard instead of upload; the General page hides its browser option.
+        # Radio 1006: clipboard instead of upload; the General page hides its browser option
+        # (seen on its own tab: a control of a hidden page is never visible).
         ts.click(1006)
         self.wait_setting("storage_type", 5)
         self.collector.wait_event("Settings", "Set Save Screenshot To Clipboard", "")
+        self.show_tab(0)
         self.assertFalse(self.general_1019_visible())
+        self.show_tab(SAVE_TAB)
         ts.click(1005)
         self.wait_setting("storage_type", 6)
         self.collector.wait_event("Settings", "Set Save Screenshot To Server", "")
+        self.show_tab(0)
         self.assertTrue(self.general_1019_visible())
+        self.show_tab(SAVE_TAB)
 
         # Combo 1027: JPEG shows the quality controls, PNG hides them again.
         choose_in_combo(1027, VK_DOWN)
@@ -87,6 +94,7 @@ class SettingsPagesTest(TrayProgramTest):
         for id_ in (1028, 1029, 1014):
             self.assertTrue(save_control(id_)["visible"], id_)
         self.assertEqual(save_control(1014)["text"], "80")
+        ts.screenshot("save-jpeg.png", CAPTION)
 
         # The slider: End goes to 100, Home to 25; each position is stored.
         ts.click(1028)
@@ -120,6 +128,7 @@ class SettingsPagesTest(TrayProgramTest):
             texts = [c["text"] for c in chooser["children"]]
             self.assertIn("Select folder", texts)
             if finish == "cancel":
+                ts.screenshot("folder-chooser.png", chooser["caption"])
                 press(VK_ESCAPE)
             else:
                 press(VK_DOWN, VK_RETURN)
@@ -147,6 +156,7 @@ class SettingsPagesTest(TrayProgramTest):
         self.assertTrue(ts.control(1054)["enabled"])
         self.assertTrue(ts.control(1055)["enabled"])
         self.assertFalse(ts.control(1052)["enabled"])
+        ts.screenshot("video-local.png", CAPTION)
 
         choose_in_combo(1079, VK_DOWN)
         self.wait_setting("video_quality_level", 1)
