@@ -142,6 +142,13 @@ class SettingsPagesTest(TrayProgramTest):
         self.assertEqual(save_control(1001)["text"], second_win)
         self.collector.wait_event("Settings", "Set Screenshot Save Path", "")
 
+        # Enter on the Save page does nothing (elsewhere it would be the window's OK).
+        ts.click(1001)
+        press(VK_RETURN)
+        time.sleep(1.0)
+        self.assertTrue(ts.visible(CAPTION), "Enter on the Save page hid the window")
+        self.assertEqual(self.visible_page(), [SAVE_TAB])
+
     def test_video_page(self):
         self.open_settings(video_storage_type=0, video_quality_level=0, capture_audio=False, capture_mic=False,
                            silent_mode=False)
