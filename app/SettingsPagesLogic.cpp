@@ -1,16 +1,16 @@
 #include "app/SettingsPagesLogic.h"
 
 int StorageRadioFromBits(int bits) {
-    if (bits & kStorageUpload) return 0;
+    if (bits & kStorageServer) return 0;
     if (bits & kStorageClipboard) return 1;
     return -1;
 }
 
 int StorageBitsFromPage(int storedBits, int radioIndex, bool localChecked) {
     int bits = localChecked ? kStorageLocal : 0;
-    if (radioIndex == 0) return bits | kStorageUpload;
+    if (radioIndex == 0) return bits | kStorageServer;
     if (radioIndex == 1) return bits | kStorageClipboard;
-    return bits | (storedBits & (kStorageUpload | kStorageClipboard));
+    return bits | (storedBits & (kStorageServer | kStorageClipboard));
 }
 
 VideoSaveControls VideoSaveControlsFor(bool localChecked, bool silentMode) {

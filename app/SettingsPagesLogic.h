@@ -5,9 +5,6 @@
 
 // The decisions of the Save and Video settings pages, without windows.
 
-// Storage bits (StorageType): 1 clipboard picture, 2 upload, 4 local file.
-constexpr int kStorageUpload = kStorageServer;
-
 // The Save page's radio index for stored bits: 0 (upload) with bit 2, else 1
 // (clipboard) with bit 1, else -1: neither radio is selected, so that a local-only
 // setting is never shown, and later saved, as an upload.

@@ -240,6 +240,12 @@ TEST_F(SettingsPagesTest, SavePageImageTypeShowsQualityForJpegOnly) {
 TEST_F(SettingsPagesTest, SavePageSliderStoresTheJpegQuality) {
     SettingsManager::Instance().SetImageTypeId(1);
     auto page = MakePage<CTabSavePropsDlg>();
+    // Any repaint with a new position shows and stores it (the slider's custom draw).
+    page->m_quality.SetPos(70, TRUE);
+    UpdateWindow(page->m_quality.m_hWnd);
+    Pump();
+    EXPECT_EQ(Text(*page, 1014), L"70");
+    EXPECT_EQ(SettingsManager::Instance().GetJpegQuality(), 70);
     // The user drags the slider: it repaints (custom draw) and reports the move.
     page->m_quality.SetPos(61, TRUE);
     SendMessageW(page->m_hWnd, WM_HSCROLL, MAKEWPARAM(TB_THUMBTRACK, 61),
@@ -497,6 +503,98 @@ TEST_F(SettingsPagesTest, WarningHelpLinkOpensTheHelpPage) {
     EXPECT_EQ(SendMessageW(warning.m_hWnd, WM_NOTIFY, 1063, reinterpret_cast<LPARAM>(&header)), 0);
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0], SettingsManager::GetSiteUrl() + L"/help/sound-settings");
+}
+
+}  // namespace
+
+namespace {
+
+INT_PTR CALLBACK QuietDlgProc(HWND, UINT, WPARAM, LPARAM) {
+    return FALSE;
+}
+
+// The program's own templates and texts, read from the built executable.
+TEST(SettingsPagesResourcesTest, ProgramCarriesThePagesWithTheirTexts) {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring path = self;
+    path = path.substr(0, path.find_last_of(L'\\')) + L"\\..\\app\\brivane.exe";
+    HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!module) GTEST_SKIP() << "brivane.exe is not built beside the tests";
+    INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_LINK_CLASS | ICC_BAR_CLASSES};
+    InitCommonControlsEx(&classes);
+
+    struct Item {
+        int id;
+        const wchar_t* text;
+    };
+    struct Case {
+        unsigned templateId;
+        std::vector<Item> items;
+    };
+    const std::vector<Case> cases = {
+        {154,
+         {{1010, L"How to save screenshot "},
+          {1005, L"Upload to server and copy link to clipboard"},
+          {1006, L"Copy to clipboard without uploading to server"},
+          {1020, L"Also save a screenshot locally in the directory:"},
+          {1002, L"..."},
+          {1029, L"JPEG quality:"},
+          {1001, nullptr},
+          {1027, nullptr},
+          {1028, nullptr},
+          {1014, nullptr}}},
+        {108,
+         {{1035, L"You can activate the editor in two ways:\n- Hold down the hotkey while taking a screenshot.\n- "
+                 L"Press the hotkey when the screen is faded to enable or disable the editor while selecting the "
+                 L"screen area."},
+          {1034, L"Hotkey to activate editor"},
+          {1033, L"Always activate editor"},
+          {1036, nullptr}}},
+        {116,
+         {{1034, L"Video recording"},
+          {1051, L"Ctrl + Shift + Both mouse buttons at the same time"},
+          {1056, L"Upload to server and copy link to clipboard"},
+          {1057, L"Locally in the directory"},
+          {1055, L"..."},
+          {1052, L"Open video in the browser"},
+          {1062, L"Record sound"},
+          {1063, L"Record microphone"},
+          {1064, L"Show video recording controls"},
+          {1077, L"Direct video link"},
+          {1050, nullptr},
+          {1054, nullptr},
+          {1079, nullptr}}},
+        {235, {{1058, L"Sound settings"}, {IDOK, L"OK"}, {IDCANCEL, L"Cancel"}, {1063, nullptr}, {1064, nullptr},
+               {1065, nullptr}}},
+    };
+    // The pages are child dialogs: they need a parent window.
+    HWND parent = CreateWindowExW(0, L"STATIC", L"parent", WS_POPUP, 0, 0, 600, 500, nullptr, nullptr, nullptr,
+                                  nullptr);
+    ASSERT_NE(parent, nullptr);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.templateId);
+        HWND dlg = CreateDialogParamW(module, MAKEINTRESOURCEW(c.templateId), parent, &QuietDlgProc, 0);
+        ASSERT_NE(dlg, nullptr);
+        for (const Item& item : c.items) {
+            SCOPED_TRACE(item.id);
+            HWND control = GetDlgItem(dlg, item.id);
+            ASSERT_NE(control, nullptr);
+            if (item.text) EXPECT_EQ(GetWindowTextString(control), item.text);
+        }
+        if (c.templateId == 235) EXPECT_EQ(GetWindowTextString(dlg), L"Mixed sound settings failed");
+        DestroyWindow(dlg);
+    }
+    wchar_t text[256];
+    const std::pair<unsigned, const wchar_t*> strings[] = {
+        {131, L"Select folder"}, {187, L"Sound source not found."}, {188, L"Microphone not found."},
+        {190, L"help/sound-settings"}, {191, L"frequency {} Hz"}};
+    for (const auto& s : strings) {
+        int n = LoadStringW(module, s.first, text, 256);
+        EXPECT_EQ(std::wstring(text, n > 0 ? n : 0), s.second) << s.first;
+    }
+    DestroyWindow(parent);
+    FreeLibrary(module);
 }
 
 }  // namespace
