@@ -107,6 +107,8 @@ class SettingsWindowTest(TrayProgramTest):
         click_at(left + 20, top + 10)
         for _ in range(index):
             keys("d39", "u39", "s100")
+        # The pointer leaves the tabs, so that none is drawn hot.
+        wininfo("move", left + 5, top - 60)
         time.sleep(0.3)
 
     def visible_page(self):
@@ -147,7 +149,9 @@ class SettingsWindowTest(TrayProgramTest):
     def test_hotkey_capture_with_real_keys(self):
         folder = os.path.join(self.prefix.temp, "shots")
         os.makedirs(folder)
-        program = self.open_settings(storage_type=4, screenshots_path=windows_path(self.prefix, folder))
+        # Region on Ctrl+Alt+R, so that Shift+PrtScr holds no other hotkey.
+        program = self.open_settings(storage_type=4, screenshots_path=windows_path(self.prefix, folder),
+                                     hotkey_region_screenshot="17,18,82")
         click(1014)
         wait_until(lambda: visible(CAPTURE), 10, interval=0.3, what="the capture dialog")
         wait_until(lambda: foreground().get("caption") == CAPTURE, 10, interval=0.3,
@@ -188,9 +192,9 @@ class SettingsWindowTest(TrayProgramTest):
         time.sleep(2.5)
         settings = read_settings(self.prefix)
         self.assertEqual(settings.get("hotkey_full_screenshot"), "17,16,83")
-        self.assertEqual(settings.get("hotkey_region_screenshot"), "44")
+        self.assertEqual(settings.get("hotkey_region_screenshot"), "17,18,82")
         self.assertIsNone(self.collector.find("Settings", "Set Hotkey for Region"))
-        self.assertEqual(control(1015)["text"], "PrtScr")
+        self.assertEqual(control(1015)["text"], "Ctrl + Alt + R")
 
         # Esc, and OK with nothing recorded, change and send nothing.
         for finish in (("d27", "u27"), ("d13", "u13")):
@@ -201,7 +205,7 @@ class SettingsWindowTest(TrayProgramTest):
             keys(*finish)
             wait_until(lambda: not visible(CAPTURE), 10, interval=0.3, what="the capture dialog to close")
         time.sleep(2.5)
-        self.assertEqual(read_settings(self.prefix).get("hotkey_region_screenshot"), "44")
+        self.assertEqual(read_settings(self.prefix).get("hotkey_region_screenshot"), "17,18,82")
         self.assertIsNone(self.collector.find("Settings", "Set Hotkey for Region"))
 
     def test_ok_checks_the_screenshots_folder(self):

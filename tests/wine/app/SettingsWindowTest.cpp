@@ -20,6 +20,7 @@
 #include "foundation/EventBus.h"
 #include "resources/resource.h"
 #include "settings/SettingsManager.h"
+#include "tests/wine/classlib/DialogTemplate.h"
 
 namespace {
 
@@ -76,9 +77,17 @@ protected:
         env.closeLog = [this] { calls.push_back("close log"); };
         env.openLog = [this] { calls.push_back("open log"); };
         env.logFolder = L"C:\\logs";
+        ASSERT_TRUE(host->Create(nullptr));
         page = std::make_unique<CTabCommonDlg>(std::move(env));
-        ASSERT_TRUE(page->Create(nullptr));
+        ASSERT_TRUE(page->Create(host.get()));
     }
+    void TearDown() override {
+        page.reset();
+        host.reset();
+    }
+
+    DialogTemplate hostTemplate{WS_POPUP | WS_CAPTION, 320, 220, L"host"};
+    std::unique_ptr<CDialogEx> host = std::make_unique<CDialogEx>(hostTemplate.Get());
 
     Boxes boxes;
     std::vector<std::string> calls;
@@ -168,17 +177,26 @@ TEST_F(GeneralPageTest, AReportThatCannotStartReopensTheLogAtOnce) {
     EXPECT_EQ(calls.size(), 6u);
 }
 
+// The capture dialog once it is shown (null after 5 s).
+HWND WaitForCaptureDialog() {
+    for (int i = 0; i < 500; i++) {
+        HWND dialog = FindWindowW(nullptr, L"Hotkey configuration");
+        if (dialog && IsWindowVisible(dialog)) {
+            Sleep(100);
+            return dialog;
+        }
+        Sleep(10);
+    }
+    return nullptr;
+}
+
 // The capture dialog from its template, fed key messages through the message pump as
 // the keyboard would: the walk reaches its PreTranslateMessage.
 TEST(HotkeysReaderDlgTest, RecordsThroughThePumpAndDisablesTheHandlersWhileOpen) {
     HotkeysManager::EnableHandlers();
     std::vector<bool> enabledWhileOpen;
     std::thread feeder([&] {
-        HWND dialog = nullptr;
-        for (int i = 0; i < 200 && !dialog; i++) {
-            dialog = FindWindowW(nullptr, L"Hotkey configuration");
-            if (!dialog) Sleep(10);
-        }
+        HWND dialog = WaitForCaptureDialog();
         if (!dialog) return;
         enabledWhileOpen.push_back(HotkeysManager::AreHandlersEnabled());
         HWND edit = GetDlgItem(dialog, 1001);
@@ -197,11 +215,7 @@ TEST(HotkeysReaderDlgTest, RecordsThroughThePumpAndDisablesTheHandlersWhileOpen)
     EXPECT_TRUE(HotkeysManager::AreHandlersEnabled());
 
     std::thread canceller([] {
-        HWND dialog = nullptr;
-        for (int i = 0; i < 200 && !dialog; i++) {
-            dialog = FindWindowW(nullptr, L"Hotkey configuration");
-            if (!dialog) Sleep(10);
-        }
+        HWND dialog = WaitForCaptureDialog();
         if (!dialog) return;
         HWND edit = GetDlgItem(dialog, 1001);
         PostMessageW(edit, WM_KEYDOWN, 17, 0);
@@ -234,7 +248,7 @@ protected:
         env.fileExists = [](const std::wstring&) { return false; };
         env.openUrl = [](const std::wstring&) {};
         env.chooseFile = [](HWND) { return std::wstring(); };
-        env.commandLine = L"brivane.exe -s";
+        env.commandLine = L"brivane.exe";
         env.messageBox = [this](HWND, const std::wstring& text, const std::wstring& caption, UINT) {
             boxes.emplace_back(text, caption);
             return IDOK;
@@ -272,7 +286,7 @@ TEST_F(SettingsWindowTest, PagesAreChildrenAtTheirOffsetsAndTheLookupTakesGenera
         POINT at = ClientTopLeft(page);
         EXPECT_EQ(at.x, 14) << i;
         EXPECT_EQ(at.y, 88) << i;
-        EXPECT_EQ(IsWindowVisible(page) != FALSE, i == 0) << i;
+        EXPECT_EQ((GetWindowLongW(page, GWL_STYLE) & WS_VISIBLE) != 0, i == 0) << i;
     }
     HWND general = dialog->m_pages[0]->m_hWnd, save = dialog->m_pages[1]->m_hWnd;
     EXPECT_EQ(GetParent(dialog->FindDlgItem(1014)), general);
@@ -285,8 +299,8 @@ TEST_F(SettingsWindowTest, PagesAreChildrenAtTheirOffsetsAndTheLookupTakesGenera
     // Storage 6: the Save page's own 1020 (local copy) is checked, General's is the link.
     EXPECT_EQ(SendMessageW(GetDlgItem(save, 1020), BM_GETCHECK, 0, 0), BST_CHECKED);
     dialog->ShowTab(3);
-    EXPECT_TRUE(IsWindowVisible(dialog->m_pages[3]->m_hWnd));
-    EXPECT_FALSE(IsWindowVisible(general));
+    EXPECT_TRUE(GetWindowLongW(dialog->m_pages[3]->m_hWnd, GWL_STYLE) & WS_VISIBLE);
+    EXPECT_FALSE(GetWindowLongW(general, GWL_STYLE) & WS_VISIBLE);
 }
 
 TEST_F(SettingsWindowTest, TheSwitchTogglesOnlyInsideItsPicture) {
@@ -313,6 +327,7 @@ TEST_F(SettingsWindowTest, TheSwitchTogglesOnlyInsideItsPicture) {
     for (int id : {1018, 1019, 1017, 1051, 1052}) EXPECT_FALSE(IsWindowEnabled(dialog->FindDlgItem(id))) << id;
     click(at.x + 1, at.y + 1);
     EXPECT_FALSE(SettingsManager::Instance().GetSilentMode());
+    ASSERT_FALSE(events.empty());
     EXPECT_EQ(std::get<1>(events.back()), L"Unset Game Mode");
     for (int id : {1018, 1019, 1017, 1051, 1052}) EXPECT_TRUE(IsWindowEnabled(dialog->FindDlgItem(id))) << id;
 }
