@@ -191,7 +191,7 @@ class SettingsPagesTest(TrayProgramTest):
         self.assertIsNone(self.collector.find("Settings", "Show Sound Quality Warning"))
 
         # The test's PulseAudio server gives a microphone: turning it on shows nothing.
-        if os.environ.get("PULSE_SERVER"):
+        if os.environ.get("BRIVANE_PULSE") == "1":
             ts.click(1063)
             self.wait_setting("capture_mic", True)
             self.collector.wait_event("Settings", "Set Video Record Microphone", "")
