@@ -630,9 +630,12 @@ LRESULT CtavimorerfDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_WINDOWPOSCHANGING:
         OnWindowPosChanging(reinterpret_cast<WINDOWPOS*>(lParam));
         break;
-    case WM_WINDOWPOSCHANGED:
+    case WM_WINDOWPOSCHANGED: {
+        // The window has moved first; the banner follows it.
+        LRESULT result = CDialogEx::WindowProc(msg, wParam, lParam);
         PlaceNewVersionBanner();
-        break;
+        return result;
+    }
     case WM_CLOSE:
         OnClose();
         return 0;

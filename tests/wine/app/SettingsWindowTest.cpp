@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -330,6 +331,23 @@ TEST_F(SettingsWindowTest, TheSwitchTogglesOnlyInsideItsPicture) {
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(std::get<1>(events.back()), L"Unset Game Mode");
     for (int id : {1018, 1019, 1017, 1051, 1052}) EXPECT_TRUE(IsWindowEnabled(dialog->FindDlgItem(id))) << id;
+}
+
+TEST_F(SettingsWindowTest, TheTraysSettingsCommandReloadsImageTypeAndQuality) {
+    SettingsManager& s = SettingsManager::Instance();
+    s.SetImageTypeId(0);
+    s.SetJpegQuality(90);
+    dialog->m_pages[1]->UpdateData(FALSE);
+    SendMessageW(dialog->m_hWnd, WM_COMMAND, ID_TRAY_SETTINGS, 0);
+    // Changed behind the window's back (as by another start): the next opening shows it.
+    s.SetImageTypeId(1);
+    s.SetJpegQuality(40);
+    SendMessageW(dialog->m_hWnd, WM_COMMAND, ID_TRAY_SETTINGS, 0);
+    HWND save = dialog->m_pages[1]->m_hWnd;
+    EXPECT_EQ(SendMessageW(GetDlgItem(save, 1027), CB_GETCURSEL, 0, 0), 1);
+    EXPECT_EQ(SendMessageW(GetDlgItem(save, 1028), TBM_GETPOS, 0, 0), 40);
+    EXPECT_TRUE(GetWindowLongW(GetDlgItem(save, 1028), GWL_STYLE) & WS_VISIBLE) << "JPEG shows the quality";
+    EXPECT_EQ(std::count(events.begin(), events.end(), Event{L"Settings", L"Open", L""}), 2);
 }
 
 TEST_F(SettingsWindowTest, OkHidesOnlyWhenTheScreenshotsFolderIsAFolder) {
