@@ -6,11 +6,14 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "app/GameModeSwitch.h"
 #include "app/MainDlgMessages.h"
 #include "app/MonitorChangeWatch.h"
 #include "app/Notification.h"
 #include "app/RegionSelection.h"
+#include "app/SettingsPageEnvironment.h"
 #include "app/SystemTray.h"
 #include "classlib/Dialog.h"
 #include "classlib/TabCtrl.h"
@@ -21,11 +24,18 @@
 class CNewVersionBannerDlg;
 class CNewVersionDlg;
 class CProgressDlg;
+class CTabCommonDlg;
 class CVideoCaptureAreaDialog;
 class UploadHandler;
 
 // Decodes the "PNG" resource `id` of `module` (null: the executable) into `image`.
 bool LoadPngResource(HMODULE module, unsigned id, PxImage& image);
+
+struct SettingsPageEnvironment;
+
+// The settings page `index` (0 General, 1 Save, 2 Editor, 3 Video), not yet created,
+// with the environment that the main dialog gives the pages.
+std::unique_ptr<CDialog> MakeSettingsPage(int index, const SettingsPageEnvironment& environment);
 
 // What the main dialog asks of the rest of the process. The program uses Default();
 // tests replace single entries to watch or steer the dialog.
@@ -56,6 +66,13 @@ struct MainDlgEnvironment {
     std::function<void(const std::wstring& folder)> startDeleteOldLogs;
     // Runs the region editor modally over the frozen screen (RunSelectRegionDialog).
     std::function<RegionEditorOutcome(const RegionEditorRequest& request)> runRegionEditor;
+    // A message box of the settings window.
+    std::function<int(HWND owner, const std::wstring& text, const std::wstring& caption, UINT type)> messageBox;
+    // Makes the settings page `index` (0 General, 1 Save, 2 Editor, 3 Video), not yet
+    // created; null: that page is left out.
+    std::function<std::unique_ptr<CDialog>(int index, const SettingsPageEnvironment& environment)> makePage;
+    // Runs the hotkey capture dialog (null: CHotkeysReaderDlg).
+    std::function<INT_PTR(std::vector<int>& keys)> runHotkeyDialog;
 
     static MainDlgEnvironment Default();
 };
@@ -94,11 +111,14 @@ public:
     // finished with the recorder. Only this decides whether display changes stop or
     // cancel something (a region selection also sets m_captureBusy).
     std::atomic<bool> m_recordingActive{false};
+    GameModeSwitch m_gameModeSwitch;    // the silent-mode switch's pictures
     PxImage m_helpIcon;                 // PNG 201, drawn over the help control
     CTabCtrl m_tabCtrl;
     // The four settings pages (General, Save, Editor, Video), children of this dialog;
     // null until their pages are built.
     CDialog* m_pages[4] = {};
+    CTabCommonDlg* m_pageGeneral = nullptr;   // m_pages[0] as itself
+    std::unique_ptr<CDialog> m_pageObjects[4];   // own m_pages; destroyed before the dialog
     HWND m_helpTooltip = nullptr;
     TOOLINFOW m_helpToolInfo = {};
     int m_helpTooltipShown = 0;
@@ -146,6 +166,10 @@ public:
     // it when it lies in the program's tmp folder).
     void SaveRecordedVideo(bool recorded, const std::wstring& path);
     void OpenLinkInBrowser(int type, const std::wstring& link);
+
+    // The control `id` of the General, Save, Editor or Video page, first hit in that
+    // order, else the dialog's own; null when none has it.
+    HWND FindDlgItem(int id) const;
 
     // Whether the tray icon was created, so that the timers and the rest of the start ran.
     bool IsStarted() const { return m_started; }
@@ -213,7 +237,28 @@ private:
     void OnTraySilentMode();
     void OnTraySettings();
     void OnTrayExit();
+
+    // The settings window (MainDlgSettings_win.cpp).
+    void CreatePages();
+    // Fills the pages' controls from the settings: the hotkey texts and the check boxes;
+    // at initialisation also the two folder edits and the Save page's local-file box.
+    void FillPageControls(bool initial);
+    // Loads every page and the dialog itself from their variables (UpdateData(FALSE)).
+    void LoadPages();
+    void SavePages();
     void UpdateGameModeControls();
+    void OnPaint();
+    void DrawHelpIcon(const DRAWITEMSTRUCT* item);
+    LRESULT OnCustomDrawCheck(NMCUSTOMDRAW* draw);
+    void OnLButtonUp(POINT point);
+    void OnGameModeHelp();
+    void OnClose();
+    // The tray's Settings: the Save page shows the stored image type and quality again.
+    void ReloadImageType();
+    // The environment of the pages: the main dialog's events and message boxes, the
+    // hotkey capture and the recording state.
+    SettingsPageEnvironment MakePageEnvironment();
+    bool m_capturingHotkey = false;   // the capture dialog's loop runs inside a page's
 
 public:
     // Rebuilds the four tabs and shows page `index`.

@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 #include <shlwapi.h>
+#include <windowsx.h>
 
 #include <thread>
 
@@ -112,6 +113,10 @@ MainDlgEnvironment MainDlgEnvironment::Default() {
     env.startEmptyTmpFolder = [](const std::wstring& folder) { StartDetached(&EmptyTmpFolder, folder); };
     env.startDeleteOldLogs = [](const std::wstring& folder) { StartDetached(&DeleteOldLogs, folder); };
     env.runRegionEditor = &RunSelectRegionDialog;
+    env.messageBox = [](HWND owner, const std::wstring& text, const std::wstring& caption, UINT type) {
+        return MessageBoxW(owner, text.c_str(), caption.c_str(), type);
+    };
+    env.makePage = &MakeSettingsPage;
     return env;
 }
 
@@ -143,12 +148,14 @@ void CtavimorerfDlg::DoDataExchange(CDataExchange* dx) {
 BOOL CtavimorerfDlg::OnInitDialog() {
     CDialogEx::OnInitDialog();
     if (CWinApp* app = AfxGetApp()) app->m_hMainWnd = m_hWnd;
+    CreatePages();
     BuildTabs(0);
 
     std::wstring caption = SettingsManager::GetProductName() + L" " + SettingsManager::GetProductVersion();
     SetText(caption.c_str());
     Send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     Send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    FillPageControls(true);
 
     // Everything after this needs the tray icon: without it the program runs without
     // timers, command line, cleanup and hotkeys.
@@ -176,7 +183,7 @@ BOOL CtavimorerfDlg::OnInitDialog() {
     SetTimer(TIMER_TOOLTIP_HOVER, 1000);
     SetTimer(TIMER_VERSION_CHECK, 120000);
 
-    UpdateData(FALSE);
+    LoadPages();
     EventBus::Instance().Register(this);
     return TRUE;
 }
@@ -476,6 +483,10 @@ LRESULT CtavimorerfDlg::OnTrayNotify(LPARAM mouseMessage) {
 }
 
 bool CtavimorerfDlg::OnNotify(NMHDR* header, LRESULT& result) {
+    if (header->idFrom == IDC_GAME_MODE_SWITCH && header->code == NM_CUSTOMDRAW) {
+        result = OnCustomDrawCheck(reinterpret_cast<NMCUSTOMDRAW*>(header));
+        return true;
+    }
     if (header->idFrom == IDC_TAB_PAGES && header->code == TCN_SELCHANGE) {
         ShowTab(m_tabCtrl.GetCurSel());
         result = 0;
@@ -494,6 +505,7 @@ bool CtavimorerfDlg::OnCommand(WORD id, WORD code, HWND control) {
     case ID_TRAY_SILENT_MODE: OnTraySilentMode(); return true;
     case ID_TRAY_SETTINGS: OnTraySettings(); return true;
     case ID_TRAY_EXIT: OnTrayExit(); return true;
+    case IDC_GAME_MODE_HELP: OnGameModeHelp(); return true;
     case 1017:
     case 1038:
     case 1059:
@@ -544,6 +556,7 @@ void CtavimorerfDlg::OnTraySilentMode() {
 void CtavimorerfDlg::OnTraySettings() {
     if (m_uploadHandler) return;
     m_env.postEvent(L"Settings", L"Open", L"");
+    ReloadImageType();
     m_showWindow = true;
     ShowWindow(SW_RESTORE);
     SetActiveWindow(m_hWnd);
@@ -557,25 +570,12 @@ void CtavimorerfDlg::OnTrayExit() {
     m_env.exitProcess(0);
 }
 
-void CtavimorerfDlg::UpdateGameModeControls() {
-    bool silent = SettingsManager::Instance().GetSilentMode();
-    if (HWND on = GetDlgItem(IDC_GAME_MODE_ON)) ::ShowWindow(on, silent ? SW_SHOW : SW_HIDE);
-    if (HWND off = GetDlgItem(IDC_GAME_MODE_OFF)) ::ShowWindow(off, silent ? SW_HIDE : SW_SHOW);
-}
-
-void CtavimorerfDlg::OnOK() {
-    UpdateData(TRUE);
-    HideSettingsWindow();
-}
-
-void CtavimorerfDlg::OnCancel() {
-    // Esc reloads the controls; the window stays and the dialog never ends.
-    UpdateData(FALSE);
-}
-
 void CtavimorerfDlg::OnWindowPosChanging(WINDOWPOS* pos) {
-    // Every opening shows the General tab.
-    if ((pos->flags & SWP_SHOWWINDOW) && !IsWindowVisible()) BuildTabs(0);
+    // Every opening shows fresh hotkey texts and check boxes on the General tab.
+    if ((pos->flags & SWP_SHOWWINDOW) && !IsWindowVisible()) {
+        FillPageControls(false);
+        BuildTabs(0);
+    }
     if (!m_showWindow) pos->flags &= ~SWP_SHOWWINDOW;
 }
 
@@ -630,13 +630,27 @@ LRESULT CtavimorerfDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_WINDOWPOSCHANGING:
         OnWindowPosChanging(reinterpret_cast<WINDOWPOS*>(lParam));
         break;
-    case WM_WINDOWPOSCHANGED:
+    case WM_WINDOWPOSCHANGED: {
+        // The window has moved first; the banner follows it.
+        LRESULT result = CDialogEx::WindowProc(msg, wParam, lParam);
         PlaceNewVersionBanner();
-        break;
+        return result;
+    }
     case WM_CLOSE:
-        HideSettingsWindow();
-        UpdateData(FALSE);
+        OnClose();
         return 0;
+    case WM_PAINT:
+        OnPaint();
+        return 0;
+    case WM_DRAWITEM:
+        if (wParam == IDC_GAME_MODE_HELP) {
+            DrawHelpIcon(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+            return TRUE;
+        }
+        break;
+    case WM_LBUTTONUP:
+        OnLButtonUp(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        break;
     case WM_QUERYDRAGICON:
         return reinterpret_cast<LRESULT>(m_hIcon);
     default:

@@ -67,8 +67,24 @@ private:
     INT_PTR m_modalResult = -1;
 };
 
-// The class library's extended dialog: the same as CDialog here.
+// The class library's extended dialog: a dialog that can paint its own background
+// colour (behind its labels, check boxes, radio buttons and group boxes too) and put one
+// font on itself and every child, as the settings pages do.
 class CDialogEx : public CDialog {
 public:
     using CDialog::CDialog;
+    ~CDialogEx() override;
+
+    // The background of the dialog and of its static-coloured controls from now on.
+    void SetBackgroundColor(COLORREF color);
+    // A font of `tenthsOfPoint` (110: 11 pt) with `face`, set (with redraw) on the dialog
+    // and every direct child window. The dialog owns the font.
+    void SetPageFont(const wchar_t* face, int tenthsOfPoint);
+
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    HBRUSH m_backgroundBrush = nullptr;   // owned; null: the system's colours
+    COLORREF m_backgroundColor = 0;
+    HFONT m_pageFont = nullptr;           // owned
 };

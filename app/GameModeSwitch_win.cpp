@@ -1,0 +1,19 @@
+#include "app/GameModeSwitch.h"
+
+#include "app/MainDlg.h"
+#include "app/SettingsWindowLogic.h"
+
+GameModeSwitch::GameModeSwitch() : m_current(&m_on) {
+    LoadPngResource(nullptr, 196, m_on);
+    LoadPngResource(nullptr, 200, m_off);
+}
+
+void GameModeSwitch::Draw(HDC dc, int x, int y) {
+    m_x = x;
+    m_y = y;
+    if (m_current->IsValid()) m_current->Draw(dc, x, y);
+}
+
+bool GameModeSwitch::Hit(int x, int y) const {
+    return SwitchHit(x, y, m_x, m_y, static_cast<int>(m_current->GetWidth()), static_cast<int>(m_current->GetHeight()));
+}
