@@ -25,8 +25,8 @@ struct IDirect3D9;
 // initialised.
 bool CvxInit();
 // After a change in the number of monitors: starts the log file anew, releases
-// Direct3D 9, Media Foundation and COM, and runs CvxInit again. Not while a capture
-// session or recording runs.
+// Direct3D 9, Media Foundation and COM, and runs CvxInit again. Refused (false, logged)
+// while a recording runs.
 bool CvxReinit();
 
 int CvxGetVideoMode();

@@ -107,6 +107,12 @@ bool CvxInit() {
 }
 
 bool CvxReinit() {
+    // Shutting Media Foundation and Direct3D 9 down under a live recorder would pull the
+    // writer and the readers out from under it.
+    if (CvxIsRecordingActive()) {
+        Log("CvxReinit: refused, a recording is running\n");
+        return false;
+    }
     // The log file is started anew instead of being dropped, so that lines after a
     // change of monitors still reach the support logs.
     if (IsLogFileOpen()) {

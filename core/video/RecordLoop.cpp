@@ -1,0 +1,260 @@
+#include "core/video/RecordLoop.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/CvxVideoMode.h"
+#include "core/FrameRateMeter.h"
+#include "core/IntervalGate.h"
+#include "core/ScreenshotSessions.h"
+#include "core/SpeedSampler.h"
+#include "foundation/Format.h"
+#include "foundation/Log.h"
+
+int PortableRecordSessions::Start(const CvxRect& area) {
+    return m_sessions.Start(m_currentMode(), area);
+}
+int PortableRecordSessions::StartInMode(int mode, const CvxRect& area) {
+    return m_sessions.StartInMode(mode, area);
+}
+std::vector<uint8_t>& PortableRecordSessions::Read(int id, std::vector<uint8_t>& buffer, uint64_t& time,
+                                                   CvxGetScreenshotStatus& status) {
+    return m_sessions.Read(id, buffer, time, status);
+}
+void PortableRecordSessions::TryRefresh(int id) {
+    m_sessions.TryRefresh(id);
+}
+void PortableRecordSessions::Stop(int id) {
+    m_sessions.Stop(id);
+}
+int PortableRecordSessions::SessionMode() {
+    return m_sessions.SessionMode();
+}
+
+void StoreRecordedMs(std::atomic<double>& target, double value) {
+    double expected = target.load();
+    while (!target.compare_exchange_weak(expected, value)) {
+    }
+}
+
+namespace {
+
+constexpr int kRefreshTries = 10;
+
+// The pauses of a recording: audio is placed by the paused total that applied when it
+// was captured, so audio that was still queued when a pause began keeps its place
+// before the pause instead of being moved back by the pause's length.
+class PauseLine {
+public:
+    void Begin(uint64_t qpc, double totalMs) { m_pauses.push_back({qpc, totalMs}); }
+    // The paused total (ms) for audio captured at `time`.
+    double TotalAt(uint64_t time, double currentTotalMs) const {
+        for (const Pause& pause : m_pauses)
+            if (time < pause.begin) return pause.totalBefore;
+        return currentTotalMs;
+    }
+
+private:
+    struct Pause {
+        uint64_t begin;
+        double totalBefore;
+    };
+    std::vector<Pause> m_pauses;
+};
+
+class Loop {
+public:
+    Loop(RecordLoopJob& job, const RecordLoopPlatform& platform)
+        : m_job(job),
+          m_p(platform),
+          m_error(*job.error),
+          m_writer(*job.writer),
+          m_lastWritten(0.0, platform.now),
+          m_fpsTimer(1000.0, platform.now),
+          m_speedTimer(5000.0, platform.now),
+          m_meter(platform.now) {}
+
+    void Run() {
+        if (m_error.Failed()) return;
+        m_loopStart = m_p.now();
+        m_speedTimer.Restart();
+        m_fpsTimer.Restart();
+
+        BeginWriting(m_error, m_writer);
+        if (m_error.Failed()) return;
+        Log("[cvxcore]:Begin writing to sink-writer\n");
+        m_origin = m_p.qpc();
+        Log("[cvxcore]:cvxcore: Origin time point = %llu in 100ns\n", (unsigned long long)m_origin);
+        m_writer.origin = m_origin;
+        m_writer.lastAudioEnd = m_origin;
+        if (m_job.recordAudio && m_job.mixer) {
+            *m_job.mixer = std::make_unique<AudioMixer>(m_origin, m_p.now);
+            if (m_job.mixerSlot) m_job.mixerSlot->store(m_job.mixer->get());
+        }
+        if (m_job.goFlag) m_job.goFlag->store(true);
+        const int currentMode = m_job.sessions->CurrentMode();
+        if (m_job.recordVideo) {
+            m_session = m_job.sessions->Start(m_job.captureRect);
+            if (m_session < 0) {
+                // Reported with its failure line on the first pass.
+                m_error.code.store(CvxRecordError_NoSession);
+                m_error.hresult.store(kRecordHrFalse);
+            }
+        }
+        m_sessionModeAtStart = m_job.sessions->SessionMode();
+        Log("[cvxcore]:Recording video modes: %s\n",
+            FormatA("{}-{}").ArgInt(currentMode).ArgInt(m_sessionModeAtStart).Str().c_str());
+        m_minFrameGapMs = double(1000 / std::max(1, m_job.fps)) * 0.7;
+
+        while (Pass()) {
+        }
+        End();
+    }
+
+private:
+    // One pass; false to leave the loop.
+    bool Pass() {
+        if (m_job.stopFlag && m_job.stopFlag->load()) return false;
+        if (m_session < 0) SetRecordError(m_error, CvxRecordError_NoSession, kRecordHrFalse);
+        if (m_error.Failed()) return false;
+        m_p.sleep(m_job.slowComputer ? 33 : 1);
+
+        if (m_job.pauseFlag && m_job.pauseFlag->load()) {
+            if (!m_paused) {
+                m_paused = true;
+                m_pauseStart = m_p.now();
+                // What was captured before the pause goes into the file now, in its place
+                // before the pause.
+                m_pauses.Begin(m_p.qpc(), m_pausedTotalMs);
+                WriteAudio(true);
+            }
+            return true;
+        }
+        if (m_paused) {
+            m_pausedTotalMs += double(m_p.now() - m_pauseStart) / 10000.0;
+            m_paused = false;
+        }
+        const double recordedMs = (double(m_p.now() - m_loopStart) - m_pausedTotalMs * 10000.0) / 10000.0;
+        if (m_job.recordedMs) StoreRecordedMs(*m_job.recordedMs, recordedMs);
+        uint64_t workingSet = 0;
+        if (m_p.workingSet && m_p.workingSet(workingSet)) m_job.workingSet = workingSet;
+        if (m_speedTimer.ElapsedMs() > 5000.0) {
+            Log("[cvxcore]:speed=%.2f ms\n", m_speed.Average());
+            m_speedTimer.Restart();
+        }
+        if (m_job.recordVideo) {
+            if (m_job.workingSet >= m_job.memoryCap) {
+                if (!m_memoryWarned) {
+                    m_memoryWarned = true;
+                    Log("[cvxcore]:Max memory exceeded...\n");
+                }
+                return true;
+            }
+            if (!Video()) return false;
+        }
+        if (m_job.recordAudio) WriteAudio(false);
+        return true;
+    }
+
+    // Reads, paces and writes one frame; false when the monitors changed.
+    bool Video() {
+        const int64_t passStart = m_p.now();
+        uint64_t frameTime = 0;
+        CvxGetScreenshotStatus status = CvxGetScreenshot_Ok;
+        m_job.sessions->Read(m_session, m_buffer, frameTime, status);
+        if (status == CvxGetScreenshot_VideoConfigurationChanged) {
+            m_error.code.store(CvxRecordError_DisplayChanged);
+            Log("[cvxcore]:cvxcore: Detected CvxGetScreenshot_VideoConfigurationChanged. Stopping...\n");
+            return false;
+        }
+        if (status == CvxGetScreenshot_SessionFailed) {
+            if (m_refreshTries > 0) {
+                Log("[cvxcore]:cvxcore: Failed CvxGetScreenshot try to refresh session and continue...\n");
+                m_buffer.assign(size_t(m_job.captureRect.Width()) * size_t(m_job.captureRect.Height()) * 4, 0);
+                frameTime = m_p.qpc();
+                m_job.sessions->TryRefresh(m_session);
+                --m_refreshTries;
+            } else {
+                Log("[cvxcore]:cvxcore: Failed CvxGetScreenshot: refresh session tries elapsed, try GDI session and "
+                    "continue...\n");
+                m_job.sessions->Stop(m_session);
+                m_session = m_job.sessions->StartInMode(CvxVideoModeGdi, m_job.captureRect);
+            }
+        }
+        if (m_lastWritten.IsRunning() && m_lastWritten.ElapsedMs() < m_minFrameGapMs &&
+            m_sessionModeAtStart == CvxVideoModeDxgi)
+            return true;
+        if (frameTime == 0) frameTime = m_p.qpc();
+        const uint64_t t = uint64_t(double(frameTime) - m_pausedTotalMs * 10000.0);
+        m_lastComputedFrameTime = t;
+        if (t > m_lastFrameTime) {
+            ++m_framesSincePublication;
+            WriteVideoFrame(m_error, m_writer, m_buffer.data(), m_buffer.size(), t - m_origin);
+            m_lastFrameTime = t;
+            m_lastWritten.Restart();
+            if (m_job.measuredFps && m_fpsTimer.ElapsedMs() >= 1000.0) {
+                m_meter.Push(m_framesSincePublication);
+                m_job.measuredFps->store(m_meter.Sum());
+                m_framesSincePublication = 0;
+                m_fpsTimer.Restart();
+            }
+            m_speed.Push(float(double(m_p.now() - passStart) / 10000.0));
+        }
+        return true;
+    }
+
+    // Moves the mixer's packets into the file: one a second, or all that is queued when
+    // forced.
+    void WriteAudio(bool force) {
+        AudioMixer* mixer = m_job.mixer ? m_job.mixer->get() : nullptr;
+        if (!mixer || !m_writer.hasAudio) return;
+        for (audio_data_t packet = mixer->GetNextPacket(force); packet.IsValid();
+             packet = mixer->GetNextPacket(force)) {
+            const double total = m_pauses.TotalAt(packet.startTime, m_pausedTotalMs);
+            packet.startTime = uint64_t(double(packet.startTime) - total * 10000.0);
+            WriteAudioPacket(m_error, m_writer, m_writer.sampleRate, m_writer.BlockAlign(), packet, 0);
+        }
+    }
+
+    void End() {
+        if (m_lastComputedFrameTime != 0 && m_job.recordAudio) {
+            WriteAudio(true);
+            Log("[cvxcore]:Write silence to fillup to cvxTime: %llu\n", (unsigned long long)m_lastComputedFrameTime);
+            WriteSilenceUntil(m_error, m_writer, m_lastComputedFrameTime);
+        }
+        m_job.sessions->Stop(m_session);
+    }
+
+    RecordLoopJob& m_job;
+    const RecordLoopPlatform& m_p;
+    CvxRecordErrorState& m_error;
+    CvxMediaWriterState& m_writer;
+
+    int64_t m_loopStart = 0;
+    uint64_t m_origin = 0;
+    bool m_paused = false;
+    int64_t m_pauseStart = 0;
+    double m_pausedTotalMs = 0;
+    PauseLine m_pauses;
+    int m_session = -1;
+    int m_sessionModeAtStart = CvxVideoModeGdi;
+    double m_minFrameGapMs = 0;
+    int m_refreshTries = kRefreshTries;
+    uint64_t m_lastFrameTime = 0;
+    uint64_t m_lastComputedFrameTime = 0;
+    int m_framesSincePublication = 0;
+    bool m_memoryWarned = false;
+    IntervalGate m_lastWritten;
+    IntervalGate m_fpsTimer;
+    IntervalGate m_speedTimer;
+    FrameRateMeter m_meter;
+    SpeedSampler m_speed;
+    std::vector<uint8_t> m_buffer;
+};
+
+}  // namespace
+
+void RecordLoop(RecordLoopJob& job, const RecordLoopPlatform& platform) {
+    Loop loop(job, platform);
+    loop.Run();
+}
