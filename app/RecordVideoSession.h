@@ -122,6 +122,12 @@ public:
     virtual void Ended() {}
 };
 
+// The record of WM_APP_RECORD_PROGRESS (heap; the control panel frees it).
+struct RecordProgress {
+    int64_t limitMs;
+    int64_t elapsedMs;
+};
+
 // String ids of the outcome.
 constexpr int kVideoPreparingString = 181;
 constexpr int kVideoFailedString = 184;
@@ -129,6 +135,9 @@ constexpr int kVideoAudioFailedString = 189;
 // At most one progress record per this many milliseconds.
 constexpr int64_t kProgressIntervalMs = 100;
 constexpr int64_t kFpsLogIntervalMs = 3000;
+
+// The capture core's recorder (Windows only).
+std::unique_ptr<IVideoRecorder> MakeCoreVideoRecorder();
 
 // Pure pieces of the session, for tests.
 std::wstring RecordingCategory(bool game, bool gameVideo);

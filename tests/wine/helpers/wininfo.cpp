@@ -2,10 +2,12 @@
 // caption and the texts of their static children), so that end-to-end scripts can
 // read message boxes. With "close PID" it closes that process's message boxes
 // (dialog class #32770) by pressing their default button; with "close" alone it closes
-// every message box on the desktop.
+// every message box on the desktop. With "rects" it lists every visible top-level window
+// with its screen rectangle and whether it is topmost and layered.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdint>
 #include <cwchar>
 #include <string>
 
@@ -65,9 +67,33 @@ BOOL CALLBACK TopLevel(HWND hwnd, LPARAM) {
     return TRUE;
 }
 
+// "rects": one JSON line per visible top-level window.
+BOOL CALLBACK TopLevelRect(HWND hwnd, LPARAM) {
+    if (!IsWindowVisible(hwnd)) return TRUE;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    wchar_t cls[64] = {}, caption[1024] = {};
+    GetClassNameW(hwnd, cls, 64);
+    GetWindowTextW(hwnd, caption, 1024);
+    RECT r = {};
+    GetWindowRect(hwnd, &r);
+    LONG ex = GetWindowLongW(hwnd, GWL_EXSTYLE);
+    std::printf("{\"pid\":%lu,\"hwnd\":%llu,\"class\":%s,\"caption\":%s,\"rect\":[%ld,%ld,%ld,%ld],"
+                "\"topmost\":%s,\"layered\":%s}\n",
+                static_cast<unsigned long>(pid), static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(hwnd)),
+                Json(Utf8(cls)).c_str(), Json(Utf8(caption)).c_str(), r.left, r.top, r.right, r.bottom,
+                (ex & WS_EX_TOPMOST) ? "true" : "false", (ex & WS_EX_LAYERED) ? "true" : "false");
+    return TRUE;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    if (argc >= 2 && wcscmp(argv[1], L"rects") == 0) {
+        EnumWindows(TopLevelRect, 0);
+        std::fflush(stdout);
+        return 0;
+    }
     if (argc >= 2 && wcscmp(argv[1], L"close") == 0) {
         g_close = true;
         if (argc >= 3) g_closePid = static_cast<DWORD>(wcstoul(argv[2], nullptr, 10));

@@ -1,0 +1,288 @@
+"""Screen recording: the video key (or "-v") opens the area choice, a drag starts the
+recording with its frame and control panel, the panel and the keys pause, resume, stop,
+cancel and restart it, and the MP4 file in the video folder is checked with ffprobe.
+These scenarios run with the private PulseAudio server of scripts/with-pulse.sh."""
+
+import json
+import os
+import shutil
+import subprocess
+import tempfile
+import time
+
+from harness import BUILD, ProgramTest, wait_until, wine
+from shell_support import Collector, post_messages, wait_main_window, write_settings
+from test_screenshot import RED, GREEN, BLUE, YELLOW, helper, pixel, press, rgb_pixels
+
+VIDEO_KEYS = (17, 16, 44)   # Ctrl+Shift+PrintScreen
+AREA = (200, 200, 600, 500)
+WM_DEVICECHANGE = 0x219
+
+
+def xdo(*args):
+    subprocess.run(["xdotool"] + [str(a) for a in args], check=True, timeout=30)
+
+
+def drag(x1, y1, x2, y2, steps=6):
+    """Drags with the real pointer; returns the time of the release."""
+    xdo("mousemove", x1, y1)
+    time.sleep(0.1)
+    xdo("mousedown", 1)
+    time.sleep(0.1)
+    for i in range(1, steps + 1):
+        xdo("mousemove", x1 + (x2 - x1) * i // steps, y1 + (y2 - y1) * i // steps)
+        time.sleep(0.05)
+    time.sleep(0.1)
+    xdo("mouseup", 1)
+    return time.time()
+
+
+def click(x, y):
+    xdo("mousemove", x, y)
+    time.sleep(0.15)
+    xdo("click", 1)
+    return time.time()
+
+
+def press_video_key():
+    """Presses the video key; returns the wall-clock time at which it went down."""
+    steps = ["d%d" % k for k in VIDEO_KEYS] + ["t", "s150"] + ["u%d" % k for k in reversed(VIDEO_KEYS)]
+    result = wine([helper("keypress")] + steps, timeout=60)
+    if result.returncode != 0:
+        raise AssertionError("keypress failed: %d" % result.returncode)
+    return float(result.stdout.decode().split()[0]) / 1000.0
+
+
+def window_rects():
+    out = wine([helper("wininfo"), "rects"], timeout=30).stdout.decode("utf-8", "replace")
+    return [json.loads(line) for line in out.splitlines() if line.startswith("{")]
+
+
+def ffprobe(path):
+    out = subprocess.run(["ffprobe", "-v", "error", "-show_streams", "-show_format", "-of", "json", path],
+                         capture_output=True, check=True, timeout=60).stdout
+    return json.loads(out)
+
+
+class VideoTest(ProgramTest):
+
+    def setUp(self):
+        super().setUp()
+        self.collector = Collector()
+        self.addCleanup(self.collector.close)
+        self.videos = os.path.join(self.prefix.root, "drive_c", "videos")
+        shutil.rmtree(self.videos, ignore_errors=True)
+        self.tmp = tempfile.mkdtemp(prefix="video-")
+        self.addCleanup(shutil.rmtree, self.tmp, True)
+        self.helpers = []
+        self.addCleanup(self.stop_helpers)
+
+    def stop_helpers(self):
+        for p in self.helpers:
+            if p.poll() is None:
+                p.kill()
+                p.wait(timeout=30)
+            p.stdout.close()
+
+    def show_window(self, x, y, width, height):
+        proc = subprocess.Popen(["wine", helper("screenshot_window"), str(x), str(y), str(width), str(height), "120"],
+                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        self.helpers.append(proc)
+        line = proc.stdout.readline().decode()
+        self.assertTrue(line.startswith("ready"), line)
+        time.sleep(0.5)
+
+    def start(self, *args, **settings):
+        program = self.install()
+        values = {"analytics_url": self.collector.url, "storage_type": 5, "video_storage_type": 1,
+                  "video_save_path": "C:\\videos", "capture_mic": True, "capture_audio": False,
+                  "show_video_control_panel": True, "play_sound": False, "capture_cursor": False}
+        values.update(settings)
+        write_settings(self.prefix, values)
+        program.start(*(args or ("-s",)))
+        program.wait_log("Going to start Main Window\n", timeout=60)
+        wait_main_window()
+        return program
+
+    def files(self):
+        return sorted(os.listdir(self.videos)) if os.path.isdir(self.videos) else []
+
+    def count(self, category, action):
+        return sum(1 for e in list(self.collector.events) if e.get("ec") == category and e.get("ea") == action)
+
+    def choose_area(self, program, count=1):
+        """Waits for the area choice and drags the recorded area; returns the release time."""
+        wait_until(lambda: program.log_text().count("CtavimorerfDlg::OnMakeGIF:: Taking region\n") >= count, 30,
+                   interval=0.2, what="the area choice")
+        time.sleep(1.5)   # the editor's window is shown and painted
+        released = drag(*AREA)
+        wait_until(lambda: program.log_text().count("CtavimorerfDlg::OnMakeGIF:: Got region\n") >= count, 20,
+                   interval=0.2, what="the chosen area")
+        return released
+
+    def recording_windows(self, pid):
+        """The frame and the panel of the program: topmost windows of its process."""
+        rects = [w for w in window_rects() if w["pid"] == pid and w["topmost"]]
+        frame = [w for w in rects if w["rect"] == [197, 197, 603, 503]]
+        panel = [w for w in rects if w["rect"][2] - w["rect"][0] == 283 and w["rect"][3] - w["rect"][1] == 40]
+        return frame, panel
+
+    def tray_rect(self):
+        for w in window_rects():
+            if w["class"] == "Shell_TrayWnd":
+                return w["rect"]
+        return None
+
+    def tray_colours(self, name):
+        rect = self.tray_rect()
+        self.assertIsNotNone(rect, "Wine's tray window")
+        path = os.path.join(self.tmp, name)
+        subprocess.run(["import", "-window", "root", path], check=True, timeout=60)
+        img = rgb_pixels(path)
+        reds = blues = 0
+        for y in range(max(rect[1], 0), min(rect[3], img[1])):
+            for x in range(max(rect[0], 0), min(rect[2], img[0])):
+                r, g, b = pixel(img, x, y)
+                reds += r > 180 and g < 110 and b < 80
+                blues += b > 170 and r < 80 and g < 140
+        return reds, blues
+
+    def wait_file(self, count=1):
+        wait_until(lambda: len(self.files()) == count, 60, interval=0.3, what="%d video file(s)" % count)
+        return os.path.join(self.videos, self.files()[-1])
+
+    def wait_idle(self, program):
+        """The recording thread has reported (its last event is sent)."""
+        wait_until(lambda: self.count("Video", "Finished") + self.count("Video", "Failed")
+                   + self.count("Video", "Cancel") >= 1, 60, interval=0.3, what="the end of the recording")
+
+    def test_video_key_records_the_area_with_pause_and_resume(self):
+        self.show_window(250, 230, 300, 220)
+        program = self.start()
+        program.wait_log("HotkeysManager: poller started\n", timeout=10)
+        press_video_key()
+        released = self.choose_area(program)
+        program.wait_log("audioStat: M+\n", timeout=20)
+        pid_line = wait_until(lambda: [w for w in window_rects() if w["rect"] == [197, 197, 603, 503]], 20,
+                              interval=0.3, what="the recording frame")
+        pid = pid_line[0]["pid"]
+        frame, panel = self.recording_windows(pid)
+        self.assertEqual(len(frame), 1, window_rects())
+        self.assertTrue(frame[0]["layered"])
+        self.assertEqual(len(panel), 1, window_rects())
+        # Centred 4 px below the area.
+        self.assertEqual(panel[0]["rect"][:2], [200 + 200 - 141 + 1, 504])
+        reds, blues = self.tray_colours("tray-recording.png")
+        self.assertGreater(reds, 20, "the red recording icon in the tray")
+        self.collector.wait_event("Video", "Launch on Hotkey", "Local")
+        start = self.collector.wait_event("Video", "Start")
+        self.assertRegex(start["el"], r"^Ver\[[^\]]+\],A\[M\+\],U\[[^\]]*\]$")
+
+        px, py = panel[0]["rect"][0], panel[0]["rect"][1]
+        time.sleep(1.0)
+        paused = click(px + 60, py + 20)
+        time.sleep(2.0)
+        resumed = click(px + 60, py + 20)
+        time.sleep(1.5)
+        stopped = press_video_key()
+        path = self.wait_file()
+        self.wait_idle(program)
+        finished = self.collector.wait_event("Video", "Finished")
+        self.assertIn("Err[0-0]", finished["el"])
+        self.collector.wait_event("Video", "Ready FPS")
+        self.collector.wait_event("Video", "Ready Duration")
+        self.assertEqual(self.count("Video", "Pause"), 1)
+        name = os.path.basename(path)
+        self.assertRegex(name, r"^Video \d\d-\d\d-\d{4} \d{6}\.mp4$")
+        # Frame and panel are gone, the progress window came and went, the icon is blue.
+        wait_until(lambda: self.recording_windows(pid) == ([], []), 10, interval=0.3, what="frame and panel closed")
+        time.sleep(1.5)
+        self.assertFalse([w for w in window_rects() if w["pid"] == pid and w["caption"] == "" and
+                          w["rect"][2] - w["rect"][0] < 600 and w["topmost"] and w["class"] == "#32770"])
+        reds, blues = self.tray_colours("tray-after.png")
+        self.assertLess(reds, 5, "the recording icon is gone")
+        self.assertGreater(blues, 20, "the normal icon is back")
+
+        info = ffprobe(path)
+        video = [s for s in info["streams"] if s["codec_type"] == "video"]
+        audio = [s for s in info["streams"] if s["codec_type"] == "audio"]
+        self.assertEqual(video[0]["codec_name"], "h264")
+        self.assertEqual((video[0]["width"], video[0]["height"]), (400, 300))
+        self.assertEqual(audio[0]["codec_name"], "aac")
+        self.assertEqual(int(audio[0]["sample_rate"]), 48000)
+        self.assertEqual(audio[0]["channels"], 2)
+        expected = stopped - released - (resumed - paused)
+        duration = float(info["format"]["duration"])
+        self.assertGreaterEqual(duration, expected - 1.0, (duration, expected))
+        self.assertLessEqual(duration, expected + 0.3, (duration, expected))
+        # A decoded frame shows the test window's quadrants in place.
+        still = os.path.join(self.tmp, "frame.png")
+        subprocess.run(["ffmpeg", "-v", "error", "-y", "-ss", "0.5", "-i", path, "-frames:v", "1", still],
+                       check=True, timeout=60)
+        img = rgb_pixels(still)
+        for (x, y), colour in (((60, 40), RED), ((340, 40), GREEN), ((60, 240), BLUE), ((340, 240), YELLOW)):
+            got = pixel(img, x, y)
+            self.assertTrue(all(abs(a - b) < 40 for a, b in zip(got, colour)), ((x, y), got, colour))
+        # What the recording shows just outside the area's edge (the frame's dashes lie
+        # outside, so they are never inside the recorded rectangle).
+        self.edge_pixels = [pixel(img, 0, 0), pixel(img, 399, 299)]
+
+    def test_cancel_and_restart_from_the_panel(self):
+        program = self.start()
+        program.wait_log("HotkeysManager: poller started\n", timeout=10)
+        press_video_key()
+        self.choose_area(program)
+        frame = wait_until(lambda: [w for w in window_rects() if w["rect"] == [197, 197, 603, 503]], 20,
+                           interval=0.3, what="the recording frame")
+        pid = frame[0]["pid"]
+        panel = wait_until(lambda: self.recording_windows(pid)[1], 10, interval=0.3, what="the panel")
+        px, py = panel[0]["rect"][0], panel[0]["rect"][1]
+        time.sleep(1.0)
+        click(px + 20, py + 20)   # restart
+        self.collector.wait_event("Video", "Undo")
+        self.choose_area(program, count=2)
+        panel = wait_until(lambda: self.recording_windows(pid)[1], 20, interval=0.3, what="the second panel")
+        time.sleep(1.0)
+        click(px + 220, py + 20)   # cancel
+        wait_until(lambda: self.count("Video", "Cancel") >= 2, 30, interval=0.3, what="two Cancel events")
+        wait_until(lambda: self.recording_windows(pid) == ([], []), 10, interval=0.3, what="frame and panel closed")
+        time.sleep(1.0)
+        self.assertEqual(self.files(), [])
+        self.assertFalse(self.collector.find("Video", "Finished"))
+        log = program.log_text()
+        first_end = log.find("[cvxcore]:Recording finished")
+        second_start = log.find("[cvxcore]:Start record loop", log.find("[cvxcore]:Start record loop") + 1)
+        self.assertGreater(first_end, 0, "the first recorder finished")
+        self.assertGreater(second_start, first_end, "the second recorder started after the first finished")
+        # The key opens a new area choice at once.
+        press_video_key()
+        wait_until(lambda: program.log_text().count("CtavimorerfDlg::OnMakeGIF:: Taking region\n") >= 3, 20,
+                   interval=0.2, what="a third area choice")
+        xdo("key", "Escape")
+
+    def test_device_change_and_a_folder_that_cannot_be_made(self):
+        # A file where the video folder's parent should be: the folder cannot be made.
+        os.makedirs(os.path.join(self.prefix.root, "drive_c"), exist_ok=True)
+        blocker = os.path.join(self.prefix.root, "drive_c", "blocker")
+        with open(blocker, "w") as f:
+            f.write("x")
+        self.addCleanup(os.remove, blocker)
+        program = self.start("-v", video_save_path="C:\\blocker\\videos")
+        self.choose_area(program)
+        box = program.wait_message_box("Error", timeout=60)
+        texts = [c["text"] for c in box["children"]]
+        self.assertIn("Failed to record screen video. Please, check disk free space available.", texts)
+        failed = self.collector.wait_event("Video", "Failed")
+        self.assertIn("Err[2-", failed["el"])
+        wine([helper("wininfo"), "close"], timeout=30)
+        time.sleep(0.5)
+        reds, blues = self.tray_colours("tray-failed.png")
+        self.assertLess(reds, 5)
+        # A posted device change stops nothing while only the area is being chosen...
+        press_video_key()
+        wait_until(lambda: program.log_text().count("CtavimorerfDlg::OnMakeGIF:: Taking region\n") >= 2, 20,
+                   interval=0.2, what="the second area choice")
+        post_messages((WM_DEVICECHANGE, 7, 0))
+        time.sleep(0.5)
+        self.assertFalse(self.collector.find("Video", "Save OnDeviceChange"))
+        xdo("key", "Escape")
