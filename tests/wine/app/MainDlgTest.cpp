@@ -812,20 +812,20 @@ TEST_F(MainDlgTest, VideoRegionSelectionAsksForTheVideoModeAndReturnsTheRectangl
 
 // ---- screen recording ----
 
-// Finds a visible top-level window of this thread with class `cls` other than `except`.
-HWND FindThreadWindow(const wchar_t* cls, HWND except) {
+// The visible message box of this thread (a dialog with an OK button), other than `except`.
+HWND FindMessageBox(HWND except) {
     struct Search {
-        const wchar_t* cls;
         HWND except;
         HWND found;
-    } search = {cls, except, nullptr};
+    } search = {except, nullptr};
     EnumThreadWindows(
         GetCurrentThreadId(),
         [](HWND w, LPARAM l) -> BOOL {
             auto* s = reinterpret_cast<Search*>(l);
             wchar_t name[64] = {};
             GetClassNameW(w, name, 64);
-            if (w != s->except && IsWindowVisible(w) && lstrcmpW(name, s->cls) == 0) {
+            if (w != s->except && IsWindowVisible(w) && lstrcmpW(name, L"#32770") == 0 && GetDlgItem(w, IDOK) &&
+                !GetDlgItem(w, IDCANCEL)) {
                 s->found = w;
                 return FALSE;
             }
@@ -941,7 +941,7 @@ TEST_F(MainDlgVideoTest, RecordingShowsFrameAndPanelPausesAndStopsWithTheFileKep
     ASSERT_EQ(r.recordings.size(), 1u);
     EXPECT_EQ(r.recordings[0].area, (CvxRect{200, 200, 600, 500}));
     const std::wstring& path = r.recordings[0].path;
-    EXPECT_EQ(path.compare(0, folder.size() + 7, folder + L"\\Video "), 0);
+    EXPECT_EQ(path.compare(0, folder.size() + 1, folder + L"\\"), 0);
     EXPECT_EQ(path.substr(path.size() - 4), L".mp4");
     // The missing folder was made.
     DWORD attributes = GetFileAttributesW(folder.c_str());
@@ -1000,7 +1000,7 @@ TEST_F(MainDlgVideoTest, FailureShowsTheErrorBoxAndClearsBusy) {
         PostStep(WM_APP_VIDEO_STOP),
         // Timers keep running inside the message box's loop.
         Until([&](TestMainDlg& d) {
-            HWND box = FindThreadWindow(L"#32770", d.m_hWnd);
+            HWND box = FindMessageBox(d.m_hWnd);
             if (!box || Count(d, WM_APP_VIDEO_FAILED) != 1) return false;
             boxSeen = true;
             PostMessageW(box, WM_COMMAND, IDOK, 0);
