@@ -14,6 +14,10 @@ void SleepMs(int64_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds
 
 bool IsSet(const std::atomic<bool>* flag) { return flag && flag->load(); }
 
+// How far a packet's time stamp may lie before the end of the previous packet and still
+// be taken as its continuation (100 ms).
+constexpr uint64_t kMaxStampJitter = 1000000;
+
 AudioSampleType SampleTypeOf(const CvxWaveFormat& format) {
     return format.SampleTag() == kWaveFormatFloat ? AudioSampleType::Float : AudioSampleType::Int;
 }
@@ -120,6 +124,9 @@ private:
         uint64_t next = mixer ? mixer->Origin() : 0;
         IntervalGate gap(50.0, m_context.clock);
         bool gapRunning = false;
+        // Whether the time since the last packet was filled with silence, and whether a
+        // packet has been taken at all.
+        bool filled = false, anyPacket = false;
 
         while (!Stopping()) {
             SleepMs(sleepMs);
@@ -132,7 +139,10 @@ private:
                 const uint64_t duration = uint64_t(gap.ElapsedMs()) * 10000;
                 audio_data_t silence = audio_data_t::Silence(next, duration, align, rate, m_format.channels, type);
                 if (!IsSet(m_context.pauseFlag)) Push(silence, mixer);
-                if (silence.IsValid()) next = silence.End();
+                if (silence.IsValid()) {
+                    next = silence.End();
+                    filled = true;
+                }
                 gapRunning = false;
             }
             if (packet == 0) {
@@ -154,9 +164,25 @@ private:
                 if (bytes >= 1 && bytes <= UINT32_MAX) {
                     audio_data_t chunk =
                         audio_data_t::Copy(position, data, uint32_t(bytes), align, rate, m_format.channels, type);
-                    // Silence already stands for the start of a late packet: keep only
-                    // the rest, so no time is queued twice.
-                    if (chunk.startTime + 1000 < next) chunk = chunk.Tail(next);
+                    if (chunk.startTime + 1000 < next) {
+                        if (filled || !anyPacket) {
+                            // Silence (or the time before the origin) already stands for
+                            // the start of a late packet: keep only the rest, so no time
+                            // is queued twice.
+                            chunk = chunk.Tail(next);
+                        } else if (next - chunk.startTime < kMaxStampJitter) {
+                            // A packet that follows the last one without a gap but carries
+                            // an early time stamp (some drivers stamp several packets with
+                            // one time): its frames follow the last ones.
+                            chunk.startTime = next;
+                        } else {
+                            chunk = chunk.Tail(next);
+                        }
+                    }
+                    if (chunk.IsValid()) {
+                        filled = false;
+                        anyPacket = true;
+                    }
                     if (!IsSet(m_context.pauseFlag)) Push(chunk, mixer);
                     if (chunk.IsValid()) next = chunk.End();
                 }

@@ -41,23 +41,43 @@ namespace {
 
 constexpr int kRefreshTries = 10;
 
-// The pauses of a recording: audio is placed by the paused total that applied when it
-// was captured, so audio that was still queued when a pause began keeps its place
-// before the pause instead of being moved back by the pause's length.
+// The pauses of a recording on the performance-counter clock. Audio reaches the loop
+// late (device latency, the mixer's one-second packets), so whether a stretch of audio
+// belongs before, inside or after a pause is decided by its capture time, not by when it
+// arrives: what was captured before a pause is written before it, what was captured
+// during it is dropped, and what follows is moved back by the paused time.
 class PauseLine {
 public:
-    void Begin(uint64_t qpc, double totalMs) { m_pauses.push_back({qpc, totalMs}); }
-    // The paused total (ms) for audio captured at `time`.
-    double TotalAt(uint64_t time, double currentTotalMs) const {
-        for (const Pause& pause : m_pauses)
-            if (time < pause.begin) return pause.totalBefore;
-        return currentTotalMs;
+    void Begin(uint64_t qpc, double totalBeforeMs) { m_pauses.push_back({qpc, 0, totalBeforeMs, 0.0, true}); }
+    void End(uint64_t qpc, double totalAfterMs) {
+        if (m_pauses.empty() || !m_pauses.back().open) return;
+        m_pauses.back().end = qpc;
+        m_pauses.back().totalAfter = totalAfterMs;
+        m_pauses.back().open = false;
+    }
+    // Calls write(part, paused total in ms) for each part of `packet` outside the pauses.
+    template <typename Write>
+    void Split(audio_data_t packet, Write write) const {
+        double total = 0.0;
+        for (const Pause& pause : m_pauses) {
+            if (!packet.IsValid()) return;
+            if (packet.End() <= pause.begin) break;
+            if (packet.startTime < pause.begin) {
+                audio_data_t head = packet.Head(pause.begin);
+                if (head.IsValid()) write(head, total);
+            }
+            if (pause.open) return;
+            packet = packet.Tail(pause.end);
+            total = pause.totalAfter;
+        }
+        if (packet.IsValid()) write(packet, total);
     }
 
 private:
     struct Pause {
-        uint64_t begin;
-        double totalBefore;
+        uint64_t begin, end;
+        double totalBefore, totalAfter;
+        bool open;
     };
     std::vector<Pause> m_pauses;
 };
@@ -123,16 +143,16 @@ private:
             if (!m_paused) {
                 m_paused = true;
                 m_pauseStart = m_p.now();
-                // What was captured before the pause goes into the file now, in its place
-                // before the pause.
                 m_pauses.Begin(m_p.qpc(), m_pausedTotalMs);
-                WriteAudio(true);
             }
+            // Audio captured before the pause still arrives; the rest is dropped.
+            if (m_job.recordAudio) WriteAudio(false);
             return true;
         }
         if (m_paused) {
             m_pausedTotalMs += double(m_p.now() - m_pauseStart) / 10000.0;
             m_paused = false;
+            m_pauses.End(m_p.qpc(), m_pausedTotalMs);
         }
         const double recordedMs = (double(m_p.now() - m_loopStart) - m_pausedTotalMs * 10000.0) / 10000.0;
         if (m_job.recordedMs) StoreRecordedMs(*m_job.recordedMs, recordedMs);
@@ -210,9 +230,10 @@ private:
         if (!mixer || !m_writer.hasAudio) return;
         for (audio_data_t packet = mixer->GetNextPacket(force); packet.IsValid();
              packet = mixer->GetNextPacket(force)) {
-            const double total = m_pauses.TotalAt(packet.startTime, m_pausedTotalMs);
-            packet.startTime = uint64_t(double(packet.startTime) - total * 10000.0);
-            WriteAudioPacket(m_error, m_writer, m_writer.sampleRate, m_writer.BlockAlign(), packet, 0);
+            m_pauses.Split(packet, [this](audio_data_t part, double pausedMs) {
+                part.startTime = uint64_t(double(part.startTime) - pausedMs * 10000.0);
+                WriteAudioPacket(m_error, m_writer, m_writer.sampleRate, m_writer.BlockAlign(), part, 0);
+            });
         }
     }
 

@@ -104,7 +104,10 @@ AudioCaptureContext AudioContext(RecorderState& st, IRecorderPlatform& platform)
     context.errorFlag = &st.errorFlag;
     context.goFlag = &st.goFlag;
     context.stopFlag = st.request.stopFlag;
-    context.pauseFlag = st.request.pauseFlag;
+    // The sources keep delivering while paused: the loop drops what was captured during
+    // a pause by its capture time (a source would drop by arrival time, and lose the
+    // audio still on its way when the pause began).
+    context.pauseFlag = nullptr;
     context.mixer = &st.mixerSlot;
     context.backend = platform.AudioBackend();
     context.clock = platform.LoopPlatform().now;

@@ -160,6 +160,22 @@ TEST_F(AudioCaptureTest, ChunksCarryThePacketPositionAndNothingBeforeTheOrigin) 
     EXPECT_FALSE(error.Failed());
 }
 
+TEST_F(AudioCaptureTest, PacketsStampedWithOneTimeFollowEachOther) {
+    // Some drivers (Wine's among them) give several packets in a row the same or an early
+    // time: their frames still follow each other, none is cut away.
+    device.packets = {{kOrigin, 480}, {kOrigin, 480}, {kOrigin + 5 * kMs, 480}, {kOrigin + 40 * kMs, 480}};
+    AudioSourceState* slot = nullptr;
+    LogCapture log;
+    StartMicrophoneCapture(slot, true, context);
+    go = true;
+    for (int i = 0; i < 500 && !device.packets.empty(); ++i) Wait(2);
+    Finish(slot);
+    const std::vector<audio_data_t> packets = Drain();
+    ASSERT_EQ(packets.size(), 1u);
+    EXPECT_EQ(packets[0].startTime, kOrigin);
+    EXPECT_EQ(packets[0].Frames(), 4u * 480);
+}
+
 TEST_F(AudioCaptureTest, SilenceFillsAQuietDeviceButNotWhilePaused) {
     AudioSourceState* slot = nullptr;
     StartSoundCapture(slot, true, context);

@@ -6,7 +6,7 @@
 //       [--fps N] [--pause AT,FOR] [--second] [--reinit]
 // Prints "second: ..." for a second request made during the recording (--second),
 // "reinit: N" for a CvxReinit tried during it (--reinit), then one line
-// "result: finished=.. error=.. hresult=0x.. recordedMs=.. measuredFps=.. size=WxH cpu=.."
+// "result: finished=.. error=.. hresult=0x.. recordedMs=.. measuredFps=.. size=WxH cpu=.. ..."
 // and "colours: r,g,b;..." (the palette). The window sits at 100,100, 320x240.
 #include <windows.h>
 
@@ -139,6 +139,7 @@ int wmain(int argc, wchar_t** argv) {
 
     const DWORD start = GetTickCount();
     DWORD recordStart = 0;   // when the recorded time first moved
+    DWORD stoppedAt = 0;
     bool secondDone = false, reinitDone = false, paused = false, resumed = false;
     while (!finished.load()) {
         Pump();
@@ -178,14 +179,17 @@ int wmain(int argc, wchar_t** argv) {
             resumed = true;
             pause = false;
         }
-        if (elapsed >= seconds || (!recordStart && now - start > 20000)) stop = true;
+        if (!stoppedAt && (elapsed >= seconds || (!recordStart && now - start > 20000))) {
+            stop = true;
+            stoppedAt = now;
+        }
         if (now - start > 60000) break;
     }
     std::printf("result: finished=%d error=%d hresult=0x%lx recordedMs=%.0f measuredFps=%d size=%dx%d cpu=%s "
-                "errorText=%s active=%d\n",
+                "errorText=%s active=%d stopToFinishMs=%lu\n",
                 int(finished.load()), errorCode.load(), static_cast<unsigned long>(errorHr.load()), recordedMs.load(),
                 measuredFps.load(), outputSize[0], outputSize[1], cpuInfo, errorText ? "set" : "null",
-                int(CvxIsRecordingActive()));
+                int(CvxIsRecordingActive()), stoppedAt ? static_cast<unsigned long>(GetTickCount() - stoppedAt) : 0ul);
     std::printf("colours:");
     for (int i = 0; i < kColours; ++i)
         std::printf("%s%d,%d,%d", i ? ";" : " ", GetRValue(kPalette[i]), GetGValue(kPalette[i]), GetBValue(kPalette[i]));
