@@ -77,6 +77,18 @@ public:
     }
     // The core hands out no text today; a text it may give is malloc'ed.
     void FreeErrorText(char* text) override { free(text); }
+    void DiscardOutput(const std::wstring& path) override {
+        // The writer may still hold the file for a moment after it reported finished.
+        DWORD error = 0;
+        for (int attempt = 0; attempt < 40; ++attempt) {
+            if (DeleteFileW(path.c_str())) return;
+            error = GetLastError();
+            if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return;
+            if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) break;
+            Sleep(50);
+        }
+        Log("RecordVideoSession: a cancelled recording's file stays: %lu\n", error);
+    }
 
 private:
     std::wstring m_path;   // stays valid for the whole recording

@@ -178,6 +178,8 @@ void RecordVideoSession(VideoRecordingJob& job, IVideoRecorder& recorder, ISessi
         results.errorText = nullptr;
     }
     if (cancelled) {
+        // A cancelled recording is dropped: its file does not stay behind.
+        recorder.DiscardOutput(job.videoPath);
         poster.Event(category, L"Cancel", L"");
         poster.Ended();
         return;

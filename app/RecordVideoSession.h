@@ -84,6 +84,8 @@ public:
     // Starts the recording and returns at once.
     virtual void RecordAsync(const RecorderRequest& request, RecorderResults& results) = 0;
     virtual void FreeErrorText(char* text) = 0;
+    // Deletes what a cancelled recording left at `path`.
+    virtual void DiscardOutput(const std::wstring& path) = 0;
 };
 
 class ISessionClock {

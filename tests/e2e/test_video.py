@@ -104,6 +104,10 @@ class VideoTest(ProgramTest):
         wait_main_window()
         return program
 
+    def log_excerpt(self, program):
+        keep = ("cvxcore", "fps=", "audioStat", "OnMakeGIF", "RecordVideoSession", "Analytics")
+        return "\n".join(line for line in program.log_text().splitlines() if any(k in line for k in keep))
+
     def files(self):
         return sorted(os.listdir(self.videos)) if os.path.isdir(self.videos) else []
 
@@ -129,7 +133,7 @@ class VideoTest(ProgramTest):
 
     def tray_rect(self):
         for w in window_rects():
-            if w["class"] == "Shell_TrayWnd":
+            if w["class"] == "__winex11_standalone_tray":
                 return w["rect"]
         return None
 
@@ -213,7 +217,10 @@ class VideoTest(ProgramTest):
         self.assertEqual(audio[0]["channels"], 2)
         expected = stopped - released - (resumed - paused)
         duration = float(info["format"]["duration"])
-        self.assertGreaterEqual(duration, expected - 1.0, (duration, expected))
+        # Under Wine the start takes about 3 s after the release: the audio device check
+        # (about 1 s), then the recorder's own start (Media Foundation refuses the file,
+        # the built-in writer and the microphone start). It only shortens the file.
+        self.assertGreaterEqual(duration, expected - 4.0, (duration, expected, self.log_excerpt(program)))
         self.assertLessEqual(duration, expected + 0.3, (duration, expected))
         # A decoded frame shows the test window's quadrants in place.
         still = os.path.join(self.tmp, "frame.png")
@@ -247,7 +254,7 @@ class VideoTest(ProgramTest):
         wait_until(lambda: self.count("Video", "Cancel") >= 2, 30, interval=0.3, what="two Cancel events")
         wait_until(lambda: self.recording_windows(pid) == ([], []), 10, interval=0.3, what="frame and panel closed")
         time.sleep(1.0)
-        self.assertEqual(self.files(), [])
+        self.assertEqual(self.files(), [], self.log_excerpt(program))
         self.assertFalse(self.collector.find("Video", "Finished"))
         log = program.log_text()
         first_end = log.find("[cvxcore]:Recording finished")

@@ -49,6 +49,7 @@ public:
         std::free(text);
         ++freedTexts;
     }
+    void DiscardOutput(const std::wstring& path) override { discarded.push_back(path); }
     // One step of the recorder: counts time unless paused, finishes once stopped.
     void Tick(int ms) {
         if (!results || results->finished) return;
@@ -83,6 +84,7 @@ public:
     long errorHResult = 0;
     std::string errorText;
     int freedTexts = 0;
+    std::vector<std::wstring> discarded;
 };
 
 struct Posted {
@@ -334,6 +336,7 @@ TEST(RecordVideoSessionTest, KeptRecordingPostsTheEndMessagesInOrder) {
               (std::vector<SessionMessage>{SessionMessage::CloseCaptureWindows, SessionMessage::ShowProgress,
                                            SessionMessage::HideProgress, SessionMessage::VideoRecorded}));
     EXPECT_EQ(h.poster.posts[1].param, 181);
+    EXPECT_TRUE(h.recorder.discarded.empty());
     // The progress window stays up while the recorder finishes (300 ms here).
     EXPECT_GE(h.poster.posts[2].at - h.poster.posts[1].at, 300);
     EXPECT_TRUE(h.job.control->done.load());
@@ -347,6 +350,8 @@ TEST(RecordVideoSessionTest, CancelReportsOnlyTheCancel) {
     h.Run();
     EXPECT_EQ(h.poster.Messages(), std::vector<SessionMessage>{SessionMessage::CloseCaptureWindows});
     EXPECT_EQ(h.poster.Actions(), (std::vector<std::wstring>{L"Start", L"Cancel"}));
+    // The file is dropped once the recorder has closed it.
+    EXPECT_EQ(h.recorder.discarded, std::vector<std::wstring>{L"C:\\videos\\Video.mp4"});
     // The recorder was asked to finish and did.
     EXPECT_TRUE(h.recorder.results->finished.load());
     EXPECT_TRUE(h.job.control->done.load());
@@ -447,6 +452,7 @@ public:
         });
     }
     void FreeErrorText(char* text) override { std::free(text); }
+    void DiscardOutput(const std::wstring&) override {}
     std::thread worker;
 };
 

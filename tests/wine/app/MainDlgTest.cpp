@@ -42,6 +42,7 @@ struct Recorded {
     int recorderError = 0;
     // Recorders running at once, and the most seen.
     std::atomic<int> liveRecorders{0}, mostLiveRecorders{0};
+    std::vector<std::wstring> discarded;
 };
 
 // A recorder on its own thread that counts time until stopped or cancelled.
@@ -69,6 +70,7 @@ public:
         });
     }
     void FreeErrorText(char* text) override { free(text); }
+    void DiscardOutput(const std::wstring& path) override { m_r.discarded.push_back(path); }
 
 private:
     Recorded& m_r;
@@ -982,6 +984,8 @@ TEST_F(MainDlgVideoTest, UndoOpensANewChoiceAtOnceAndTheRecordersNeverOverlap) {
     EXPECT_NE(dlg.m_recordControl, first);
     EXPECT_FALSE(dlg.m_recordControl->cancel);
     EXPECT_EQ(r.mostLiveRecorders.load(), 1);
+    ASSERT_EQ(r.discarded.size(), 1u);
+    EXPECT_EQ(r.discarded[0], r.recordings[0].path);
     EXPECT_EQ(r.editorRuns.size(), 2u);
     EXPECT_TRUE(HasEvent(L"Video|Undo|"));
     EXPECT_TRUE(HasEvent(L"Video|Cancel|"));
