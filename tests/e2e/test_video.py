@@ -3,16 +3,19 @@ recording with its frame and control panel, the panel and the keys pause, resume
 cancel and restart it, and the MP4 file in the video folder is checked with ffprobe.
 These scenarios run with the private PulseAudio server of scripts/with-pulse.sh."""
 
+import glob
 import json
 import os
 import shutil
 import subprocess
 import tempfile
 import time
+import unittest
 
 from harness import BUILD, ProgramTest, wait_until, wine
 from shell_support import Collector, post_messages, wait_main_window, write_settings
 from test_screenshot import RED, GREEN, BLUE, YELLOW, helper, pixel, press, rgb_pixels
+from test_upload import APP_ID, SERVICE, clipboard_text, fetch, free_port
 
 VIDEO_KEYS = (17, 16, 44)   # Ctrl+Shift+PrintScreen
 AREA = (200, 200, 600, 500)
@@ -66,7 +69,8 @@ def ffprobe(path):
     return json.loads(out)
 
 
-class VideoTest(ProgramTest):
+class VideoScenario(ProgramTest):
+    """Helpers of the recording scenarios."""
 
     def setUp(self):
         super().setUp()
@@ -162,6 +166,9 @@ class VideoTest(ProgramTest):
         wait_until(lambda: self.count("Video", "Finished") + self.count("Video", "Failed")
                    + self.count("Video", "Cancel") >= 1, 60, interval=0.3, what="the end of the recording")
 
+
+class VideoTest(VideoScenario):
+
     def test_video_key_records_the_area_with_pause_and_resume(self):
         self.show_window(250, 230, 300, 220)
         program = self.start()
@@ -232,6 +239,12 @@ class VideoTest(ProgramTest):
         for (x, y), colour in (((60, 40), RED), ((340, 40), GREEN), ((60, 240), BLUE), ((340, 240), YELLOW)):
             got = pixel(img, x, y)
             self.assertTrue(all(abs(a - b) < 40 for a, b in zip(got, colour)), ((x, y), got, colour))
+        # Under Wine the frame's colour key works: neither its green nor its dashes (which
+        # lie outside the area anyway) show in the recording, only the desktop around the
+        # test window.
+        for x, y in ((2, 2), (397, 2), (2, 297), (397, 297), (200, 10)):
+            r, g, b = pixel(img, x, y)
+            self.assertLess(max(r, g, b), 60, ((x, y), (r, g, b)))
         keep = os.environ.get("BRIVANE_KEEP_VIDEO_PICTURES")
         if keep:   # for a look by hand: the screen while recording and a decoded frame
             os.makedirs(keep, exist_ok=True)
@@ -324,3 +337,45 @@ class VideoTest(ProgramTest):
         for name in self.files():
             info = ffprobe(os.path.join(self.videos, name))
             self.assertGreater(float(info["format"]["duration"]), 0.5, name)
+
+
+@unittest.skipUnless(os.path.exists(SERVICE), "brivane-service is not built (native build missing)")
+class VideoUploadTest(VideoScenario):
+    """video_storage_type 0: the recording goes to the program's tmp folder and is uploaded."""
+
+    def setUp(self):
+        super().setUp()
+        self.port = free_port()
+        self.base = "http://127.0.0.1:%d" % self.port
+        data = os.path.join(self.tmp, "service")
+        self.service_log = open(os.path.join(self.tmp, "service.log"), "ab")
+        self.service = subprocess.Popen(
+            [SERVICE, "--listen", "127.0.0.1:%d" % self.port, "--data", data, "--public-url", self.base,
+             "--max-upload-size", str(64 * 1024 * 1024)], stdout=subprocess.DEVNULL, stderr=self.service_log)
+        self.addCleanup(self.stop_service)
+        wait_until(lambda: fetch(self.base + "/collect/events?limit=1")[0] == 200, 20, interval=0.3,
+                   what="brivane-service to listen")
+
+    def stop_service(self):
+        self.service.kill()
+        self.service.wait(timeout=10)
+        self.service_log.close()
+
+    def test_upload_recording_goes_to_the_service_and_leaves_no_tmp_file(self):
+        program = self.start("-v", video_storage_type=0, app_id=APP_ID, server_url=self.base,
+                             site_url=self.base, link_host=self.base, open_screenshot_in_browser=False,
+                             capture_mic=False)
+        self.choose_area(program)
+        program.wait_log("[cvxcore]:Start record loop\n", timeout=30)
+        tmp_videos = lambda: glob.glob(os.path.join(self.prefix.common, "tmp", "*.mp4"))
+        made = wait_until(tmp_videos, 10, interval=0.3, what="the recording in the tmp folder")
+        self.assertRegex(os.path.basename(made[0]), r"^[0-9A-Za-z]{16}\.mp4$")
+        time.sleep(2.0)
+        press_video_key()
+        program.wait_log("CtavimorerfDlg::OnUploadFinished: ok", timeout=60)
+        link = wait_until(clipboard_text, 10, what="the link on the clipboard")
+        self.assertTrue(link.startswith(self.base + "/v"), link)
+        status, body = fetch(link)
+        self.assertEqual(status, 200, link)
+        wait_until(lambda: not tmp_videos(), 10, interval=0.3, what="the tmp recording deleted")
+        self.assertEqual(self.files(), [])
