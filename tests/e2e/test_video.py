@@ -7,6 +7,7 @@ import glob
 import json
 import os
 import shutil
+import socket
 import subprocess
 import tempfile
 import time
@@ -353,8 +354,14 @@ class VideoUploadTest(VideoScenario):
             [SERVICE, "--listen", "127.0.0.1:%d" % self.port, "--data", data, "--public-url", self.base,
              "--max-upload-size", str(64 * 1024 * 1024)], stdout=subprocess.DEVNULL, stderr=self.service_log)
         self.addCleanup(self.stop_service)
-        wait_until(lambda: fetch(self.base + "/collect/events?limit=1")[0] == 200, 20, interval=0.3,
-                   what="brivane-service to listen")
+        wait_until(self.service_up, 20, interval=0.3, what="brivane-service to listen")
+
+    def service_up(self):
+        try:
+            with socket.create_connection(("127.0.0.1", self.port), timeout=0.5):
+                return True
+        except OSError:
+            return False
 
     def stop_service(self):
         self.service.kill()
