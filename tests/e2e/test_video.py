@@ -123,9 +123,9 @@ class VideoScenario(ProgramTest):
 
     def choose_area(self, program, count=1):
         """Waits for the area choice and drags the recorded area; returns the release time."""
-        wait_until(lambda: program.log_text().count("CtavimorerfDlg::OnMakeGIF:: Taking region\n") >= count, 30,
-                   interval=0.2, what="the area choice")
-        time.sleep(1.5)   # the editor's window is shown and painted
+        wait_until(lambda: self.count("SelectRegion", "Open with Video") >= count, 30, interval=0.2,
+                   what="the area choice")
+        time.sleep(1.0)   # the editor's window is shown and painted
         released = drag(*AREA)
         wait_until(lambda: program.log_text().count("CtavimorerfDlg::OnMakeGIF:: Got region\n") >= count, 20,
                    interval=0.2, what="the chosen area")
@@ -339,6 +339,45 @@ class VideoTest(VideoScenario):
             info = ffprobe(os.path.join(self.videos, name))
             self.assertGreater(float(info["format"]["duration"]), 0.5, name)
 
+
+    def test_sound_and_microphone_and_names_already_taken(self):
+        # Without a loopback device the system sound fails; the microphone alone records.
+        program = self.start("-v", capture_audio=True, capture_mic=True)
+        # Files under the names of the coming seconds: the recording must not replace them.
+        os.makedirs(self.videos, exist_ok=True)
+        now = time.time()
+        taken = {}
+        for second in range(0, 40):
+            name = time.strftime("Video %m-%d-%Y %H%M%S.mp4", time.localtime(now + second))
+            path = os.path.join(self.videos, name)
+            with open(path, "wb") as f:
+                f.write(b"theirs")
+            taken[name] = path
+        self.choose_area(program)
+        program.wait_log("[cvxcore]:Start record loop\n", timeout=30)
+        time.sleep(3.0)
+        press_video_key()
+        wait_until(lambda: len(self.files()) == len(taken) + 1, 60, interval=0.3, what="the new recording")
+        new = [n for n in self.files() if n not in taken]
+        self.assertRegex(new[0], r"^Video \d\d-\d\d-\d{4} \d{6} \(2\)\.mp4$")
+        for path in taken.values():
+            with open(path, "rb") as f:
+                self.assertEqual(f.read(), b"theirs")
+        failed = self.collector.wait_event("Video", "AudioFailed")
+        self.assertIn("A-21-", failed["el"])
+        start = self.collector.wait_event("Video", "Start")
+        self.assertIn(",A[A-M+X-],", start["el"])
+        program.wait_log("audioStat: A-M+X-\n", timeout=10)
+        self.wait_idle(program)
+        path = os.path.join(self.videos, new[0])
+        info = ffprobe(path)
+        self.assertTrue([s for s in info["streams"] if s["codec_type"] == "audio"], info)
+        # The private sound server plays a 1 kHz tone into the microphone's source.
+        out = subprocess.run(["ffmpeg", "-v", "info", "-i", path, "-vn", "-af", "volumedetect", "-f", "null", "-"],
+                             capture_output=True, timeout=60).stderr.decode("utf-8", "replace")
+        if os.environ.get("BRIVANE_PULSE") == "1":
+            mean = [float(l.split("mean_volume:")[1].split()[0]) for l in out.splitlines() if "mean_volume:" in l]
+            self.assertTrue(mean and mean[0] > -40.0, out[-800:])
 
 @unittest.skipUnless(os.path.exists(SERVICE), "brivane-service is not built (native build missing)")
 class VideoUploadTest(VideoScenario):

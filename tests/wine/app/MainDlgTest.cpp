@@ -201,6 +201,30 @@ bool Contains(const std::vector<UINT>& v, UINT m) {
     return false;
 }
 
+// The visible message box of this thread (a dialog with an OK button), other than `except`.
+struct MessageBoxSearch {
+    HWND except;
+    HWND found;
+};
+
+BOOL CALLBACK FindMessageBoxStep(HWND w, LPARAM l) {
+    auto* s = reinterpret_cast<MessageBoxSearch*>(l);
+    wchar_t name[64] = {};
+    GetClassNameW(w, name, 64);
+    if (w != s->except && IsWindowVisible(w) && lstrcmpW(name, L"#32770") == 0 && GetDlgItem(w, IDOK) &&
+        !GetDlgItem(w, IDCANCEL)) {
+        s->found = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindMessageBox(HWND except) {
+    MessageBoxSearch search = {except, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), FindMessageBoxStep, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 void CALLBACK CloseStandInBox(HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
     HWND box = FindWindowW(L"#32770", L"send file stand-in");
@@ -385,7 +409,9 @@ TEST_F(MainDlgTest, DisplayChangeWithANewMonitorSetStopsTheRecordingWithTheHint)
         std::vector<std::wstring> events;
     };
     const Case cases[] = {
-        {"recording", true, {WM_APP_VIDEO_STOP, WM_APP_VIDEO_BROKEN_BY_FULLSCREEN}, {L"Video|OnDeviceChange Stop|"}},
+        // The hint shows the settings window and a warning box (closed here).
+        {"recording", true, {WM_APP_VIDEO_STOP, WM_APP_VIDEO_BROKEN_BY_FULLSCREEN, WM_APP_SHOW_SETTINGS},
+         {L"Video|OnDeviceChange Stop|"}},
         // Only a region selection runs: no stop, no warning about a video.
         {"selecting a region", false, {}, {}},
     };
@@ -400,6 +426,12 @@ TEST_F(MainDlgTest, DisplayChangeWithANewMonitorSetStopsTheRecordingWithTheHint)
                          d.privateMessages.clear();
                          SendMessageW(d.m_hWnd, WM_DISPLAYCHANGE, 32, MAKELPARAM(3200, 1080));
                          return true;
+                     },
+                     Wait(100),
+                     [&](TestMainDlg& d) {
+                         HWND box = FindMessageBox(d.m_hWnd);
+                         if (box) PostMessageW(box, WM_COMMAND, IDOK, 0);
+                         return box != nullptr || !c.recording;
                      },
                      Wait(100)};
         dlg.Run();
@@ -813,29 +845,6 @@ TEST_F(MainDlgTest, VideoRegionSelectionAsksForTheVideoModeAndReturnsTheRectangl
 }
 
 // ---- screen recording ----
-
-// The visible message box of this thread (a dialog with an OK button), other than `except`.
-HWND FindMessageBox(HWND except) {
-    struct Search {
-        HWND except;
-        HWND found;
-    } search = {except, nullptr};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND w, LPARAM l) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(l);
-            wchar_t name[64] = {};
-            GetClassNameW(w, name, 64);
-            if (w != s->except && IsWindowVisible(w) && lstrcmpW(name, L"#32770") == 0 && GetDlgItem(w, IDOK) &&
-                !GetDlgItem(w, IDCANCEL)) {
-                s->found = w;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
 
 class MainDlgVideoTest : public MainDlgTest {
 protected:
