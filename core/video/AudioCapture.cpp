@@ -124,9 +124,10 @@ private:
         uint64_t next = mixer ? mixer->Origin() : 0;
         IntervalGate gap(50.0, m_context.clock);
         bool gapRunning = false;
-        // Whether the time since the last packet was filled with silence, and whether a
-        // packet has been taken at all.
-        bool filled = false, anyPacket = false;
+        // The end of the last silence put in for a quiet device, and whether a packet has
+        // been taken at all.
+        uint64_t silenceUntil = 0;
+        bool anyPacket = false;
 
         while (!Stopping()) {
             SleepMs(sleepMs);
@@ -141,7 +142,7 @@ private:
                 if (!IsSet(m_context.pauseFlag)) Push(silence, mixer);
                 if (silence.IsValid()) {
                     next = silence.End();
-                    filled = true;
+                    silenceUntil = next;
                 }
                 gapRunning = false;
             }
@@ -165,7 +166,7 @@ private:
                     audio_data_t chunk =
                         audio_data_t::Copy(position, data, uint32_t(bytes), align, rate, m_format.channels, type);
                     if (chunk.startTime + 1000 < next) {
-                        if (filled || !anyPacket) {
+                        if (!anyPacket || chunk.startTime + 1000 < silenceUntil) {
                             // Silence (or the time before the origin) already stands for
                             // the start of a late packet: keep only the rest, so no time
                             // is queued twice.
@@ -179,10 +180,7 @@ private:
                             chunk = chunk.Tail(next);
                         }
                     }
-                    if (chunk.IsValid()) {
-                        filled = false;
-                        anyPacket = true;
-                    }
+                    if (chunk.IsValid()) anyPacket = true;
                     if (!IsSet(m_context.pauseFlag)) Push(chunk, mixer);
                     if (chunk.IsValid()) next = chunk.End();
                 }

@@ -136,6 +136,8 @@ class RecorderTest(unittest.TestCase):
         self.assertEqual(result["error"], "0", text)
         self.assertAlmostEqual(float(result["recordedMs"]), 4000, delta=500)
         self.assertAlmostEqual(duration(path), 4.0, delta=0.5)
+        # The loop ran over 5 s: one speed line, whole milliseconds with two decimals.
+        self.assertTrue(any(re.fullmatch(r"\[cvxcore\]:speed=\d+\.00 ms", line) for line in lines), text)
         # Quiet 10 ms windows in a row; every run that comes near the pause point is short.
         runs, start = [], None
         levels = audio_levels(path)

@@ -176,6 +176,36 @@ TEST_F(AudioCaptureTest, PacketsStampedWithOneTimeFollowEachOther) {
     EXPECT_EQ(packets[0].Frames(), 4u * 480);
 }
 
+TEST_F(AudioCaptureTest, LatePacketsAfterSilenceAreNotCountedTwice) {
+    AudioSourceState* slot = nullptr;
+    StartMicrophoneCapture(slot, true, context);
+    go = true;
+    Wait(20);
+    clock.AdvanceMs(60);   // quiet: 60 ms of silence go in
+    Wait(20);
+    {
+        // Then the device hands over what it held back: 80 ms from the origin on.
+        std::lock_guard<std::mutex> lock(device.mutex);
+        for (uint64_t ms = 0; ms < 80; ms += 10) device.packets.push_back({kOrigin + ms * kMs, 480});
+    }
+    for (int i = 0; i < 500; ++i) {
+        {
+            std::lock_guard<std::mutex> lock(device.mutex);
+            if (device.packets.empty()) break;
+        }
+        Wait(2);
+    }
+    Finish(slot);
+    uint32_t frames = 0;
+    uint64_t end = 0;
+    for (const audio_data_t& p : Drain()) {
+        frames += p.Frames();
+        end = p.End();
+    }
+    EXPECT_EQ(frames, 48u * 80) << "80 ms, not 60 ms of silence plus 80 ms of packets";
+    EXPECT_NEAR(double(end), double(kOrigin + 80 * kMs), 300.0);
+}
+
 TEST_F(AudioCaptureTest, SilenceFillsAQuietDeviceButNotWhilePaused) {
     AudioSourceState* slot = nullptr;
     StartSoundCapture(slot, true, context);

@@ -144,6 +144,7 @@ TEST(RecordLoop, PauseKeepsTimeStillAndLosesNoAudio) {
     };
     LogCapture log;
     rig.Run(12000);
+    log.Lines();   // ends the capture, so that failures below are shown
     ASSERT_EQ(rig.error.code.load(), 0) << log.All();
 
     ASSERT_FALSE(pausedValues.empty());
@@ -176,7 +177,9 @@ TEST(RecordLoop, PauseKeepsTimeStillAndLosesNoAudio) {
         if (s.time > 3000 * kMs && s.nonZeroBytes) sawAfterPause = true;
         // No gap filled with silence at the pause point: only the tail that had not
         // arrived when the recording stopped.
-        if (s.nonZeroBytes == 0) EXPECT_GE(s.time, 6840 * kMs) << "silence at " << s.time / kMs << " ms";
+        if (s.nonZeroBytes == 0) {
+            EXPECT_GE(s.time, 6840 * kMs) << "silence at " << s.time / kMs << " ms";
+        }
     }
     EXPECT_TRUE(sawAfterPause);
     EXPECT_NEAR(double(rig.writer.lastAudioEnd - rig.writer.origin) / kMs, 7000, 2)
@@ -197,6 +200,7 @@ TEST(RecordLoop, DxgiSessionsArePacedOthersAreNot) {
         rig.currentMode = c.mode;
         LogCapture log;
         rig.Run(1000);
+        log.Lines();   // ends the capture, so that failures below are shown
         const auto video = rig.record->Stream(kFakeVideoStream);
         EXPECT_GE(video.size(), c.minFrames);
         EXPECT_LE(video.size(), c.maxFrames);
@@ -213,6 +217,7 @@ TEST(RecordLoop, FramesOnlyWhenTheirTimeAdvances) {
     rig.onSleep = [&](double ms) { rig.world.time = uint64_t(rig.startTicks) + uint64_t(ms / 10) * 10 * kMs; };
     LogCapture log;
     rig.Run(1000);
+    log.Lines();   // ends the capture, so that failures below are shown
     const auto video = rig.record->Stream(kFakeVideoStream);
     EXPECT_GE(video.size(), 98u);
     EXPECT_LE(video.size(), 101u);
@@ -227,6 +232,7 @@ TEST(RecordLoop, ReadWithoutTimeIsStampedWithTheCounter) {
     rig.stepMs = 30;
     LogCapture log;
     rig.Run(300);
+    log.Lines();   // ends the capture, so that failures below are shown
     const auto video = rig.record->Stream(kFakeVideoStream);
     ASSERT_EQ(video.size(), 10u);
     // The clock is the counter here: pass n reads at n x 30 ms after the origin.
@@ -244,6 +250,7 @@ TEST(RecordLoop, ReadFailuresGiveBlackFramesThenAGdiSession) {
     };
     LogCapture log;
     rig.Run(30 * 30);
+    log.Lines();   // ends the capture, so that failures below are shown
     const std::string refreshLine = "[cvxcore]:cvxcore: Failed CvxGetScreenshot try to refresh session and continue...";
     const std::string gdiLine =
         "[cvxcore]:cvxcore: Failed CvxGetScreenshot: refresh session tries elapsed, try GDI session and continue...";
@@ -271,6 +278,7 @@ TEST(RecordLoop, SessionThatFellBackToGdiAtStart) {
     rig.world.buildFails[CvxVideoModeDxgi] = true;
     LogCapture log;
     rig.Run(50);
+    log.Lines();   // ends the capture, so that failures below are shown
     EXPECT_TRUE(log.Has("[cvxcore]:Recording video modes: 2-0")) << log.All();
     // Not paced: the session is GDI.
     EXPECT_GE(rig.record->Stream(kFakeVideoStream).size(), 45u);
@@ -287,6 +295,7 @@ TEST(RecordLoop, ChangedMonitorsEndTheLoopWithoutAFailure) {
     };
     LogCapture log;
     rig.Run(5000);
+    log.Lines();   // ends the capture, so that failures below are shown
     EXPECT_EQ(rig.error.code.load(), CvxRecordError_DisplayChanged);
     EXPECT_EQ(rig.error.hresult.load(), 0);
     EXPECT_FALSE(rig.errorFlag.load()) << "no error flag";
@@ -302,6 +311,7 @@ TEST(RecordLoop, NoSessionFailsOnTheFirstPass) {
     for (int mode : {0, 1, 2}) rig.world.buildFails[mode] = true;
     LogCapture log;
     rig.Run(1000);
+    log.Lines();   // ends the capture, so that failures below are shown
     EXPECT_EQ(rig.error.code.load(), CvxRecordError_NoSession);
     EXPECT_EQ(rig.error.hresult.load(), 1);
     EXPECT_EQ(log.Count("[cvxcore]:[Failed]:err=12 errEx=0x1"), 1u) << log.All();
@@ -314,6 +324,7 @@ TEST(RecordLoop, BeginWritingFailureStartsNoSession) {
     rig.record->beginResult = kWriterFail;
     LogCapture log;
     rig.Run(1000);
+    log.Lines();   // ends the capture, so that failures below are shown
     EXPECT_EQ(rig.error.code.load(), CvxRecordError_BeginWriting);
     EXPECT_TRUE(rig.world.built.empty());
     EXPECT_FALSE(rig.go.load());
@@ -326,6 +337,7 @@ TEST(RecordLoop, StopBeforeTheFirstFrameWritesNoSilence) {
     rig.stop = true;
     LogCapture log;
     rig.Run(1000);
+    log.Lines();   // ends the capture, so that failures below are shown
     EXPECT_FALSE(HasLineStartingWith(log, "[cvxcore]:Write silence to fillup to cvxTime:")) << log.All();
     EXPECT_EQ(rig.world.built.size(), 1u);
     EXPECT_EQ(rig.world.alive, 0) << "the session is stopped";
@@ -339,6 +351,7 @@ TEST(RecordLoop, EndDrainsTheMixerAndFillsSilenceToTheLastFrame) {
     rig.onSleep = [&](double ms) { rig.microphoneQuiet = ms >= 2000; };
     LogCapture log;
     rig.Run(2500);
+    log.Lines();   // ends the capture, so that failures below are shown
     const auto video = rig.record->Stream(kFakeVideoStream);
     ASSERT_FALSE(video.empty());
     const uint64_t lastFrame = rig.writer.origin + uint64_t(video.back().time);
@@ -360,6 +373,7 @@ TEST(RecordLoop, MemoryCapHoldsFramesAndAudioBack) {
     };
     LogCapture log;
     rig.Run(6000);
+    log.Lines();   // ends the capture, so that failures below are shown
     EXPECT_EQ(log.Count("[cvxcore]:Max memory exceeded..."), 1u);
     EXPECT_GT(samplesAtStart, 0u);
     EXPECT_EQ(samplesAtStart, samplesAtEnd) << "nothing written while over the cap";
@@ -384,6 +398,7 @@ TEST(RecordLoop, MeasuredFrameRateEverySecondSpeedLineEveryFive) {
     };
     LogCapture log;
     rig.Run(11000);
+    log.Lines();   // ends the capture, so that failures below are shown
     ASSERT_GE(published.size(), 9u);
     EXPECT_GE(published.front().first, 1000);
     for (size_t i = 1; i < published.size(); ++i) EXPECT_GE(published[i].first - published[i - 1].first, 1000);
