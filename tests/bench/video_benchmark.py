@@ -56,8 +56,15 @@ def pids_of(pattern):
     return found
 
 
-def cpu_of(pattern):
-    return sum(cpu_seconds(p) for p in pids_of(pattern))
+def cpu_sample(pattern):
+    """CPU seconds per process whose command line matches (this script left out)."""
+    return {p: cpu_seconds(p) for p in pids_of(pattern) if p != os.getpid()}
+
+
+def cores_between(before, after, wall):
+    """Cores used by the processes seen in both samples."""
+    used = sum(after[p] - before[p] for p in before if p in after and after[p] >= before[p])
+    return used / wall if wall > 0 else 0.0
 
 
 def frames_and_duration(path):
@@ -101,20 +108,22 @@ def record_with_program(tmp):
         xdo("mousemove", AREA[2], AREA[3])
         xdo("mouseup", 1)
         program.wait_log("[cvxcore]:Start record loop\n", timeout=60)
-        pids = pids_of(r"brivane\.exe")
-        before = (sum(cpu_seconds(p) for p in pids), cpu_of(r"wineserver"), cpu_of(r"Xvfb"), time.monotonic())
+        patterns = (r"brivane\.exe", r"wineserver", r"Xvfb")
+        before = [cpu_sample(p) for p in patterns]
+        start = time.monotonic()
         time.sleep(SECONDS)
-        after = (sum(cpu_seconds(p) for p in pids), cpu_of(r"wineserver"), cpu_of(r"Xvfb"), time.monotonic())
+        after = [cpu_sample(p) for p in patterns]
+        wall = time.monotonic() - start
         press_video_key()
         wait_until(lambda: os.listdir(videos), 120, interval=0.5, what="the recording")
         wait_until(lambda: "Video Finished" in program.log_text(), 120, interval=0.5, what="the finished recording")
         path = os.path.join(videos, os.listdir(videos)[0])
         frames, duration = frames_and_duration(path)
         max_fps = re.findall(r"\[cvxcore\]:Max FPS: (\d+)", program.log_text())
-        wall = after[3] - before[3]
         return {"frames": frames, "duration": duration, "target": int(max_fps[-1]) if max_fps else 0,
-                "cores": (after[0] - before[0]) / wall, "wineserver": (after[1] - before[1]) / wall,
-                "xvfb": (after[2] - before[2]) / wall}
+                "cores": cores_between(before[0], after[0], wall),
+                "wineserver": cores_between(before[1], after[1], wall),
+                "xvfb": cores_between(before[2], after[2], wall)}
     finally:
         program.kill()
         window.kill()
@@ -138,7 +147,7 @@ def ffmpeg_x11grab(tmp):
                               stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
     window.stdout.readline()
     try:
-        xvfb_before, start = cpu_of(r"Xvfb"), time.monotonic()
+        xvfb_before, start = cpu_sample(r"Xvfb"), time.monotonic()
         usage_before = os.times()
         subprocess.run(["ffmpeg", "-v", "error", "-y", "-f", "x11grab", "-framerate", "30", "-video_size",
                         "%dx%d" % (AREA[2] - AREA[0], AREA[3] - AREA[1]), "-i",
@@ -150,7 +159,7 @@ def ffmpeg_x11grab(tmp):
               (usage_after.children_system - usage_before.children_system)
         frames, duration = frames_and_duration(out)
         return {"fps": frames / duration if duration else 0.0, "cores": cpu / wall,
-                "xvfb": (cpu_of(r"Xvfb") - xvfb_before) / wall}
+                "xvfb": cores_between(xvfb_before, cpu_sample(r"Xvfb"), wall)}
     finally:
         window.kill()
         window.wait(timeout=30)
