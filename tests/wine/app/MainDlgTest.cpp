@@ -890,6 +890,8 @@ TEST_F(MainDlgVideoTest, RecordingShowsFrameAndPanelPausesAndStopsWithTheFileKep
     bool recordingIcon = false, pausedAfterClick = false, resumedAfterClick = false, swapped = false;
     std::shared_ptr<RecordingControl> control;
     int64_t panelLimit = 0;
+    RECT progress = {};
+    BOOL progressCancelEnabled = TRUE;
     dlg.steps = {
         PostStep(WM_APP_MAKE_VIDEO),
         Until([&](TestMainDlg& d) {
@@ -928,6 +930,14 @@ TEST_F(MainDlgVideoTest, RecordingShowsFrameAndPanelPausesAndStopsWithTheFileKep
             SendMessageW(d.m_videoCaptureControlDlg->m_hWnd, WM_LBUTTONUP, 0, MAKELPARAM(260, 20));
             return true;
         },
+        // "Preparing video file": bottom right of the work area, its Cancel disabled.
+        Until([&](TestMainDlg& d) {
+            if (!d.m_videoProgressDlg || !d.m_videoProgressDlg->m_hWnd || !IsWindowVisible(d.m_videoProgressDlg->m_hWnd))
+                return false;
+            GetWindowRect(d.m_videoProgressDlg->m_hWnd, &progress);
+            progressCancelEnabled = IsWindowEnabled(GetDlgItem(d.m_videoProgressDlg->m_hWnd, IDCANCEL));
+            return true;
+        }),
         Until([&](TestMainDlg& d) { return Idle(d) && Count(d, WM_APP_VIDEO_RECORDED) == 1; }),
         Wait(1200),
     };
@@ -949,6 +959,12 @@ TEST_F(MainDlgVideoTest, RecordingShowsFrameAndPanelPausesAndStopsWithTheFileKep
     EXPECT_TRUE(pausedAfterClick);
     EXPECT_TRUE(resumedAfterClick);
     EXPECT_EQ(panelLimit, 240 * 60000);
+    RECT work = {};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    SIZE size = GetDialogTemplateSize(IDD_PROGRESS);
+    EXPECT_EQ(progress.left, work.right - size.cx - 4);
+    EXPECT_EQ(progress.top, work.bottom - size.cy);
+    EXPECT_FALSE(progressCancelEnabled);
     ASSERT_EQ(r.recordings.size(), 1u);
     EXPECT_EQ(r.recordings[0].area, (CvxRect{200, 200, 600, 500}));
     const std::wstring& path = r.recordings[0].path;
