@@ -5,6 +5,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "app/MainDlgMessages.h"
 #include "app/MonitorChangeWatch.h"
 #include "app/Notification.h"
+#include "app/RecordVideoSession.h"
 #include "app/RegionSelection.h"
 #include "app/SettingsPageEnvironment.h"
 #include "app/SystemTray.h"
@@ -26,6 +28,7 @@ class CNewVersionDlg;
 class CProgressDlg;
 class CTabCommonDlg;
 class CVideoCaptureAreaDialog;
+class CVideoCaptureControlDlg;
 class UploadHandler;
 
 // Decodes the "PNG" resource `id` of `module` (null: the executable) into `image`.
@@ -73,6 +76,8 @@ struct MainDlgEnvironment {
     std::function<std::unique_ptr<CDialog>(int index, const SettingsPageEnvironment& environment)> makePage;
     // Runs the hotkey capture dialog (null: CHotkeysReaderDlg).
     std::function<INT_PTR(std::vector<int>& keys)> runHotkeyDialog;
+    // The screen recorder of one recording (the capture core's; tests hand in a fake).
+    std::function<std::unique_ptr<IVideoRecorder>()> makeVideoRecorder;
 
     static MainDlgEnvironment Default();
 };
@@ -100,7 +105,14 @@ public:
     bool m_showWindow = true;           // the settings window may be shown
     CSystemTray m_trayIcon;
     NotificationQueue m_notification;
-    CVideoCaptureAreaDialog* m_videoCaptureArea = nullptr;   // the recording's frame; not owned here yet
+    CVideoCaptureAreaDialog* m_videoCaptureArea = nullptr;          // the recording's frame, owned
+    CVideoCaptureControlDlg* m_videoCaptureControlDlg = nullptr;    // its control panel, owned
+    // The current (or last) recording's control flags; a new recording gets a new block.
+    std::shared_ptr<RecordingControl> m_recordControl;
+    std::wstring m_videoPath;                                       // the current recording's file
+    // The "Preparing video file" window; apart from m_progressDlg (an upload's window),
+    // so that the recording's messages never end an upload's window.
+    std::shared_ptr<CProgressDlg> m_videoProgressDlg;
     std::shared_ptr<UploadHandler> m_uploadHandler;           // the running upload
     std::shared_ptr<CProgressDlg> m_progressDlg;              // its progress window
     FullScreenGameTracker m_fullScreenTracker;
@@ -223,9 +235,25 @@ private:
     LRESULT OnServerSyncData(LPARAM record);
     // An upload error record: shown only when it belongs to the running upload; freed.
     bool ShowUploadError(LPARAM record);
-    // Private messages whose flows are not part of this program yet: frees the lParam
-    // object that the message carries.
-    LRESULT OnUnhandledPrivateMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    // Video recording (MainDlgVideo_win.cpp).
+    LRESULT OnMakeVideo(WPARAM wParam, LPARAM lParam);
+    LRESULT OnVideoCancel();
+    LRESULT OnVideoPause(WPARAM pause);
+    LRESULT OnVideoStop();
+    LRESULT OnVideoUndo();
+    LRESULT OnCloseVideoCaptureWindows();
+    LRESULT OnShowProgress(WPARAM stringId);
+    LRESULT OnHideProgress();
+    LRESULT OnVideoRecorded(WPARAM wParam, LPARAM local);
+    LRESULT OnVideoFailed(WPARAM stringId);
+    LRESULT OnVideoRecordingBreakedByFullscreenApp(WPARAM wParam);
+    // The tray shows `icon` (when the tray is enabled and shown).
+    void SetTrayIcon(HICON icon);
+    // Whether a recording's flags may still be changed: started, not cancelled, not done.
+    bool HasLiveRecording() const;
+    // Counts the recording threads; m_recordingActive is set while any runs.
+    void RecordingThreadStarted();
+    void RecordingThreadEnded();
     // WM_WINDOWPOSCHANGING: the window stays hidden while m_showWindow is false.
     void OnWindowPosChanging(WINDOWPOS* pos);
 
@@ -276,5 +304,7 @@ private:
     std::unique_ptr<CNewVersionDlg> m_newVersionDlg;            // created once, then shown and hidden
     HFONT m_font = nullptr;
     bool m_started = false;
-    unsigned m_uploadSequence = 0;   // numbers the uploads; their messages carry it
+    unsigned m_uploadSequence = 0;
+    std::mutex m_recordingThreadsLock;
+    int m_recordingThreads = 0;   // numbers the uploads; their messages carry it
 };

@@ -117,6 +117,7 @@ MainDlgEnvironment MainDlgEnvironment::Default() {
         return MessageBoxW(owner, text.c_str(), caption.c_str(), type);
     };
     env.makePage = &MakeSettingsPage;
+    env.makeVideoRecorder = &MakeCoreVideoRecorder;
     return env;
 }
 
@@ -138,6 +139,7 @@ CtavimorerfDlg::CtavimorerfDlg(const DLGTEMPLATE* tmpl, MainDlgEnvironment envir
 
 CtavimorerfDlg::~CtavimorerfDlg() {
     EventBus::Instance().Unregister(this);
+    OnCloseVideoCaptureWindows();
     if (m_font) DeleteObject(m_font);
 }
 
@@ -438,18 +440,6 @@ LRESULT CtavimorerfDlg::OnShowInfo(WPARAM stringId) {
     return 0;
 }
 
-LRESULT CtavimorerfDlg::OnUnhandledPrivateMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-    switch (msg) {
-    case WM_APP_MAKE_VIDEO:
-        if (wParam == 1) delete reinterpret_cast<RECT*>(lParam);
-        break;
-    default:
-        break;
-    }
-    Log("CtavimorerfDlg: message 0x%x is not handled in this build\n", msg);
-    return 0;
-}
-
 LRESULT CtavimorerfDlg::OnTrayNotify(LPARAM mouseMessage) {
     ServerAPI::PingHistory();
     UINT mouse = LOWORD(mouseMessage);
@@ -610,19 +600,33 @@ LRESULT CtavimorerfDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_APP_LINK_READY:
         return OnLinkReady(wParam, lParam);
     case WM_APP_MAKE_VIDEO:
+        return OnMakeVideo(wParam, lParam);
     case WM_APP_VIDEO_CANCEL:
+        return OnVideoCancel();
     case WM_APP_VIDEO_PAUSE:
+        return OnVideoPause(wParam);
     case WM_APP_VIDEO_STOP:
+        return OnVideoStop();
     case WM_APP_VIDEO_UNDO:
+        return OnVideoUndo();
     case WM_APP_VIDEO_RECORDED:
+        return OnVideoRecorded(wParam, lParam);
     case WM_APP_VIDEO_FAILED:
+        return OnVideoFailed(wParam);
     case WM_APP_SHOW_PROGRESS:
+        return OnShowProgress(wParam);
     case WM_APP_HIDE_PROGRESS:
+        return OnHideProgress();
     case WM_APP_CLOSE_CAPTURE_WINDOWS:
+        return OnCloseVideoCaptureWindows();
     case WM_APP_FULLSCREEN_APP_ON:
+        Log("WM_APP_FULLSCREEN_APP_ON\n");
+        return 0;
     case WM_APP_FULLSCREEN_APP_OFF:
+        Log("WM_APP_FULLSCREEN_APP_OFF\n");
+        return 0;
     case WM_APP_VIDEO_BROKEN_BY_FULLSCREEN:
-        return OnUnhandledPrivateMessage(msg, wParam, lParam);
+        return OnVideoRecordingBreakedByFullscreenApp(wParam);
     case WM_DISPLAYCHANGE:
         return OnDisplayChange(wParam, lParam);
     case WM_DEVICECHANGE:

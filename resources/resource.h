@@ -79,3 +79,22 @@
 #define IDS_TIP_BLUR                    157
 #define IDS_TIP_RECTANGLE               158
 #define IDS_TIP_TEXT                    159
+
+// The recording frame and control panel: templates and the panel's pictures ("PNG").
+#define IDD_VIDEO_CAPTURE_AREA          114
+#define IDD_VIDEO_CAPTURE_CONTROL       115
+#define IDP_VIDEO_PANEL                 214
+#define IDP_VIDEO_RESTART               215
+#define IDP_VIDEO_RESTART_HOVER         216
+#define IDP_VIDEO_RESUME                217
+#define IDP_VIDEO_RESUME_HOVER          219
+#define IDP_VIDEO_CANCEL                220
+#define IDP_VIDEO_CANCEL_HOVER          222
+#define IDP_VIDEO_STOP                  223
+#define IDP_VIDEO_STOP_HOVER            224
+#define IDP_VIDEO_BAR                   225
+#define IDP_VIDEO_BAR_FIRST             226
+#define IDP_VIDEO_BAR_MIDDLE            227
+#define IDP_VIDEO_BAR_LAST              228
+#define IDP_VIDEO_PAUSE                 229
+#define IDP_VIDEO_PAUSE_HOVER           230

@@ -60,3 +60,25 @@ draw 48 '#1f6fd1' "$tmp/update48.png"
 convert "$tmp/update48.png" -fill '#4caf50' -stroke white -strokewidth 2 \
   -draw "circle 37,37 37,27" -stroke white -strokewidth 3 -draw "line 37,31 37,42" \
   -draw "line 32,38 37,43" -draw "line 42,38 37,43" -strip ../update.png
+
+# The recording control panel: background (PNG 214, 283x40), five 40x40 buttons in two
+# states (normal and hover: restart 215/216, resume 217/219, pause 229/230, cancel
+# 220/222, stop 223/224) and the progress bar: track (225, 101x40) and its 2 px wide
+# first, middle and last steps (226-228). Light, so that the black clock reads well.
+mkdir -p ../video
+convert -size 283x40 xc:none -fill '#f0f0f0' -stroke '#9a9a9a' -draw "roundrectangle 0,0 282,39 6,6" \
+  -stroke none -fill '#c8c8c8' -draw "rectangle 81,6 81,33 rectangle 198,6 198,33" -strip png32:../video/panel.png
+panel_button() {  # panel_button NAME GLYPH_MVG: NAME.png and NAME_hover.png
+  convert -size 40x40 xc:none -draw "$2" -strip "png32:../video/$1.png"
+  convert -size 40x40 xc:none -fill '#d4d4d4' -draw "roundrectangle 2,2 37,37 6,6" -draw "$2" \
+    -strip "png32:../video/$1_hover.png"
+}
+panel_button restart "stroke '#333333' stroke-width 3 fill none arc 11,11 29,29 200,120 stroke-width 1 fill '#333333' polygon 9,13 17,13 11,21"
+panel_button resume "fill '#e53935' circle 20,20 20,11"
+panel_button pause "fill '#333333' rectangle 13,11 17,29 rectangle 23,11 27,29"
+panel_button cancel "stroke '#333333' stroke-width 3 line 13,13 27,27 line 27,13 13,27"
+panel_button stop "stroke '#2e7d32' stroke-width 4 fill none polyline 11,21 17,27 29,13"
+convert -size 101x40 xc:none -fill '#c8c8c8' -draw "rectangle 0,28 100,33" -strip png32:../video/bar.png
+for step in first middle last; do
+  convert -size 2x40 xc:none -fill '#1f6fd1' -draw "rectangle 0,28 1,33" -strip png32:../video/bar_$step.png
+done

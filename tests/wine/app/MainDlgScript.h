@@ -6,10 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/MainDlg.h"
@@ -34,7 +37,46 @@ struct Recorded {
     // The region editor stand-in: runs counted, the requests kept; null answers cancel.
     std::vector<RegionEditorRequest> editorRuns;
     std::function<RegionEditorOutcome(const RegionEditorRequest&)> editor;
+    // The recordings asked of the fake recorder; its error code for the next ones.
+    std::vector<RecorderRequest> recordings;
+    int recorderError = 0;
+    // Recorders running at once, and the most seen.
+    std::atomic<int> liveRecorders{0}, mostLiveRecorders{0};
+    std::vector<std::wstring> discarded;
 };
+
+// A recorder on its own thread that counts time until stopped or cancelled.
+class FakeVideoRecorder : public IVideoRecorder {
+public:
+    explicit FakeVideoRecorder(Recorded& r) : m_r(r) {}
+    ~FakeVideoRecorder() override {
+        if (m_worker.joinable()) m_worker.join();
+    }
+    AudioDeviceStatus CheckAudioDevices() override { return {true, true, true, ""}; }
+    void RecordAsync(const RecorderRequest& request, RecorderResults& out) override {
+        m_r.recordings.push_back(request);
+        int error = m_r.recorderError;
+        int live = ++m_r.liveRecorders;
+        if (live > m_r.mostLiveRecorders) m_r.mostLiveRecorders = live;
+        Recorded* r = &m_r;
+        m_worker = std::thread([request, &out, error, r] {
+            while (!request.control->stop && !request.control->cancel) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                if (!request.control->pause) out.recordedMs = out.recordedMs + 2.0;
+            }
+            out.errorCode = error;
+            --r->liveRecorders;
+            out.finished = true;
+        });
+    }
+    void FreeErrorText(char* text) override { free(text); }
+    void DiscardOutput(const std::wstring& path) override { m_r.discarded.push_back(path); }
+
+private:
+    Recorded& m_r;
+    std::thread m_worker;
+};
+
 
 inline MainDlgEnvironment TestEnvironment(Recorded& r) {
     MainDlgEnvironment env;
@@ -56,6 +98,7 @@ inline MainDlgEnvironment TestEnvironment(Recorded& r) {
     env.logFolder = L"C:\\users\\me\\AppData\\Local\\brivane\\log";
     env.startEmptyTmpFolder = [&r](const std::wstring& f) { r.emptied.push_back(f); };
     env.startDeleteOldLogs = [&r](const std::wstring& f) { r.pruned.push_back(f); };
+    env.makeVideoRecorder = [&r] { return std::unique_ptr<IVideoRecorder>(new FakeVideoRecorder(r)); };
     env.runRegionEditor = [&r](const RegionEditorRequest& request) {
         r.editorRuns.push_back(request);
         return r.editor ? r.editor(request) : RegionEditorOutcome();
@@ -159,6 +202,30 @@ inline TestMainDlg::Step Wait(DWORD ms) {
         }
         return GetTickCount() - state->start >= ms;
     };
+}
+
+// The visible message box of this thread (a dialog with an OK button), other than `except`.
+struct MessageBoxSearch {
+    HWND except;
+    HWND found;
+};
+
+inline BOOL CALLBACK FindMessageBoxStep(HWND w, LPARAM l) {
+    auto* s = reinterpret_cast<MessageBoxSearch*>(l);
+    wchar_t name[64] = {};
+    GetClassNameW(w, name, 64);
+    if (w != s->except && IsWindowVisible(w) && lstrcmpW(name, L"#32770") == 0 && GetDlgItem(w, IDOK) &&
+        !GetDlgItem(w, IDCANCEL)) {
+        s->found = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+inline HWND FindMessageBox(HWND except) {
+    MessageBoxSearch search = {except, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), FindMessageBoxStep, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 inline bool Contains(const std::vector<UINT>& v, UINT m) {

@@ -3,13 +3,19 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <functional>
+#include <memory>
 #include <set>
+#include <thread>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "app/MainDlg.h"
+#include "app/ProgressDlg.h"
+#include "app/VideoCaptureWindows.h"
 #include "resources/resource.h"
 #include "settings/SettingsManager.h"
 #include "tests/wine/app/MainDlgScript.h"
@@ -200,7 +206,9 @@ TEST_F(MainDlgTest, DisplayChangeWithANewMonitorSetStopsTheRecordingWithTheHint)
         std::vector<std::wstring> events;
     };
     const Case cases[] = {
-        {"recording", true, {WM_APP_VIDEO_STOP, WM_APP_VIDEO_BROKEN_BY_FULLSCREEN}, {L"Video|OnDeviceChange Stop|"}},
+        // The hint shows the settings window and a warning box (closed here).
+        {"recording", true, {WM_APP_VIDEO_STOP, WM_APP_VIDEO_BROKEN_BY_FULLSCREEN, WM_APP_SHOW_SETTINGS},
+         {L"Video|OnDeviceChange Stop|"}},
         // Only a region selection runs: no stop, no warning about a video.
         {"selecting a region", false, {}, {}},
     };
@@ -215,6 +223,12 @@ TEST_F(MainDlgTest, DisplayChangeWithANewMonitorSetStopsTheRecordingWithTheHint)
                          d.privateMessages.clear();
                          SendMessageW(d.m_hWnd, WM_DISPLAYCHANGE, 32, MAKELPARAM(3200, 1080));
                          return true;
+                     },
+                     Wait(100),
+                     [&](TestMainDlg& d) {
+                         HWND box = FindMessageBox(d.m_hWnd);
+                         if (box) PostMessageW(box, WM_COMMAND, IDOK, 0);
+                         return box != nullptr || !c.recording;
                      },
                      Wait(100)};
         dlg.Run();
@@ -540,6 +554,8 @@ TEST_F(MainDlgTest, HeapObjectsOfPrivateMessagesAreFreed) {
         [&](TestMainDlg& d) {
             d.Post(WM_APP_UPLOAD_FILE, 0, reinterpret_cast<LPARAM>(new std::wstring(L"C:\\x.png")));
             d.Post(WM_APP_LINK_READY, 0, reinterpret_cast<LPARAM>(new std::wstring(L"https://x/s12ab")));
+            // A second recording request while one runs frees its rectangle.
+            d.m_captureBusy = true;
             d.Post(WM_APP_MAKE_VIDEO, 1, reinterpret_cast<LPARAM>(new RECT{0, 0, 100, 100}));
             // The old plugin messages carry a pointer that nobody checks: ignored.
             d.Post(WM_USER + 0x10, 0, 0x1234);
@@ -550,6 +566,9 @@ TEST_F(MainDlgTest, HeapObjectsOfPrivateMessagesAreFreed) {
     };
     dlg.Run();
     EXPECT_EQ(dlg.uploadPaths, (std::vector<std::wstring>{L"C:\\x.png"}));
+    EXPECT_EQ(dlg.m_videoCaptureArea, nullptr);
+    EXPECT_FALSE(dlg.m_recordingActive.load());
+    EXPECT_EQ(dlg.m_recordControl, nullptr);
 }
 
 TEST_F(MainDlgTest, RegionShotClearsBusyOnCancelFailureAndExceptionAndIgnoresASecondRequest) {
@@ -620,6 +639,256 @@ TEST_F(MainDlgTest, VideoRegionSelectionAsksForTheVideoModeAndReturnsTheRectangl
     EXPECT_TRUE(cancelled);
     ASSERT_EQ(r.editorRuns.size(), 2u);
     EXPECT_TRUE(r.editorRuns[0].video);
+}
+
+// ---- screen recording ----
+
+class MainDlgVideoTest : public MainDlgTest {
+protected:
+    void SetUp() override {
+        MainDlgTest::SetUp();
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        folder = std::wstring(temp) + L"brivane video test\\sub";
+        SettingsManager& s = SettingsManager::Instance();
+        s.SetVideoSavePath(folder);
+        s.SetVideoSaveType(1);
+        s.SetShowVideoControlPanel(true);
+        s.SetNeedCaptureAudio(false);
+        s.SetNeedCaptureMic(false);
+        r.editor = [](const RegionEditorRequest& q) {
+            RegionEditorOutcome out;
+            out.result = q.video ? IDOK : IDCANCEL;
+            out.selectedRect = {200, 200, 600, 500};
+            return out;
+        };
+    }
+    static TestMainDlg::Step Until(std::function<bool(TestMainDlg&)> condition) { return condition; }
+    static bool Idle(TestMainDlg& d) { return !d.m_captureBusy && !d.m_recordingActive; }
+    int Count(const TestMainDlg& d, UINT m) const {
+        int n = 0;
+        for (UINT x : d.privateMessages) n += x == m;
+        return n;
+    }
+    bool HasEvent(const std::wstring& prefix) const {
+        for (const auto& e : r.events)
+            if (e.compare(0, prefix.size(), prefix) == 0) return true;
+        return false;
+    }
+    std::wstring folder;
+};
+
+TEST_F(MainDlgVideoTest, RecordingShowsFrameAndPanelPausesAndStopsWithTheFileKept) {
+    TestMainDlg dlg(tmpl.Get(), TestEnvironment(r));
+    RECT frame = {}, panel = {};
+    LONG frameEx = 0, panelEx = 0;
+    COLORREF key = 0;
+    DWORD keyFlags = 0;
+    bool recordingIcon = false, pausedAfterClick = false, resumedAfterClick = false, swapped = false;
+    std::shared_ptr<RecordingControl> control;
+    int64_t panelLimit = 0;
+    RECT progress = {};
+    BOOL progressCancelEnabled = TRUE;
+    dlg.steps = {
+        PostStep(WM_APP_MAKE_VIDEO),
+        Until([&](TestMainDlg& d) {
+            if (!d.m_recordingActive || !d.m_videoCaptureControlDlg || r.recordings.empty()) return false;
+            control = d.m_recordControl;
+            HWND f = d.m_videoCaptureArea->m_hWnd, p = d.m_videoCaptureControlDlg->m_hWnd;
+            GetWindowRect(f, &frame);
+            GetWindowRect(p, &panel);
+            frameEx = GetWindowLongW(f, GWL_EXSTYLE);
+            panelEx = GetWindowLongW(p, GWL_EXSTYLE);
+            BYTE alpha = 0;
+            GetLayeredWindowAttributes(f, &key, &alpha, &keyFlags);
+            recordingIcon = d.m_trayIcon.IconData().hIcon == d.m_hRecordingIcon;
+            // A second request while recording: its rectangle is freed, nothing starts.
+            d.Post(WM_APP_MAKE_VIDEO, 1, reinterpret_cast<LPARAM>(new RECT{0, 0, 64, 64}));
+            return true;
+        }),
+        Wait(150),
+        [&](TestMainDlg& d) {
+            SendMessageW(d.m_videoCaptureControlDlg->m_hWnd, WM_LBUTTONUP, 0, MAKELPARAM(60, 20));
+            swapped = !d.m_videoCaptureControlDlg->m_pause.m_visible && d.m_videoCaptureControlDlg->m_resume.m_visible;
+            return true;
+        },
+        Wait(100),
+        [&](TestMainDlg& d) {
+            pausedAfterClick = control->pause;
+            SendMessageW(d.m_videoCaptureControlDlg->m_hWnd, WM_LBUTTONUP, 0, MAKELPARAM(60, 20));
+            swapped = swapped && d.m_videoCaptureControlDlg->m_pause.m_visible;
+            return true;
+        },
+        Wait(100),
+        [&](TestMainDlg& d) {
+            resumedAfterClick = !control->pause;
+            panelLimit = d.m_videoCaptureControlDlg->m_limitMs;
+            // The stop button.
+            SendMessageW(d.m_videoCaptureControlDlg->m_hWnd, WM_LBUTTONUP, 0, MAKELPARAM(260, 20));
+            return true;
+        },
+        // "Preparing video file": bottom right of the work area, its Cancel disabled.
+        Until([&](TestMainDlg& d) {
+            if (!d.m_videoProgressDlg || !d.m_videoProgressDlg->m_hWnd || !IsWindowVisible(d.m_videoProgressDlg->m_hWnd))
+                return false;
+            GetWindowRect(d.m_videoProgressDlg->m_hWnd, &progress);
+            progressCancelEnabled = IsWindowEnabled(GetDlgItem(d.m_videoProgressDlg->m_hWnd, IDCANCEL));
+            return true;
+        }),
+        Until([&](TestMainDlg& d) { return Idle(d) && Count(d, WM_APP_VIDEO_RECORDED) == 1; }),
+        Wait(1200),
+    };
+    dlg.Run(15000);
+    EXPECT_EQ(frame.left, 197);
+    EXPECT_EQ(frame.top, 197);
+    EXPECT_EQ(frame.right, 603);
+    EXPECT_EQ(frame.bottom, 503);
+    EXPECT_TRUE(frameEx & WS_EX_TOPMOST);
+    EXPECT_TRUE(frameEx & WS_EX_LAYERED);
+    EXPECT_EQ(key, RGB(0, 255, 0));
+    EXPECT_TRUE(keyFlags & LWA_COLORKEY);
+    EXPECT_EQ(panel.right - panel.left, 283);
+    EXPECT_EQ(panel.bottom - panel.top, 40);
+    EXPECT_TRUE(panelEx & WS_EX_TOPMOST);
+    EXPECT_TRUE(panelEx & WS_EX_LAYERED);
+    EXPECT_TRUE(recordingIcon);
+    EXPECT_TRUE(swapped);
+    EXPECT_TRUE(pausedAfterClick);
+    EXPECT_TRUE(resumedAfterClick);
+    EXPECT_EQ(panelLimit, 240 * 60000);
+    RECT work = {};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    SIZE size = GetDialogTemplateSize(IDD_PROGRESS);
+    EXPECT_EQ(progress.left, work.right - size.cx - 4);
+    EXPECT_EQ(progress.top, work.bottom - size.cy);
+    EXPECT_FALSE(progressCancelEnabled);
+    ASSERT_EQ(r.recordings.size(), 1u);
+    EXPECT_EQ(r.recordings[0].area, (CvxRect{200, 200, 600, 500}));
+    const std::wstring& path = r.recordings[0].path;
+    EXPECT_EQ(path.compare(0, folder.size() + 1, folder + L"\\"), 0);
+    EXPECT_EQ(path.substr(path.size() - 4), L".mp4");
+    // The missing folder was made.
+    DWORD attributes = GetFileAttributesW(folder.c_str());
+    EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY));
+    EXPECT_EQ(dlg.m_videoCaptureArea, nullptr);
+    EXPECT_EQ(dlg.m_videoCaptureControlDlg, nullptr);
+    EXPECT_EQ(dlg.m_trayIcon.IconData().hIcon, dlg.m_hIcon);
+    EXPECT_EQ(Count(dlg, WM_APP_CLOSE_CAPTURE_WINDOWS), 1);
+    EXPECT_EQ(Count(dlg, WM_APP_SHOW_PROGRESS), 1);
+    EXPECT_EQ(Count(dlg, WM_APP_HIDE_PROGRESS), 1);
+    EXPECT_EQ(Count(dlg, WM_APP_INFO), 1);
+    EXPECT_TRUE(HasEvent(L"Video|Start|"));
+    EXPECT_TRUE(HasEvent(L"Video|Pause|"));
+    EXPECT_TRUE(HasEvent(L"Video|Finished|"));
+}
+
+TEST_F(MainDlgVideoTest, UndoOpensANewChoiceAtOnceAndTheRecordersNeverOverlap) {
+    TestMainDlg dlg(tmpl.Get(), TestEnvironment(r));
+    std::shared_ptr<RecordingControl> first;
+    dlg.steps = {
+        PostStep(WM_APP_MAKE_VIDEO),
+        Until([&](TestMainDlg& d) { return d.m_recordingActive && r.recordings.size() == 1; }),
+        [&](TestMainDlg& d) {
+            first = d.m_recordControl;
+            // The panel's restart button.
+            SendMessageW(d.m_videoCaptureControlDlg->m_hWnd, WM_LBUTTONUP, 0, MAKELPARAM(20, 20));
+            return true;
+        },
+        Until([&](TestMainDlg& d) { return r.recordings.size() == 2 && d.m_videoCaptureArea; }),
+        Wait(100),
+        PostStep(WM_APP_VIDEO_STOP),
+        Until([&](TestMainDlg& d) { return Idle(d) && Count(d, WM_APP_VIDEO_RECORDED) == 1; }),
+    };
+    dlg.Run(15000);
+    ASSERT_TRUE(first);
+    EXPECT_TRUE(first->cancel);
+    EXPECT_TRUE(first->done);
+    EXPECT_NE(dlg.m_recordControl, first);
+    EXPECT_FALSE(dlg.m_recordControl->cancel);
+    EXPECT_EQ(r.mostLiveRecorders.load(), 1);
+    ASSERT_EQ(r.discarded.size(), 1u);
+    EXPECT_EQ(r.discarded[0], r.recordings[0].path);
+    EXPECT_EQ(r.editorRuns.size(), 2u);
+    EXPECT_TRUE(HasEvent(L"Video|Undo|"));
+    EXPECT_TRUE(HasEvent(L"Video|Cancel|"));
+    // The cancelled recording shows no progress window.
+    EXPECT_EQ(Count(dlg, WM_APP_SHOW_PROGRESS), 1);
+    EXPECT_EQ(Count(dlg, WM_APP_CLOSE_CAPTURE_WINDOWS), 2);
+}
+
+TEST_F(MainDlgVideoTest, FailureShowsTheErrorBoxAndClearsBusy) {
+    TestMainDlg dlg(tmpl.Get(), TestEnvironment(r));
+    r.recorderError = 2;
+    bool boxSeen = false;
+    dlg.steps = {
+        PostStep(WM_APP_MAKE_VIDEO),
+        Until([&](TestMainDlg& d) { return d.m_recordingActive && r.recordings.size() == 1; }),
+        PostStep(WM_APP_VIDEO_STOP),
+        // Timers keep running inside the message box's loop.
+        Until([&](TestMainDlg& d) {
+            HWND box = FindMessageBox(d.m_hWnd);
+            if (!box || Count(d, WM_APP_VIDEO_FAILED) != 1) return false;
+            boxSeen = true;
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+            return true;
+        }),
+        Until([&](TestMainDlg& d) { return Idle(d); }),
+    };
+    dlg.Run(15000);
+    EXPECT_TRUE(boxSeen);
+    EXPECT_EQ(dlg.m_trayIcon.IconData().hIcon, dlg.m_hIcon);
+    EXPECT_TRUE(HasEvent(L"Video|Failed|"));
+    EXPECT_FALSE(HasEvent(L"Video|Finished|"));
+    EXPECT_EQ(Count(dlg, WM_APP_VIDEO_RECORDED), 0);
+}
+
+TEST_F(MainDlgVideoTest, HidingTheRecordingsProgressNeverEndsAnUploadsWindow) {
+    TestMainDlg dlg(tmpl.Get(), TestEnvironment(r));
+    auto upload = std::make_shared<CProgressDlg>(POINT{-1, -1}, L"upload", nullptr, false, true);
+    bool created = false, visibleAfter = false;
+    dlg.steps = {
+        [&](TestMainDlg& d) {
+            created = upload->Create(nullptr);
+            ShowWindow(upload->m_hWnd, SW_SHOW);
+            d.m_progressDlg = upload;
+            d.Post(WM_APP_HIDE_PROGRESS);
+            return true;
+        },
+        Wait(1300),
+        [&](TestMainDlg& d) {
+            visibleAfter = IsWindowVisible(upload->m_hWnd);
+            d.m_progressDlg.reset();
+            return true;
+        },
+    };
+    dlg.Run();
+    EXPECT_TRUE(created);
+    EXPECT_TRUE(visibleAfter);
+}
+
+TEST_F(MainDlgVideoTest, StopAndCancelDoNothingDuringAPlainAreaChoice) {
+    TestMainDlg dlg(tmpl.Get(), TestEnvironment(r));
+    bool busyInside = false, activeInside = true;
+    dlg.steps = {[&](TestMainDlg& d) {
+        r.editor = [&](const RegionEditorRequest&) {
+            busyInside = d.m_captureBusy;
+            activeInside = d.m_recordingActive;
+            // A display change, the stop key and a cancel arrive during the choice.
+            SendMessageW(d.m_hWnd, WM_DEVICECHANGE, 7, 0);
+            SendMessageW(d.m_hWnd, WM_APP_VIDEO_STOP, 0, 0);
+            SendMessageW(d.m_hWnd, WM_APP_VIDEO_CANCEL, 0, 0);
+            busyInside = busyInside && d.m_captureBusy;
+            return RegionEditorOutcome();
+        };
+        d.Send(WM_APP_MAKE_VIDEO);
+        return true;
+    }};
+    dlg.Run();
+    EXPECT_TRUE(busyInside);
+    EXPECT_FALSE(activeInside);
+    EXPECT_FALSE(dlg.m_captureBusy);
+    EXPECT_TRUE(r.recordings.empty());
+    EXPECT_FALSE(HasEvent(L"Video|Save OnDeviceChange|"));
 }
 
 }  // namespace

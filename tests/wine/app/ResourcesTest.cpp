@@ -35,7 +35,11 @@ TEST_F(ResourcesTest, PngResourcesDecodeWithTheirSizes) {
         unsigned id;
         uint32_t width, height;
     };
-    const Case cases[] = {{196, 48, 24}, {200, 48, 24}, {201, 16, 16}};
+    const Case cases[] = {{196, 48, 24}, {200, 48, 24}, {201, 16, 16},
+                          // The recording control panel: background, buttons, bar and steps.
+                          {214, 283, 40}, {215, 40, 40}, {216, 40, 40}, {217, 40, 40}, {219, 40, 40},
+                          {220, 40, 40}, {222, 40, 40}, {223, 40, 40}, {224, 40, 40}, {229, 40, 40},
+                          {230, 40, 40}, {225, 101, 40}, {226, 2, 40}, {227, 2, 40}, {228, 2, 40}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.id);
         PxImage image;
@@ -79,7 +83,13 @@ TEST_F(ResourcesTest, StringsAndIconsOfTheTrayAndNotifications) {
         {143, L"  Save settings  "},
         {144, L"  Editor"},
         {166, L"  Video  "},
+        {181, L"Preparing video file"},
         {182, L"Video file is saved"},
+        {184, L"Failed to record screen video. Please, check disk free space available."},
+        {185, L"Error"},
+        {186, L"Use the given hotkey {} to start/stop video recording when running programs/games in fullscreen mode."},
+        {189, L"An error occurred while recording audio. Try to uncheck 'Record sound' in Brivane's settings."},
+        {199, L"Screen Resolution has been changed. Video recording has stopped."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.id);
@@ -90,6 +100,8 @@ TEST_F(ResourcesTest, StringsAndIconsOfTheTrayAndNotifications) {
     EXPECT_NE(LoadIconW(module, MAKEINTRESOURCEW(IDR_MAINFRAME)), nullptr);
     EXPECT_NE(LoadIconW(module, MAKEINTRESOURCEW(IDI_RECORDING)), nullptr);
     EXPECT_NE(FindResourceW(module, MAKEINTRESOURCEW(IDD_CTAVIMORERF_DIALOG), MAKEINTRESOURCEW(5)), nullptr);
+    EXPECT_NE(FindResourceW(module, MAKEINTRESOURCEW(IDD_VIDEO_CAPTURE_AREA), MAKEINTRESOURCEW(5)), nullptr);
+    EXPECT_NE(FindResourceW(module, MAKEINTRESOURCEW(IDD_VIDEO_CAPTURE_CONTROL), MAKEINTRESOURCEW(5)), nullptr);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 //     dNN   press virtual key NN (decimal; 1 and 2 are the left and right mouse buttons)
 //     uNN   release it
 //     sNN   sleep NN milliseconds
+//     mX,Y  move the pointer to screen position X,Y (for drags and clicks on windows)
 //     t     print the wall-clock time (milliseconds since 1970, with fractions) on a
 //           line of its own, so that a script knows when the next key went down
 //   keypress d17 d44 s1000 u44 u17     holds Ctrl+PrintScreen for a second
@@ -46,6 +47,22 @@ double WallClockMs() {
     return static_cast<double>(ticks.QuadPart - kEpochTicks) / 10000.0;
 }
 
+// Moves the pointer to (x, y) of the virtual screen with an absolute mouse input, so
+// that the windows under it see WM_MOUSEMOVE as from a real mouse.
+bool MovePointer(int x, int y) {
+    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN), height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    if (width <= 1 || height <= 1) return false;
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = static_cast<LONG>((static_cast<long long>(x - left) * 65535 + (width - 1) / 2) / (width - 1));
+    input.mi.dy = static_cast<LONG>((static_cast<long long>(y - top) * 65535 + (height - 1) / 2) / (height - 1));
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
+    if (SendInput(1, &input, sizeof(input)) != 1) return false;
+    // The absolute scale may round by a pixel: put the pointer exactly there.
+    return SetCursorPos(x, y) != FALSE;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -54,6 +71,16 @@ int wmain(int argc, wchar_t** argv) {
         if (std::wcscmp(argv[i], L"t") == 0) {
             std::printf("%.3f\n", WallClockMs());
             std::fflush(stdout);
+            continue;
+        }
+        if (argv[i][0] == L'm') {
+            wchar_t* comma = nullptr;
+            long x = std::wcstol(argv[i] + 1, &comma, 10);
+            if (comma == argv[i] + 1 || *comma != L',') return 2;
+            wchar_t* end = nullptr;
+            long y = std::wcstol(comma + 1, &end, 10);
+            if (end == comma + 1 || *end != L'\0') return 2;
+            if (!MovePointer(static_cast<int>(x), static_cast<int>(y))) return 1;
             continue;
         }
         wchar_t kind = argv[i][0];

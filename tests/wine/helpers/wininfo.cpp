@@ -18,10 +18,14 @@
 //   wininfo clickat X Y        a real left click at screen point (X, Y)
 //   wininfo rect CAPTION       the window's screen rectangle: left top right bottom
 //   wininfo metric N           prints GetSystemMetrics(N)
+//
+// "rects" lists every visible top-level window with its screen rectangle and whether it
+// is topmost and layered.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <cstdio>
+#include <cstdint>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -239,9 +243,33 @@ int SettingsCommand(int argc, wchar_t** argv) {
     return 2;
 }
 
+// "rects": one JSON line per visible top-level window.
+BOOL CALLBACK TopLevelRect(HWND hwnd, LPARAM) {
+    if (!IsWindowVisible(hwnd)) return TRUE;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    wchar_t cls[64] = {}, caption[1024] = {};
+    GetClassNameW(hwnd, cls, 64);
+    GetWindowTextW(hwnd, caption, 1024);
+    RECT r = {};
+    GetWindowRect(hwnd, &r);
+    LONG ex = GetWindowLongW(hwnd, GWL_EXSTYLE);
+    std::printf("{\"pid\":%lu,\"hwnd\":%llu,\"class\":%s,\"caption\":%s,\"rect\":[%ld,%ld,%ld,%ld],"
+                "\"topmost\":%s,\"layered\":%s}\n",
+                static_cast<unsigned long>(pid), static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(hwnd)),
+                Json(Utf8(cls)).c_str(), Json(Utf8(caption)).c_str(), r.left, r.top, r.right, r.bottom,
+                (ex & WS_EX_TOPMOST) ? "true" : "false", (ex & WS_EX_LAYERED) ? "true" : "false");
+    return TRUE;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    if (argc >= 2 && wcscmp(argv[1], L"rects") == 0) {
+        EnumWindows(TopLevelRect, 0);
+        std::fflush(stdout);
+        return 0;
+    }
     if (argc >= 2 && wcscmp(argv[1], L"close") != 0 && wcscmp(argv[1], L"press") != 0) {
         int code = SettingsCommand(argc, argv);
         std::fflush(stdout);

@@ -1,0 +1,188 @@
+"""Screen-recording benchmark (not a timed test; scripts/test.sh does not run it).
+
+Records a 1280x720 area showing a moving picture (tests/wine/helpers/animated_window.exe)
+through the real program under Wine for 20 s and prints the achieved frame rate (frames in
+the file over its duration) against the recorder's target ("[cvxcore]:Max FPS:"), the
+recorder probe's rate with a 30 fps target, and the CPU cores used (CPU seconds over wall
+seconds from /proc: the program, then wineserver and Xvfb apart). ffmpeg's x11grab records
+the same area at 30 fps with libx264 "-preset ultrafast" for the same time beside it.
+
+Run inside the Wine environment of the end-to-end scenarios:
+  BRIVANE_WIN_BUILD=$PWD/build/win-x86_64 scripts/with-wine.sh build/bench-prefix --target x86_64 -- \\
+    python3 tests/bench/video_benchmark.py
+"""
+
+import json
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(os.path.dirname(HERE), "e2e"))
+
+from harness import Prefix, Program, wait_until, wine  # noqa: E402
+from shell_support import write_settings, wait_main_window  # noqa: E402
+from test_screenshot import helper  # noqa: E402
+
+SECONDS = 20
+AREA = (0, 0, 1280, 720)
+TICKS = os.sysconf("SC_CLK_TCK")
+
+
+def cpu_seconds(pid):
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            fields = f.read().rsplit(")", 1)[1].split()
+        return (int(fields[11]) + int(fields[12])) / TICKS
+    except OSError:
+        return 0.0
+
+
+def pids_of(pattern):
+    found = []
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open("/proc/%s/cmdline" % entry, "rb") as f:
+                cmd = f.read().replace(b"\0", b" ").decode("utf-8", "replace")
+        except OSError:
+            continue
+        if re.search(pattern, cmd):
+            found.append(int(entry))
+    return found
+
+
+def cpu_sample(pattern):
+    """CPU seconds per process whose command line matches (this script left out)."""
+    return {p: cpu_seconds(p) for p in pids_of(pattern) if p != os.getpid()}
+
+
+def cores_between(before, after, wall):
+    """Cores used by the processes seen in both samples."""
+    used = sum(after[p] - before[p] for p in before if p in after and after[p] >= before[p])
+    return used / wall if wall > 0 else 0.0
+
+
+def frames_and_duration(path):
+    out = subprocess.run(["ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0", "-show_entries",
+                          "stream=nb_read_frames:format=duration", "-of", "json", path],
+                         capture_output=True, check=True, timeout=300).stdout
+    info = json.loads(out)
+    return int(info["streams"][0]["nb_read_frames"]), float(info["format"]["duration"])
+
+
+def xdo(*args):
+    subprocess.run(["xdotool"] + [str(a) for a in args], check=True, timeout=30)
+
+
+def press_video_key():
+    wine([helper("keypress"), "d17", "d16", "d44", "s150", "u44", "u16", "u17"], timeout=60)
+
+
+def record_with_program(tmp):
+    prefix = Prefix()
+    prefix.reset()
+    videos = os.path.join(prefix.root, "drive_c", "bench")
+    os.makedirs(videos, exist_ok=True)
+    for name in os.listdir(videos):
+        os.remove(os.path.join(videos, name))
+    window = subprocess.Popen(["wine", helper("animated_window")] + [str(v) for v in
+                              (AREA[0], AREA[1], AREA[2] - AREA[0], AREA[3] - AREA[1], SECONDS * 4)],
+                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    window.stdout.readline()
+    program = Program(prefix)
+    write_settings(prefix, {"storage_type": 5, "video_storage_type": 1, "video_save_path": "C:\\bench",
+                            "capture_mic": False, "capture_audio": False, "show_video_control_panel": False,
+                            "play_sound": False, "capture_cursor": False, "analytics_url": "http://127.0.0.1:9"})
+    program.start("-v")
+    try:
+        program.wait_log("CtavimorerfDlg::OnMakeGIF:: Taking region\n", timeout=60)
+        time.sleep(2.0)
+        xdo("mousemove", AREA[0], AREA[1])
+        xdo("mousedown", 1)
+        xdo("mousemove", (AREA[0] + AREA[2]) // 2, (AREA[1] + AREA[3]) // 2)
+        xdo("mousemove", AREA[2], AREA[3])
+        xdo("mouseup", 1)
+        program.wait_log("[cvxcore]:Start record loop\n", timeout=60)
+        patterns = (r"brivane\.exe", r"wineserver", r"Xvfb")
+        before = [cpu_sample(p) for p in patterns]
+        start = time.monotonic()
+        time.sleep(SECONDS)
+        after = [cpu_sample(p) for p in patterns]
+        wall = time.monotonic() - start
+        press_video_key()
+        wait_until(lambda: os.listdir(videos), 120, interval=0.5, what="the recording")
+        wait_until(lambda: "Video Finished" in program.log_text(), 120, interval=0.5, what="the finished recording")
+        path = os.path.join(videos, os.listdir(videos)[0])
+        frames, duration = frames_and_duration(path)
+        max_fps = re.findall(r"\[cvxcore\]:Max FPS: (\d+)", program.log_text())
+        return {"frames": frames, "duration": duration, "target": int(max_fps[-1]) if max_fps else 0,
+                "cores": cores_between(before[0], after[0], wall),
+                "wineserver": cores_between(before[1], after[1], wall),
+                "xvfb": cores_between(before[2], after[2], wall)}
+    finally:
+        program.kill()
+        window.kill()
+        window.wait(timeout=30)
+
+
+def probe_at_30(tmp):
+    out = os.path.join(tmp, "probe.mp4")
+    result = wine([helper("recorder_probe"), "Z:" + out, str(SECONDS), "--fps", "30"], timeout=SECONDS + 120)
+    text = result.stdout.decode("utf-8", "replace")
+    if not os.path.exists(out):
+        return None, text
+    frames, duration = frames_and_duration(out)
+    return frames / duration if duration else 0.0, text
+
+
+def ffmpeg_x11grab(tmp):
+    out = os.path.join(tmp, "x11grab.mp4")
+    window = subprocess.Popen(["wine", helper("animated_window")] + [str(v) for v in
+                              (AREA[0], AREA[1], AREA[2] - AREA[0], AREA[3] - AREA[1], SECONDS * 3)],
+                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    window.stdout.readline()
+    try:
+        xvfb_before, start = cpu_sample(r"Xvfb"), time.monotonic()
+        usage_before = os.times()
+        subprocess.run(["ffmpeg", "-v", "error", "-y", "-f", "x11grab", "-framerate", "30", "-video_size",
+                        "%dx%d" % (AREA[2] - AREA[0], AREA[3] - AREA[1]), "-i",
+                        "%s+%d,%d" % (os.environ.get("DISPLAY", ":0"), AREA[0], AREA[1]), "-t", str(SECONDS),
+                        "-c:v", "libx264", "-preset", "ultrafast", out], check=True, timeout=SECONDS * 5)
+        usage_after = os.times()
+        wall = time.monotonic() - start
+        cpu = (usage_after.children_user - usage_before.children_user) + \
+              (usage_after.children_system - usage_before.children_system)
+        frames, duration = frames_and_duration(out)
+        return {"fps": frames / duration if duration else 0.0, "cores": cpu / wall,
+                "xvfb": cores_between(xvfb_before, cpu_sample(r"Xvfb"), wall)}
+    finally:
+        window.kill()
+        window.wait(timeout=30)
+
+
+def main():
+    with tempfile.TemporaryDirectory(prefix="video-bench-") as tmp:
+        ours = record_with_program(tmp)
+        fps = ours["frames"] / ours["duration"] if ours["duration"] else 0.0
+        print("brivane: %d frames in %.2f s = %.2f fps; target %d fps (Max FPS line): %.0f %% of it"
+              % (ours["frames"], ours["duration"], fps, ours["target"],
+                 100.0 * fps / ours["target"] if ours["target"] else 0.0))
+        print("brivane: %.2f cores (program), wineserver %.2f, Xvfb %.2f" % (ours["cores"], ours["wineserver"],
+                                                                            ours["xvfb"]))
+        probe_fps, probe_text = probe_at_30(tmp)
+        if probe_fps is None:
+            print("recorder probe at 30 fps: no file (%s)" % probe_text.strip()[-200:])
+        else:
+            print("recorder probe at 30 fps: %.2f fps (%.0f %% of 30)" % (probe_fps, 100.0 * probe_fps / 30))
+        ref = ffmpeg_x11grab(tmp)
+        print("ffmpeg x11grab libx264 ultrafast at 30 fps: %.2f fps, %.2f cores, Xvfb %.2f"
+              % (ref["fps"], ref["cores"], ref["xvfb"]))
+
+
+if __name__ == "__main__":
+    main()
