@@ -223,7 +223,8 @@ TEST_F(UploadWindowTest, RunningUploadsErrorIsShownAndNoLinkOpened) {
 TEST_F(UploadWindowTest, SilentModeRunsTheLoopWithoutWindowBalloonOrBrowser) {
     for (bool ok : {true, false}) {
         SCOPED_TRACE(ok ? "success" : "failure");
-        r = Recorded();
+        r.urls.clear();
+        r.events.clear();
         handlers.clear();
         first.reset();
         SettingsManager::Instance().SetSilentMode(true);
