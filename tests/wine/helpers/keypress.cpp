@@ -7,8 +7,12 @@
 //     sNN   sleep NN milliseconds
 //     t     print the wall-clock time (milliseconds since 1970, with fractions) on a
 //           line of its own, so that a script knows when the next key went down
+//     cX,Y  wait until the screen's pixel at (X, Y) differs from what it was when this
+//           step began (polled about every millisecond, for at most 10 s), then print
+//           the wall-clock time as "t" does and the new colour as RRGGBB in hex
 //   keypress d17 d44 s1000 u44 u17     holds Ctrl+PrintScreen for a second
-// Exit code 0 when every input was sent, 1 when one was refused, 2 on bad arguments.
+// Exit code 0 when every input was sent, 1 when one was refused, 2 on bad arguments,
+// 3 when a watched pixel did not change.
 #include <windows.h>
 
 #include <cstdio>
@@ -46,6 +50,22 @@ double WallClockMs() {
     return static_cast<double>(ticks.QuadPart - kEpochTicks) / 10000.0;
 }
 
+// The "c" step: waits for the pixel to change; false after 10 s.
+bool WaitForPixelChange(const wchar_t* spec) {
+    int x = 0, y = 0;
+    if (std::swscanf(spec, L"%d,%d", &x, &y) != 2) return false;
+    HDC screen = GetDC(nullptr);
+    const COLORREF start = GetPixel(screen, x, y);
+    const ULONGLONG deadline = GetTickCount64() + 10000;
+    COLORREF now = start;
+    while ((now = GetPixel(screen, x, y)) == start && GetTickCount64() < deadline) Sleep(1);
+    ReleaseDC(nullptr, screen);
+    if (now == start) return false;
+    std::printf("%.3f %02x%02x%02x\n", WallClockMs(), GetRValue(now), GetGValue(now), GetBValue(now));
+    std::fflush(stdout);
+    return true;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -54,6 +74,10 @@ int wmain(int argc, wchar_t** argv) {
         if (std::wcscmp(argv[i], L"t") == 0) {
             std::printf("%.3f\n", WallClockMs());
             std::fflush(stdout);
+            continue;
+        }
+        if (argv[i][0] == L'c') {
+            if (!WaitForPixelChange(argv[i] + 1)) return 3;
             continue;
         }
         wchar_t kind = argv[i][0];
