@@ -26,6 +26,10 @@ LRESULT CEditorPanel::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_ERASEBKGND:
         return TRUE;
+    case WM_MOUSEACTIVATE:
+        // A click on a panel leaves the editor (or its text box) active: the keys stay
+        // with the editor and a text being typed is committed by the command itself.
+        return MA_NOACTIVATE;
     case WM_LBUTTONUP:
         OnLButtonUp(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
         break;

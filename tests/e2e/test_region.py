@@ -314,7 +314,9 @@ class RegionTest(ProgramTest):
 
     def choose(self, tool):
         left, top, _, bottom = panel(285, 40)
-        xdo("click", left + TOOLS[tool], (top + bottom) // 2)
+        xdo("mousemove", left + TOOLS[tool], (top + bottom) // 2)
+        time.sleep(0.2)
+        xdo("click", 1)
         time.sleep(0.3)
 
     def test_marks_equal_the_reference_on_file_and_clipboard(self):
@@ -340,7 +342,9 @@ class RegionTest(ProgramTest):
         xdo("type", "--delay", "60", "Hi")
         time.sleep(0.4)
         left, top, right, _ = panel(40, 162)
-        xdo("click", (left + right) // 2, top + 62)   # copy: commits the text first
+        xdo("mousemove", (left + right) // 2, top + 62)
+        time.sleep(0.2)
+        xdo("click", 1)   # copy: commits the text first
         wait_until(lambda: len(self.files()) == 1, 30, what="one screenshot file")
         time.sleep(0.3)
         shot = rgb_pixels(os.path.join(self.shots, self.files()[0]))
@@ -404,7 +408,10 @@ class RegionTest(ProgramTest):
                 if any(c["class"] == "ComboBox" and c["text"].startswith("Jpeg Files") for c in w["children"]):
                     return w
             return None
-        dialog = wait_until(save_dialog, 30, interval=0.5, what="the save dialog with the JPEG filter chosen")
+        try:
+            dialog = wait_until(save_dialog, 30, interval=0.5, what="the save dialog with the JPEG filter chosen")
+        except AssertionError as e:
+            raise AssertionError("%s; dialogs: %r" % (e, dialog_windows()))
         self.assertEqual(dialog["rect"][:2], [4, 4])
         self.assertTrue(dialog["topmost"])
         time.sleep(0.5)

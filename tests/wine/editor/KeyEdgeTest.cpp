@@ -96,6 +96,7 @@ TEST_F(KeyEdges, KeyHeldWhenTheEditorOpensDoesNotCount) {
     EXPECT_FALSE(Poll());
     Key(kKey, true);
     Pump();
+    EXPECT_FALSE(Poll());
     Key(kKey, false);
     Pump();
     EXPECT_TRUE(Poll());
