@@ -3,9 +3,9 @@
 On a 1920x1080 Xvfb screen it prints, in one run:
 - hotkey to frozen screen: tests/wine/helpers/keypress.exe stamps the wall clock just
   before it presses the region key ("t") and then waits until a spot of the screen
-  changes ("c"): the editor's full-screen window is up, showing the dimmed picture.
+  shows the dimmed colour ("w"): the editor's full-screen window is up and painted.
   Median of the rounds, beside the median of `import -window root x.png` of the same
-  screen, and their ratio. The new colour is checked against the dimmed one.
+  screen, and their ratio. The background is one colour, so every spot dims alike.
 - memory of the process running brivane.exe: peak working set (VmHWM) and private
   pages (smaps_rollup's Private_Clean + Private_Dirty), idle and with the editor open
   after a selection, an arrow and a blur; their ratio. Goal: a peak of at most 200 MB
@@ -33,7 +33,8 @@ REPO = os.path.dirname(os.path.dirname(HERE))
 SCREEN = "1920x1080x24"
 REGION_KEY, ESCAPE = 44, 27
 BACKGROUND = (200, 120, 40)
-SPOT = (960, 540)
+SPOT = (860, 440)          # inside the test window's red quadrant
+SPOT_COLOUR = (220, 30, 30)
 
 
 def can_run(target):
@@ -129,6 +130,7 @@ def run_inside(args):
     prefix = harness.Prefix()
     prefix.reset()
     program = harness.Program(prefix)
+    window = None
     try:
         background = os.path.join(tmp, "background.png")
         subprocess.run(["convert", "-size", SCREEN.rsplit("x", 1)[0], "xc:rgb(%d,%d,%d)" % BACKGROUND, background],
@@ -147,29 +149,44 @@ def run_inside(args):
         program.start("-s")
         program.wait_log("HotkeysManager: poller started\n", timeout=60)
         shell_support.wait_main_window()
+        # A window of ours holds the focus (Wine shows key state only then) and the spot:
+        # its top left quadrant is one colour.
+        window = subprocess.Popen(["wine", os.path.join(harness.BUILD, "tests", "wine", "screenshot_window.exe"),
+                                   "760", "340", "400", "400", "600"],
+                                  stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        window.stdout.readline()
         xdo("mousemove", 5, 5)   # the pointer away from the watched spot
         time.sleep(3.0)
         pid = program_pid()
         idle_peak, idle_private = status_kb(pid, "VmHWM"), private_kb(pid)
 
+        # A first opening shows the dimmed colour at the spot; the rounds wait for it.
+        subprocess.run(["wine", keypress, "d%d" % REGION_KEY, "s50", "u%d" % REGION_KEY], timeout=60)
+        time.sleep(2.0)
+        spot = subprocess.run(["convert", "x:root[1x1+%d+%d]" % SPOT, "-depth", "8", "rgb:-"],
+                              capture_output=True, check=True, timeout=60).stdout
+        want = tuple(spot[:3])
+        subprocess.run(["wine", keypress, "d%d" % ESCAPE, "s50", "u%d" % ESCAPE], timeout=60)
+        time.sleep(1.0)
         latencies, colours = [], []
         for _ in range(args.rounds):
-            out = subprocess.run([keypress, "t", "d%d" % REGION_KEY, "s50", "u%d" % REGION_KEY,
-                                  "c%d,%d" % SPOT], capture_output=True, timeout=60)
+            out = subprocess.run(["wine", keypress, "t", "d%d" % REGION_KEY, "s50", "u%d" % REGION_KEY,
+                                  "w%d,%d,%02x%02x%02x,2" % (SPOT + want)], capture_output=True, timeout=60)
             if out.returncode != 0:
-                raise AssertionError("the editor did not appear (keypress exit %d)" % out.returncode)
+                raise AssertionError("the editor did not appear (keypress exit %d); the log ends: %s"
+                                 % (out.returncode, "\n".join(program.log_messages()[-15:])))
             lines = out.stdout.decode().split("\n")
             pressed = float(lines[0])
             shown, colour = lines[1].split()
             latencies.append((float(shown) - pressed) / 1000.0)
             colours.append(colour)
             time.sleep(0.5)
-            out = subprocess.run([keypress, "d%d" % ESCAPE, "s50", "u%d" % ESCAPE, "c%d,%d" % SPOT],
+            out = subprocess.run(["wine", keypress, "d%d" % ESCAPE, "s50", "u%d" % ESCAPE, "c%d,%d" % SPOT],
                                  capture_output=True, timeout=60)
             time.sleep(0.8)
 
         # Memory with the editor open: a selection, an arrow and a blur.
-        subprocess.run([keypress, "d%d" % REGION_KEY, "s50", "u%d" % REGION_KEY, "c%d,%d" % SPOT],
+        subprocess.run(["wine", keypress, "d%d" % REGION_KEY, "s50", "u%d" % REGION_KEY, "c%d,%d" % SPOT],
                        capture_output=True, timeout=60)
         time.sleep(0.5)
         drag(300, 200, 1500, 900)
@@ -184,14 +201,18 @@ def run_inside(args):
             w = json.loads(line)
             left, top, right, bottom = w.get("rect", [0, 0, 0, 0])
             if (right - left, bottom - top) == (285, 40):
-                xdo("click", left + 182, top + 20)   # the Blur tool
+                xdo("mousemove", left + 182, top + 20)   # the Blur tool
+                time.sleep(0.2)
+                xdo("click", 1)
                 time.sleep(0.3)
         drag(1100, 600, 1400, 850)
         time.sleep(1.0)
+        if program.proc.poll() is not None:
+            raise AssertionError("the program ended; the log ends: %s" % "\n".join(program.log_messages()[-15:]))
+        pid = program_pid()
         open_peak, open_private = status_kb(pid, "VmHWM"), private_kb(pid)
-        subprocess.run([keypress, "d%d" % ESCAPE, "s50", "u%d" % ESCAPE], timeout=60)
+        subprocess.run(["wine", keypress, "d%d" % ESCAPE, "s50", "u%d" % ESCAPE], timeout=60)
 
-        want = dimmed(BACKGROUND)
         seen = sorted(set(colours))
         imp = statistics.median(imports) * 1000
         lat = statistics.median(latencies) * 1000
@@ -199,8 +220,8 @@ def run_inside(args):
         print("  import -window root x.png          %7.0f ms" % imp)
         print("  region key -> frozen dimmed screen %7.0f ms   ratio to import %.2f" % (lat, lat / imp))
         print("          rounds: %s" % " ".join("%.0f" % (t * 1000) for t in latencies))
-        print("          colour at the spot: %s (dimmed grey expected near %02x%02x%02x)"
-              % (", ".join(seen), want, want, want))
+        print("          spot %02x%02x%02x dimmed to %02x%02x%02x (grey, then darker: about %02x%02x%02x); seen: %s"
+              % (SPOT_COLOUR + want + (dimmed(SPOT_COLOUR),) * 3 + (", ".join(seen),)))
         print("  memory (MB)          peak (VmHWM)   private")
         print("    idle               %10.1f %10.1f" % (idle_peak / 1024, idle_private / 1024))
         print("    editor open        %10.1f %10.1f" % (open_peak / 1024, open_private / 1024))
@@ -208,6 +229,10 @@ def run_inside(args):
         print("  peak goal 200 MB: %s" % ("met" if open_peak / 1024 <= 200 else "NOT met"))
     finally:
         program.kill()
+        if window:
+            window.kill()
+            window.wait(timeout=30)
+            window.stdout.close()
         collector.close()
         shutil.rmtree(tmp, ignore_errors=True)
     return 0

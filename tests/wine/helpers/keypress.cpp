@@ -7,15 +7,19 @@
 //     sNN   sleep NN milliseconds
 //     t     print the wall-clock time (milliseconds since 1970, with fractions) on a
 //           line of its own, so that a script knows when the next key went down
-//     cX,Y  wait until the screen's pixel at (X, Y) differs from what it was when this
-//           step began (polled about every millisecond, for at most 10 s), then print
-//           the wall-clock time as "t" does and the new colour as RRGGBB in hex
+//     cX,Y[,RRGGBB]  wait until the screen's pixel at (X, Y) differs from the given
+//           colour (hex), or from what it was when this step began (polled about every
+//           millisecond, for at most 10 s), then print the wall-clock time as "t" does
+//           and the new colour as RRGGBB in hex
+//     wX,Y,RRGGBB,T  wait until that pixel is within T of the colour RRGGBB (each
+//           channel; at most 10 s), then print as "c" does
 //   keypress d17 d44 s1000 u44 u17     holds Ctrl+PrintScreen for a second
 // Exit code 0 when every input was sent, 1 when one was refused, 2 on bad arguments,
 // 3 when a watched pixel did not change.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cwchar>
 
 namespace {
@@ -50,17 +54,30 @@ double WallClockMs() {
     return static_cast<double>(ticks.QuadPart - kEpochTicks) / 10000.0;
 }
 
-// The "c" step: waits for the pixel to change; false after 10 s.
-bool WaitForPixelChange(const wchar_t* spec) {
-    int x = 0, y = 0;
-    if (std::swscanf(spec, L"%d,%d", &x, &y) != 2) return false;
+bool Near(COLORREF a, COLORREF b, int tolerance) {
+    return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance && std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
+           std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
+}
+
+// The "c" and "w" steps: wait for the pixel to leave a colour ("c") or to reach one
+// ("w"); false after 10 s.
+bool WaitForPixel(const wchar_t* spec, bool reach) {
+    int x = 0, y = 0, tolerance = 0;
+    unsigned rgb = 0;
+    int fields = std::swscanf(spec, L"%d,%d,%x,%d", &x, &y, &rgb, &tolerance);
+    if (fields < 2 || (reach && fields != 4)) return false;
     HDC screen = GetDC(nullptr);
-    const COLORREF start = GetPixel(screen, x, y);
+    const COLORREF given = fields >= 3 ? RGB(rgb >> 16, (rgb >> 8) & 255, rgb & 255) : GetPixel(screen, x, y);
     const ULONGLONG deadline = GetTickCount64() + 10000;
-    COLORREF now = start;
-    while ((now = GetPixel(screen, x, y)) == start && GetTickCount64() < deadline) Sleep(1);
+    COLORREF now = given;
+    bool done = false;
+    while (!done && GetTickCount64() < deadline) {
+        now = GetPixel(screen, x, y);
+        done = reach ? Near(now, given, tolerance) : now != given;
+        if (!done) Sleep(1);
+    }
     ReleaseDC(nullptr, screen);
-    if (now == start) return false;
+    if (!done) return false;
     std::printf("%.3f %02x%02x%02x\n", WallClockMs(), GetRValue(now), GetGValue(now), GetBValue(now));
     std::fflush(stdout);
     return true;
@@ -76,8 +93,8 @@ int wmain(int argc, wchar_t** argv) {
             std::fflush(stdout);
             continue;
         }
-        if (argv[i][0] == L'c') {
-            if (!WaitForPixelChange(argv[i] + 1)) return 3;
+        if (argv[i][0] == L'c' || argv[i][0] == L'w') {
+            if (!WaitForPixel(argv[i] + 1, argv[i][0] == L'w')) return 3;
             continue;
         }
         wchar_t kind = argv[i][0];
