@@ -61,10 +61,10 @@ bool Near(COLORREF a, COLORREF b, int tolerance) {
 
 // The "c" and "w" steps: wait for the pixel to leave a colour ("c") or to reach one
 // ("w"); false after 10 s.
-bool WaitForPixel(const wchar_t* spec, bool reach) {
+bool WaitForPixel(const wchar_t* step, bool reach) {
     int x = 0, y = 0, tolerance = 0;
     unsigned rgb = 0;
-    int fields = std::swscanf(spec, L"%d,%d,%x,%d", &x, &y, &rgb, &tolerance);
+    int fields = std::swscanf(step, L"%d,%d,%x,%d", &x, &y, &rgb, &tolerance);
     if (fields < 2 || (reach && fields != 4)) return false;
     HDC screen = GetDC(nullptr);
     const COLORREF given = fields >= 3 ? RGB(rgb >> 16, (rgb >> 8) & 255, rgb & 255) : GetPixel(screen, x, y);
