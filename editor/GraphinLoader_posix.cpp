@@ -2,5 +2,3 @@
 
 // No graphin.dll natively: tests put their own table in place.
 const GraphinTable* LoadDefaultGraphin() { return nullptr; }
-
-bool LoadGraphinTable(void*, GraphinTable&) { return false; }

@@ -1,9 +1,9 @@
 #pragma once
 #include "graphin/graphin.h"
 
-// The eleven operations of graphin.dll that the draw commands call. The program fills
-// the table from graphin.dll by ordinal the first time it is needed; tests put their
-// own table in place.
+// The eleven operations of graphin.dll that the draw commands call. In the Windows
+// build the table holds graphin.dll's imports (by ordinal, resolved at load time);
+// natively there is none, and tests put their own table in place.
 struct GraphinTable {
     GraphinCreateImageFn CreateImage = nullptr;
     GraphinCreateGraphicsFn CreateGraphics = nullptr;
@@ -20,10 +20,8 @@ struct GraphinTable {
     bool IsComplete() const;
 };
 
-// The table in use, or null when graphin.dll cannot be loaded (logged once); lines,
-// arrows and rectangles then draw nothing.
+// The table in use, or null when there is none (native build without a test table);
+// lines, arrows and rectangles then draw nothing.
 const GraphinTable* GetGraphin();
 // Replaces the table (tests); null goes back to graphin.dll.
 void SetGraphinForTesting(const GraphinTable* table);
-// Fills `table` from a loaded graphin.dll module by ordinal; false when any is missing.
-bool LoadGraphinTable(void* module, GraphinTable& table);

@@ -7,6 +7,7 @@
 #include "classlib/LayoutManager.h"
 #include "editor/DrawTextCommand.h"
 #include "editor/EditorMessages.h"
+#include "editor/ResultSeam.h"
 #include "editor/SelectRegionToolsDlg.h"
 #include "editor/TavimoreColorDlg.h"
 #include "editor/SelectRegionDlg.h"
@@ -99,6 +100,7 @@ void CSelectRegionDlg::GetImage() {
         DeleteDC(dc);
     }
     m_resultImage.Destroy();
+    RunResultSeam();
     if (!m_env.failResultForTests && m_undimmed) {
         m_resultImage.CreateFromHBITMAP(m_undimmed, nullptr);
         m_resultImage.Crop(s.left, s.top, s.right, s.bottom);

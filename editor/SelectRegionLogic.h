@@ -94,8 +94,10 @@ enum class KeyCommand { None, Cancel, Accept, Copy, Save, Undo };
 KeyCommand KeyTimerCommand(const KeyEdges& keys, int state);
 
 // "Pressed since the last poll" for one key, made from the plain key state: a press is
-// counted once, when the key is down now and was up at the previous poll. Wine does not
-// keep GetAsyncKeyState's low bit reliably, so the dialog reads edges this way.
+// counted once, when the key is down now and was up at the previous poll.
+// GetAsyncKeyState's own "pressed since the last query" bit is not used: Wine sets it
+// one query late and any thread's query clears it process-wide, so it would count a
+// held key twice or lose a press to the hotkey poller.
 class KeyEdgeReader {
 public:
     bool Poll(bool downNow) {

@@ -1,15 +1,12 @@
 #include "editor/SelectRegionManagementDlg.h"
 
-#include <windowsx.h>
-
 #include "editor/EditorMessages.h"
 #include "editor/PanelPaint_win.h"
 #include "foundation/StringTable.h"
 #include "resources/resource.h"
 
 CSelectRegionManagementDlg::CSelectRegionManagementDlg(CWnd* editor)
-    : CDialog(IDD_SELECT_REGION_MANAGEMENT, editor),
-      CSelectRegionWidget(this),
+    : CEditorPanel(IDD_SELECT_REGION_MANAGEMENT, IDB_MANAGEMENT_PANEL, editor),
       m_upload(IDP_UPLOAD, IDP_UPLOAD_HOVER, 0, 0, 2),
       m_copy(IDP_COPY, IDP_COPY_HOVER, 0, 0, 42),
       m_save(IDP_SAVE, IDP_SAVE_HOVER, 0, 0, 82),
@@ -18,9 +15,7 @@ CSelectRegionManagementDlg::CSelectRegionManagementDlg(CWnd* editor)
 }
 
 BOOL CSelectRegionManagementDlg::OnInitDialog() {
-    CDialog::OnInitDialog();
-    m_background = LoadPanelBitmap(IDB_MANAGEMENT_PANEL, m_backgroundSize);
-    FitPanelHidden(m_hWnd, m_backgroundSize);
+    CEditorPanel::OnInitDialog();
     const int width = m_backgroundSize.cx;
     const struct {
         int top, bottom;
@@ -30,7 +25,6 @@ BOOL CSelectRegionManagementDlg::OnInitDialog() {
         RECT rect = {0, tip.top, width, tip.bottom};
         AddToolTip(rect, StringTable::Instance().GetString(tip.text).c_str());
     }
-    SetTimer(0, 10);
     return TRUE;
 }
 
@@ -47,10 +41,8 @@ void CSelectRegionManagementDlg::OnTimer(UINT_PTR id) {
     Invalidate(FALSE);
 }
 
-void CSelectRegionManagementDlg::OnPaint() {
-    PaintPanel(m_hWnd, m_background, m_backgroundSize, [this](HDC dc) {
-        for (ImageButton* button : {&m_upload, &m_copy, &m_save, &m_close}) button->Draw(dc);
-    });
+void CSelectRegionManagementDlg::DrawButtons(HDC dc) {
+    for (ImageButton* button : {&m_upload, &m_copy, &m_save, &m_close}) button->Draw(dc);
 }
 
 void CSelectRegionManagementDlg::OnLButtonUp(int x, int y) {
@@ -69,29 +61,4 @@ void CSelectRegionManagementDlg::OnLButtonUp(int x, int y) {
             break;
         }
     }
-}
-
-LRESULT CSelectRegionManagementDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-    switch (msg) {
-    case WM_PAINT:
-        OnPaint();
-        return 0;
-    case WM_ERASEBKGND:
-        return TRUE;
-    case WM_LBUTTONUP:
-        OnLButtonUp(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
-        break;
-    case WM_DESTROY:
-        KillTimer(0);
-        break;
-    case WM_NCDESTROY:
-        if (m_background) {
-            DeleteObject(m_background);
-            m_background = nullptr;
-        }
-        break;
-    default:
-        break;
-    }
-    return CDialog::WindowProc(msg, wParam, lParam);
 }

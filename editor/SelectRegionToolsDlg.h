@@ -1,14 +1,13 @@
 #pragma once
 #include <map>
 
-#include "classlib/Dialog.h"
+#include "editor/EditorPanel.h"
 #include "editor/ImageButton.h"
-#include "editor/SelectRegionWidget.h"
 
 // The editor's drawing tools in a row (arrow, pen, rectangle, text, blur), the colour
 // button with its swatch and undo. Tool changes reach the editor (the panel's parent)
 // as the old tool's deselect message followed by the new tool's select message.
-class CSelectRegionToolsDlg : public CDialog, public CSelectRegionWidget {
+class CSelectRegionToolsDlg : public CEditorPanel {
 public:
     // Creates the (hidden) panel owned by the editor window.
     CSelectRegionToolsDlg(COLORREF colour, CWnd* editor);
@@ -28,19 +27,12 @@ public:
     std::map<ImageButton*, UINT> m_deselectMessages;
     COLORREF m_color;
 
-    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
-
 protected:
     BOOL OnInitDialog() override;
     void OnTimer(UINT_PTR id) override;
-    void OnOK() override {}
-    void OnCancel() override {}
+    void DrawButtons(HDC dc) override;
+    void OnLButtonUp(int x, int y) override;
 
 private:
-    void OnPaint();
-    void OnLButtonUp(int x, int y);
     void UpdateHover();
-
-    HBITMAP m_background = nullptr;
-    SIZE m_backgroundSize{};
 };

@@ -1,15 +1,12 @@
 #include "editor/SelectRegionToolsDlg.h"
 
-#include <windowsx.h>
-
 #include "editor/EditorMessages.h"
 #include "editor/PanelPaint_win.h"
 #include "foundation/StringTable.h"
 #include "resources/resource.h"
 
 CSelectRegionToolsDlg::CSelectRegionToolsDlg(COLORREF colour, CWnd* editor)
-    : CDialog(IDD_SELECT_REGION_TOOLS, editor),
-      CSelectRegionWidget(this),
+    : CEditorPanel(IDD_SELECT_REGION_TOOLS, IDB_TOOLS_PANEL, editor),
       m_arrow(IDP_ARROW, IDP_ARROW_HOVER, IDP_ARROW_ACTIVE, 2, 0),
       m_pen(IDP_PEN, IDP_PEN_HOVER, IDP_PEN_ACTIVE, 42, 0),
       m_rectangle(IDP_RECTANGLE, IDP_RECTANGLE_HOVER, IDP_RECTANGLE_ACTIVE, 82, 0),
@@ -32,9 +29,7 @@ CSelectRegionToolsDlg::CSelectRegionToolsDlg(COLORREF colour, CWnd* editor)
 }
 
 BOOL CSelectRegionToolsDlg::OnInitDialog() {
-    CDialog::OnInitDialog();
-    m_background = LoadPanelBitmap(IDB_TOOLS_PANEL, m_backgroundSize);
-    FitPanelHidden(m_hWnd, m_backgroundSize);
+    CEditorPanel::OnInitDialog();
     const int height = m_backgroundSize.cy;
     const struct {
         int left, right;
@@ -46,7 +41,6 @@ BOOL CSelectRegionToolsDlg::OnInitDialog() {
         RECT rect = {tip.left, 0, tip.right, height};
         AddToolTip(rect, StringTable::Instance().GetString(tip.text).c_str());
     }
-    SetTimer(0, 10);
     return TRUE;
 }
 
@@ -94,15 +88,13 @@ void CSelectRegionToolsDlg::OnTimer(UINT_PTR id) {
     Invalidate(FALSE);
 }
 
-void CSelectRegionToolsDlg::OnPaint() {
-    PaintPanel(m_hWnd, m_background, m_backgroundSize, [this](HDC dc) {
-        for (ImageButton* button : {&m_arrow, &m_pen, &m_rectangle, &m_text, &m_blur, &m_colorButton, &m_undo})
-            button->Draw(dc);
-        RECT swatch = {m_colorButton.m_x + 17, m_colorButton.m_y + 24, m_colorButton.m_x + 28, m_colorButton.m_y + 34};
-        HBRUSH brush = CreateSolidBrush(m_color);
-        FillRect(dc, &swatch, brush);
-        DeleteObject(brush);
-    });
+void CSelectRegionToolsDlg::DrawButtons(HDC dc) {
+    for (ImageButton* button : {&m_arrow, &m_pen, &m_rectangle, &m_text, &m_blur, &m_colorButton, &m_undo})
+        button->Draw(dc);
+    RECT swatch = {m_colorButton.m_x + 17, m_colorButton.m_y + 24, m_colorButton.m_x + 28, m_colorButton.m_y + 34};
+    HBRUSH brush = CreateSolidBrush(m_color);
+    FillRect(dc, &swatch, brush);
+    DeleteObject(brush);
 }
 
 void CSelectRegionToolsDlg::OnLButtonUp(int x, int y) {
@@ -120,29 +112,4 @@ void CSelectRegionToolsDlg::OnLButtonUp(int x, int y) {
         }
         break;
     }
-}
-
-LRESULT CSelectRegionToolsDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-    switch (msg) {
-    case WM_PAINT:
-        OnPaint();
-        return 0;
-    case WM_ERASEBKGND:
-        return TRUE;
-    case WM_LBUTTONUP:
-        OnLButtonUp(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
-        break;
-    case WM_DESTROY:
-        KillTimer(0);
-        break;
-    case WM_NCDESTROY:
-        if (m_background) {
-            DeleteObject(m_background);
-            m_background = nullptr;
-        }
-        break;
-    default:
-        break;
-    }
-    return CDialog::WindowProc(msg, wParam, lParam);
 }

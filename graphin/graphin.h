@@ -3,7 +3,7 @@
 // transparent; strokes and filled triangles are composited source-over; BlitImage
 // composites an image per pixel onto a device context.
 //
-// ABI (stable; the program imports these by ordinal at run time):
+// ABI (stable; the program imports these by ordinal only, at load time):
 //   1 GraphinCreateImage      2 GraphinReleaseImage     4 GraphinBlitImage
 //  10 GraphinCreateGraphics  11 GraphinReleaseGraphics 12 GraphinMakeColor
 //  13 GraphinDrawLine        14 GraphinDrawTriangle
@@ -19,7 +19,8 @@
 #endif
 
 // The DLL's exports are listed (with their ordinals) in graphin/dll/graphin.def only, so
-// that the 32-bit build exports no decorated names beside them.
+// that the 32-bit build exports no decorated names beside them. Users link the import
+// library made in graphin/CMakeLists.txt, which imports each by ordinal only.
 #define GRAPHIN_EXPORT extern "C"
 
 struct GraphinImageData;
@@ -65,3 +66,22 @@ enum GraphinOrdinal : int {
     kGraphinOrdSetLineColor = 41,
     kGraphinOrdSetFillColor = 42,
 };
+
+#if defined(_WIN32)
+// The exports themselves (graphin/dll/GraphinExports_win.cpp).
+extern "C" {
+int GRAPHIN_CALL GraphinCreateImage(int width, int height, GraphinImage* image);
+int GRAPHIN_CALL GraphinReleaseImage(GraphinImage image);
+int GRAPHIN_CALL GraphinBlitImage(void* dc, int x, int y, GraphinImage image, int srcX, int srcY, int width,
+                                  int height, int flags);
+int GRAPHIN_CALL GraphinCreateGraphics(GraphinImage image, GraphinGraphics* graphics);
+int GRAPHIN_CALL GraphinReleaseGraphics(GraphinGraphics graphics);
+GraphinColor GRAPHIN_CALL GraphinMakeColor(int r, int g, int b, int transparency);
+int GRAPHIN_CALL GraphinDrawLine(GraphinGraphics graphics, double x1, double y1, double x2, double y2);
+int GRAPHIN_CALL GraphinDrawTriangle(GraphinGraphics graphics, double x1, double y1, double x2, double y2, double x3,
+                                     double y3);
+int GRAPHIN_CALL GraphinSetLineWidth(GraphinGraphics graphics, double width);
+int GRAPHIN_CALL GraphinSetLineColor(GraphinGraphics graphics, GraphinColor color);
+int GRAPHIN_CALL GraphinSetFillColor(GraphinGraphics graphics, GraphinColor color);
+}
+#endif

@@ -78,12 +78,15 @@ def close_message_boxes():
 class Program:
     """One installed copy of the program in its own folder of drive C."""
 
-    def __init__(self, prefix, name="Brivane", with_curl=True):
+    def __init__(self, prefix, name="Brivane", with_curl=True, exe=None, env=None):
+        """exe: another build of brivane.exe to install (a test build); env: variables
+        added to the program's environment."""
         self.prefix = prefix
         self.folder = os.path.join(prefix.root, "drive_c", "Program Files", name)
         shutil.rmtree(self.folder, ignore_errors=True)
         os.makedirs(self.folder)
-        shutil.copy(os.path.join(BUILD, "app", "brivane.exe"), self.folder)
+        shutil.copy(exe or os.path.join(BUILD, "app", "brivane.exe"), os.path.join(self.folder, "brivane.exe"))
+        self.env = dict(os.environ, **env) if env else None
         shutil.copy(os.path.join(BUILD, "app", "graphin.dll"), self.folder)
         if with_curl:
             shutil.copy(os.path.join(BUILD, "app", "curl.exe"), self.folder)
@@ -97,7 +100,8 @@ class Program:
     def start(self, *args):
         self.output = open(os.path.join(self.prefix.root, "program-output.txt"), "wb")
         self.proc = subprocess.Popen(["wine", os.path.join(self.folder, "brivane.exe")] + list(args),
-                                     stdin=subprocess.DEVNULL, stdout=self.output, stderr=subprocess.STDOUT)
+                                     stdin=subprocess.DEVNULL, stdout=self.output, stderr=subprocess.STDOUT,
+                                     env=self.env)
         return self
 
     def wait_exit(self, timeout=60):

@@ -8,11 +8,19 @@
 //     mX,Y  move the pointer to screen position X,Y (for drags and clicks on windows)
 //     t     print the wall-clock time (milliseconds since 1970, with fractions) on a
 //           line of its own, so that a script knows when the next key went down
+//     cX,Y[,RRGGBB]  wait until the screen's pixel at (X, Y) differs from the given
+//           colour (hex), or from what it was when this step began (polled about every
+//           millisecond, for at most 10 s), then print the wall-clock time as "t" does
+//           and the new colour as RRGGBB in hex
+//     wX,Y,RRGGBB,T  wait until that pixel is within T of the colour RRGGBB (each
+//           channel; at most 10 s), then print as "c" does
 //   keypress d17 d44 s1000 u44 u17     holds Ctrl+PrintScreen for a second
-// Exit code 0 when every input was sent, 1 when one was refused, 2 on bad arguments.
+// Exit code 0 when every input was sent, 1 when one was refused, 2 on bad arguments,
+// 3 when a watched pixel did not change.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cwchar>
 
 namespace {
@@ -63,6 +71,35 @@ bool MovePointer(int x, int y) {
     return SetCursorPos(x, y) != FALSE;
 }
 
+bool Near(COLORREF a, COLORREF b, int tolerance) {
+    return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance && std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
+           std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
+}
+
+// The "c" and "w" steps: wait for the pixel to leave a colour ("c") or to reach one
+// ("w"); false after 10 s.
+bool WaitForPixel(const wchar_t* step, bool reach) {
+    int x = 0, y = 0, tolerance = 0;
+    unsigned rgb = 0;
+    int fields = std::swscanf(step, L"%d,%d,%x,%d", &x, &y, &rgb, &tolerance);
+    if (fields < 2 || (reach && fields != 4)) return false;
+    HDC screen = GetDC(nullptr);
+    const COLORREF given = fields >= 3 ? RGB(rgb >> 16, (rgb >> 8) & 255, rgb & 255) : GetPixel(screen, x, y);
+    const ULONGLONG deadline = GetTickCount64() + 10000;
+    COLORREF now = given;
+    bool done = false;
+    while (!done && GetTickCount64() < deadline) {
+        now = GetPixel(screen, x, y);
+        done = reach ? Near(now, given, tolerance) : now != given;
+        if (!done) Sleep(1);
+    }
+    ReleaseDC(nullptr, screen);
+    if (!done) return false;
+    std::printf("%.3f %02x%02x%02x\n", WallClockMs(), GetRValue(now), GetGValue(now), GetBValue(now));
+    std::fflush(stdout);
+    return true;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -81,6 +118,10 @@ int wmain(int argc, wchar_t** argv) {
             long y = std::wcstol(comma + 1, &end, 10);
             if (end == comma + 1 || *end != L'\0') return 2;
             if (!MovePointer(static_cast<int>(x), static_cast<int>(y))) return 1;
+            continue;
+        }
+        if (argv[i][0] == L'c' || argv[i][0] == L'w') {
+            if (!WaitForPixel(argv[i] + 1, argv[i][0] == L'w')) return 3;
             continue;
         }
         wchar_t kind = argv[i][0];

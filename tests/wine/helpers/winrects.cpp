@@ -39,6 +39,10 @@ BOOL CALLBACK Child(HWND hwnd, LPARAM param) {
     wchar_t cls[64] = {}, text[256] = {};
     GetClassNameW(hwnd, cls, 64);
     GetWindowTextW(hwnd, text, 256);
+    // A drop-down list's text (its chosen item) is not window text: ask the control.
+    DWORD_PTR copied = 0;
+    if (!text[0] && wcscmp(cls, L"ComboBox") == 0)
+        SendMessageTimeoutW(hwnd, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 1000, &copied);
     if (out->back() != '[') *out += ",";
     char id[32];
     std::snprintf(id, sizeof id, "%d", GetDlgCtrlID(hwnd));

@@ -1,0 +1,252 @@
+"""Region editor benchmark, run by hand (not a test: CI never runs it).
+
+On a 1920x1080 Xvfb screen it prints, in one run:
+- hotkey to frozen screen: tests/wine/helpers/keypress.exe stamps the wall clock just
+  before it presses the region key ("t") and then waits until a spot of the screen
+  shows the dimmed colour ("w"): the editor's full-screen window is up and painted.
+  Median of the rounds, beside the median of `import -window root x.png` of the same
+  screen, and their ratio. The background is one colour, so every spot dims alike.
+- memory of the process running brivane.exe: peak working set (VmHWM) and private
+  pages (smaps_rollup's Private_Clean + Private_Dirty), idle and with the editor open
+  after a selection, an arrow and a blur; their ratio. Goal: a peak of at most 200 MB
+  (for the 32-bit build).
+
+    python3 tests/e2e/benchmark_editor.py [--rounds 10] [--targets x86_64,i686]
+
+Outside a Wine run it starts itself once per Windows target that is built and that this
+machine can run, each inside scripts/with-wine.sh with a 1920x1080 screen. Inside one
+(WINEPREFIX set) it measures that target only.
+"""
+
+import argparse
+import json
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPO = os.path.dirname(os.path.dirname(HERE))
+SCREEN = "1920x1080x24"
+REGION_KEY, ESCAPE = 44, 27
+BACKGROUND = (200, 120, 40)
+SPOT = (860, 440)          # inside the test window's red quadrant
+SPOT_COLOUR = (220, 30, 30)
+
+
+def can_run(target):
+    loader = "/usr/lib/wine/wine" if target == "i686" else "/usr/lib/wine/wine64"
+    return subprocess.run([loader, "--version"], capture_output=True).returncode == 0
+
+
+def run_targets(args):
+    rc = 0
+    for target in args.targets.split(","):
+        build = os.path.join(REPO, "build", "win-" + target)
+        if not os.path.exists(os.path.join(build, "app", "brivane.exe")):
+            print("== %s: not built (%s), skipped" % (target, build))
+            continue
+        if not can_run(target):
+            print("== %s: this machine cannot run it, skipped" % target)
+            continue
+        print("== %s" % target, flush=True)
+        env = dict(os.environ, BRIVANE_SCREEN=SCREEN, BRIVANE_WIN_BUILD=build)
+        env.pop("BRIVANE_USE_DISPLAY", None)
+        cmd = [os.path.join(REPO, "scripts", "with-wine.sh"), os.path.join(REPO, "build", "bench-editor-" + target),
+               "--target", target, "--", sys.executable, os.path.abspath(__file__), "--rounds", str(args.rounds)]
+        rc |= subprocess.run(cmd, env=env).returncode
+    return rc
+
+
+# ---- inside a Wine run -------------------------------------------------------------
+
+def dimmed(rgb):
+    """Approximately the editor's dimmed colour: grey, then 46 darker."""
+    r, g, b = rgb
+    return max(0, (r * 299 + g * 587 + b * 114) // 1000 - 46)
+
+
+def program_pid():
+    """The Linux process that runs brivane.exe (the one with the most memory)."""
+    best, best_rss = None, -1
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open("/proc/%s/cmdline" % entry, "rb") as f:
+                cmdline = f.read().replace(b"\0", b" ").lower()
+            if b"brivane.exe" not in cmdline:
+                continue
+            rss = status_kb(int(entry), "VmRSS")
+        except OSError:
+            continue
+        if rss > best_rss:
+            best, best_rss = int(entry), rss
+    return best
+
+
+def status_kb(pid, field):
+    with open("/proc/%d/status" % pid) as f:
+        for line in f:
+            if line.startswith(field + ":"):
+                return int(line.split()[1])
+    return 0
+
+
+def private_kb(pid):
+    total = 0
+    with open("/proc/%d/smaps_rollup" % pid) as f:
+        for line in f:
+            if line.startswith(("Private_Clean:", "Private_Dirty:")):
+                total += int(line.split()[1])
+    return total
+
+
+def xdo(*args):
+    subprocess.run(["xdotool"] + [str(a) for a in args], check=True, timeout=30)
+
+
+def drag(x1, y1, x2, y2):
+    xdo("mousemove", x1, y1)
+    time.sleep(0.1)
+    xdo("mousedown", 1)
+    for i in range(1, 7):
+        xdo("mousemove", x1 + (x2 - x1) * i // 6, y1 + (y2 - y1) * i // 6)
+        time.sleep(0.05)
+    xdo("mouseup", 1)
+    time.sleep(0.4)
+
+
+def run_inside(args):
+    sys.path.insert(0, HERE)
+    import harness
+    import shell_support
+    keypress = os.path.join(harness.BUILD, "tests", "wine", "keypress.exe")
+    tmp = tempfile.mkdtemp(prefix="bench-editor-")
+    collector = shell_support.Collector()
+    prefix = harness.Prefix()
+    prefix.reset()
+    program = harness.Program(prefix)
+    window = None
+    try:
+        background = os.path.join(tmp, "background.png")
+        subprocess.run(["convert", "-size", SCREEN.rsplit("x", 1)[0], "xc:rgb(%d,%d,%d)" % BACKGROUND, background],
+                       check=True)
+        subprocess.run(["display", "-window", "root", background], capture_output=True)
+        imports = []
+        for i in range(args.rounds):
+            start = time.time()
+            subprocess.run(["import", "-window", "root", os.path.join(tmp, "import-%d.png" % i)], check=True)
+            imports.append(time.time() - start)
+
+        shell_support.write_settings(prefix, {
+            "analytics_url": collector.url, "storage_type": 4, "screenshots_path": "C:\\shots",
+            "capture_cursor": False, "play_sound": False, "hotkey_region_screenshot": str(REGION_KEY),
+            "select_and_draw_mode": True})
+        program.start("-s")
+        program.wait_log("HotkeysManager: poller started\n", timeout=60)
+        shell_support.wait_main_window()
+        # A window of ours holds the focus (Wine shows key state only then) and the spot:
+        # its top left quadrant is one colour.
+        window = subprocess.Popen(["wine", os.path.join(harness.BUILD, "tests", "wine", "screenshot_window.exe"),
+                                   "760", "340", "400", "400", "600"],
+                                  stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        window.stdout.readline()
+        xdo("mousemove", 5, 5)   # the pointer away from the watched spot
+        time.sleep(3.0)
+        pid = program_pid()
+        idle_peak, idle_private = status_kb(pid, "VmHWM"), private_kb(pid)
+
+        # A first opening shows the dimmed colour at the spot; the rounds wait for it.
+        subprocess.run(["wine", keypress, "d%d" % REGION_KEY, "s50", "u%d" % REGION_KEY], timeout=60)
+        time.sleep(2.0)
+        spot = subprocess.run(["convert", "x:root[1x1+%d+%d]" % SPOT, "-depth", "8", "rgb:-"],
+                              capture_output=True, check=True, timeout=60).stdout
+        want = tuple(spot[:3])
+        subprocess.run(["wine", keypress, "d%d" % ESCAPE, "s50", "u%d" % ESCAPE], timeout=60)
+        time.sleep(1.0)
+        latencies, colours = [], []
+        for _ in range(args.rounds):
+            out = subprocess.run(["wine", keypress, "t", "d%d" % REGION_KEY, "s50", "u%d" % REGION_KEY,
+                                  "w%d,%d,%02x%02x%02x,2" % (SPOT + want)], capture_output=True, timeout=60)
+            if out.returncode != 0:
+                raise AssertionError("the editor did not appear (keypress exit %d); the log ends: %s"
+                                 % (out.returncode, "\n".join(program.log_messages()[-15:])))
+            lines = out.stdout.decode().split("\n")
+            pressed = float(lines[0])
+            shown, colour = lines[1].split()
+            latencies.append((float(shown) - pressed) / 1000.0)
+            colours.append(colour)
+            time.sleep(0.5)
+            out = subprocess.run(["wine", keypress, "d%d" % ESCAPE, "s50", "u%d" % ESCAPE, "c%d,%d" % SPOT],
+                                 capture_output=True, timeout=60)
+            time.sleep(0.8)
+
+        # Memory with the editor open: a selection, an arrow and a blur.
+        subprocess.run(["wine", keypress, "d%d" % REGION_KEY, "s50", "u%d" % REGION_KEY, "c%d,%d" % SPOT],
+                       capture_output=True, timeout=60)
+        time.sleep(0.5)
+        drag(300, 200, 1500, 900)
+        xdo("mousemove", 900, 550)
+        time.sleep(0.3)
+        drag(400, 300, 1000, 500)
+        tools = [line for line in subprocess.run(["wine", os.path.join(harness.BUILD, "tests", "wine", "winrects.exe")],
+                                                 capture_output=True, timeout=30).stdout.decode().splitlines()
+                 if '"rect"' in line]
+
+        for line in tools:
+            w = json.loads(line)
+            left, top, right, bottom = w.get("rect", [0, 0, 0, 0])
+            if (right - left, bottom - top) == (285, 40):
+                xdo("mousemove", left + 182, top + 20)   # the Blur tool
+                time.sleep(0.2)
+                xdo("click", 1)
+                time.sleep(0.3)
+        drag(1100, 600, 1400, 850)
+        time.sleep(1.0)
+        if program.proc.poll() is not None:
+            raise AssertionError("the program ended; the log ends: %s" % "\n".join(program.log_messages()[-15:]))
+        pid = program_pid()
+        open_peak, open_private = status_kb(pid, "VmHWM"), private_kb(pid)
+        subprocess.run(["wine", keypress, "d%d" % ESCAPE, "s50", "u%d" % ESCAPE], timeout=60)
+
+        seen = sorted(set(colours))
+        imp = statistics.median(imports) * 1000
+        lat = statistics.median(latencies) * 1000
+        print("target %s, screen %s, %d rounds, medians" % (os.environ.get("BRIVANE_TARGET", "?"), SCREEN, args.rounds))
+        print("  import -window root x.png          %7.0f ms" % imp)
+        print("  region key -> frozen dimmed screen %7.0f ms   ratio to import %.2f" % (lat, lat / imp))
+        print("          rounds: %s" % " ".join("%.0f" % (t * 1000) for t in latencies))
+        print("          spot %02x%02x%02x dimmed to %02x%02x%02x (grey, then darker: about %02x%02x%02x); seen: %s"
+              % (SPOT_COLOUR + want + (dimmed(SPOT_COLOUR),) * 3 + (", ".join(seen),)))
+        print("  memory (MB)          peak (VmHWM)   private")
+        print("    idle               %10.1f %10.1f" % (idle_peak / 1024, idle_private / 1024))
+        print("    editor open        %10.1f %10.1f" % (open_peak / 1024, open_private / 1024))
+        print("    ratio              %10.2f %10.2f" % (open_peak / idle_peak, open_private / max(idle_private, 1)))
+        print("  peak goal 200 MB: %s" % ("met" if open_peak / 1024 <= 200 else "NOT met"))
+    finally:
+        program.kill()
+        if window:
+            window.kill()
+            window.wait(timeout=30)
+            window.stdout.close()
+        collector.close()
+        shutil.rmtree(tmp, ignore_errors=True)
+    return 0
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--rounds", type=int, default=10)
+    parser.add_argument("--targets", default="x86_64,i686")
+    args = parser.parse_args()
+    if os.environ.get("WINEPREFIX"):
+        return run_inside(args)
+    return run_targets(args)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
