@@ -7,6 +7,7 @@
 
 #include "LogCapture.h"
 #include "ManualClock.h"
+#include "RecordFakes.h"
 #include "core/video/AudioCapture.h"
 
 namespace {
@@ -89,21 +90,10 @@ private:
     FakeDevice& m;
 };
 
-CvxWaveFormat StereoFloat() {
-    CvxWaveFormat f;
-    f.formatTag = kWaveFormatFloat;
-    f.channels = 2;
-    f.samplesPerSec = 48000;
-    f.blockAlign = 8;
-    f.avgBytesPerSec = 384000;
-    f.bitsPerSample = 32;
-    return f;
-}
-
 class AudioCaptureTest : public testing::Test {
 protected:
     void SetUp() override {
-        device.mix = StereoFloat();
+        device.mix = StereoFloat48k();
         context.error = &error;
         context.errorFlag = &errorFlag;
         context.goFlag = &go;
@@ -250,7 +240,7 @@ TEST_F(AudioCaptureTest, EachFailingStepGivesItsCodeAndReleasesInReverse) {
     };
     for (const Case& c : cases) {
         FakeDevice d;
-        d.mix = StereoFloat();
+        d.mix = StereoFloat48k();
         d.failStep = c.code;
         CvxRecordErrorState e;
         std::atomic<bool> flag{false}, goNow{true}, stopNot{false}, pauseNot{false};
@@ -277,7 +267,7 @@ TEST_F(AudioCaptureTest, EachFailingStepGivesItsCodeAndReleasesInReverse) {
 TEST_F(AudioCaptureTest, TheClosestFormatIsTheOneKept) {
     device.supported = kAudioHrFalse;
     device.hasClosest = true;
-    device.closest = StereoFloat();
+    device.closest = StereoFloat48k();
     device.closest.samplesPerSec = 44100;
     device.closest.avgBytesPerSec = 44100 * 8;
     stop = true;   // as the device check: open, report, stop
@@ -295,7 +285,7 @@ TEST_F(AudioCaptureTest, TheClosestFormatIsTheOneKept) {
     // S_FALSE without a closest format, and a plain failure: 31
     for (int32_t hr : {kAudioHrFalse, int32_t(0x88890008u)}) {
         FakeDevice d;
-        d.mix = StereoFloat();
+        d.mix = StereoFloat48k();
         d.supported = hr;
         CvxRecordErrorState e;
         AudioCaptureContext ctx = context;

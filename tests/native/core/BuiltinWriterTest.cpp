@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Mp4Boxes.h"
+#include "ShellOutput.h"
 #include "core/video/Encoders.h"
 #include "core/video/MediaFileWriter.h"
 #include "core/video/Mp4Muxer.h"
@@ -21,17 +22,6 @@ constexpr int64_t kMs = 10000;
 std::string TempPath(const std::string& name) { return testing::TempDir() + "brivane_" + name; }
 
 bool HaveFfmpeg() { return std::system("ffprobe -version >/dev/null 2>&1 && ffmpeg -version >/dev/null 2>&1") == 0; }
-
-std::string Shell(const std::string& command) {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-        pclose(p);
-    }
-    return out;
-}
 
 // 320x240 bottom-up BGRA: top half red, bottom half blue.
 std::vector<uint8_t> RedOverBlue(uint32_t w, uint32_t h) {

@@ -12,6 +12,7 @@
 #include "LogCapture.h"
 #include "RecordFakes.h"
 #include "SessionFakes.h"
+#include "ShellOutput.h"
 #include "core/CvxVideoMode.h"
 #include "core/ScreenshotSessions.h"
 #include "core/video/Recorder.h"
@@ -380,17 +381,6 @@ TEST(Recorder, EachRecordingHasItsOwnMemoryCap) {
 }
 
 bool HaveFfprobe() { return std::system("ffprobe -version >/dev/null 2>&1") == 0; }
-
-std::string Shell(const std::string& command) {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-        pclose(p);
-    }
-    return out;
-}
 
 TEST(Recorder, ThreeSecondsThroughTheBuiltInWriter) {
     if (!HaveFfprobe()) GTEST_SKIP() << "ffprobe not installed";
