@@ -5,8 +5,9 @@
 //   animated_window X Y WIDTH HEIGHT [SECONDS]
 #include <windows.h>
 
-#include <cstdio>
 #include <cstdlib>
+
+#include "test_window.h"
 
 namespace {
 
@@ -66,24 +67,12 @@ int wmain(int argc, wchar_t** argv) {
     if (argc < 5) return 2;
     int x = _wtoi(argv[1]), y = _wtoi(argv[2]), width = _wtoi(argv[3]), height = _wtoi(argv[4]);
     int seconds = argc > 5 ? _wtoi(argv[5]) : 60;
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = Proc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"AnimatedTestWindow";
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    RegisterClassW(&wc);
-    HWND window = CreateWindowExW(0, wc.lpszClassName, L"animated test window", WS_POPUP | WS_VISIBLE, x, y,
-                                  width, height, nullptr, nullptr, wc.hInstance, nullptr);
+    HWND window = CreateTestWindow(L"AnimatedTestWindow", L"animated test window", Proc, 0, x, y, width, height);
     if (!window) return 1;
     UpdateWindow(window);
     SetTimer(window, kFrameTimer, 15, nullptr);
     SetTimer(window, kEndTimer, static_cast<UINT>(seconds) * 1000, nullptr);
-    std::printf("ready %p\n", static_cast<void*>(window));
-    std::fflush(stdout);
-    MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
+    PrintReady(window);
+    RunMessageLoop();
     return 0;
 }

@@ -6,6 +6,8 @@
 
 #include <cstdlib>
 
+#include "test_window.h"
+
 namespace {
 
 LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM w, LPARAM l) {
@@ -30,23 +32,12 @@ LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM w, LPARAM l) {
 int wmain(int argc, wchar_t** argv) {
     int dx = argc > 2 ? _wtoi(argv[1]) : 0;
     int dy = argc > 2 ? _wtoi(argv[2]) : 0;
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = Proc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"CoreFullScreenHelper";
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    RegisterClassW(&wc);
     int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-    HWND window = CreateWindowExW(WS_EX_TOPMOST, wc.lpszClassName, L"core fullscreen helper",
-                                  WS_POPUP | WS_VISIBLE, dx, dy, width, height, nullptr, nullptr,
-                                  wc.hInstance, nullptr);
+    HWND window = CreateTestWindow(L"CoreFullScreenHelper", L"core fullscreen helper", Proc, WS_EX_TOPMOST, dx, dy,
+                                   width, height);
     if (!window) return 1;
     SetForegroundWindow(window);
     SetTimer(window, 1, 20000, nullptr);
-    MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
+    RunMessageLoop();
     return 0;
 }

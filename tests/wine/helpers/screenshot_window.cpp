@@ -7,9 +7,10 @@
 //   screenshot_window X Y WIDTH HEIGHT [SECONDS [textured]]
 #include <windows.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cwchar>
+
+#include "test_window.h"
 
 namespace {
 
@@ -71,24 +72,13 @@ int wmain(int argc, wchar_t** argv) {
     int x = _wtoi(argv[1]), y = _wtoi(argv[2]), width = _wtoi(argv[3]), height = _wtoi(argv[4]);
     int seconds = argc > 5 ? _wtoi(argv[5]) : 60;
     g_textured = argc > 6 && wcscmp(argv[6], L"textured") == 0;
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = Proc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"ScreenshotTestWindow";
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    RegisterClassW(&wc);
-    HWND window = CreateWindowExW(WS_EX_TOPMOST, wc.lpszClassName, L"screenshot test window", WS_POPUP | WS_VISIBLE,
-                                  x, y, width, height, nullptr, nullptr, wc.hInstance, nullptr);
+    HWND window = CreateTestWindow(L"ScreenshotTestWindow", L"screenshot test window", Proc, WS_EX_TOPMOST, x, y,
+                                   width, height);
     if (!window) return 1;
     SetForegroundWindow(window);
     UpdateWindow(window);
     SetTimer(window, 1, static_cast<UINT>(seconds) * 1000, nullptr);
-    std::printf("ready %p\n", static_cast<void*>(window));
-    std::fflush(stdout);
-    MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
+    PrintReady(window);
+    RunMessageLoop();
     return 0;
 }
