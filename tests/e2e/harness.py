@@ -8,6 +8,7 @@ import glob
 import json
 import os
 import shutil
+import socket
 import subprocess
 import time
 import re
@@ -18,6 +19,10 @@ REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 # that scripts/with-wine.sh was started for.
 BUILD = os.environ.get("BRIVANE_WIN_BUILD") or os.path.join(
     REPO, "build", "win-" + os.environ.get("BRIVANE_TARGET", "i686"))
+
+# brivane-service comes from the native build.
+NATIVE_BUILD = os.environ.get("BRIVANE_NATIVE_BUILD", os.path.join(REPO, "build", "native"))
+SERVICE = os.path.join(NATIVE_BUILD, "service", "brivane-service")
 
 
 TIME_PREFIX = re.compile(r"^\d\d:\d\d:\d\d: ")
@@ -69,6 +74,45 @@ def windows():
     exe = os.path.join(BUILD, "tests", "wine", "wininfo.exe")
     out = wine([exe], timeout=30).stdout.decode("utf-8", "replace")
     return [json.loads(line) for line in out.splitlines() if line.startswith("{")]
+
+
+def helper(name):
+    """A test helper program of the Windows build (tests/wine/helpers)."""
+    return os.path.join(BUILD, "tests", "wine", name + ".exe")
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def listening(port):
+    try:
+        with socket.create_connection(("127.0.0.1", port), timeout=0.5):
+            return True
+    except OSError:
+        return False
+
+
+def start_service(port, data, *options, log=None):
+    """Starts brivane-service on 127.0.0.1:port with its store in the folder data and waits
+    until it accepts connections. Its log (requests included) goes to the open file log, or
+    nowhere. Returns the process; end it with stop_service."""
+    proc = subprocess.Popen([SERVICE, "--listen", "127.0.0.1:%d" % port, "--data", data] + list(options),
+                            stdout=subprocess.DEVNULL, stderr=log or subprocess.DEVNULL)
+    try:
+        wait_until(lambda: listening(port), 20, interval=0.3, what="brivane-service to listen")
+    except AssertionError:
+        stop_service(proc)
+        raise
+    return proc
+
+
+def stop_service(proc):
+    if proc.poll() is None:
+        proc.kill()
+    proc.wait(timeout=10)
 
 
 def close_message_boxes():
@@ -160,3 +204,22 @@ class ProgramTest(unittest.TestCase):
         p = Program(self.prefix, **kw)
         self.programs.append(p)
         return p
+
+    def show_window(self, x, y, width, height, seconds=60, textured=False):
+        """Shows the four-colour test window (tests/wine/helpers/screenshot_window.cpp) for
+        at most seconds; it is closed when the test ends. Returns its process."""
+        proc = subprocess.Popen(["wine", helper("screenshot_window"), str(x), str(y), str(width), str(height),
+                                 str(seconds)] + (["textured"] if textured else []),
+                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        self.addCleanup(close_helper, proc)
+        line = proc.stdout.readline().decode()
+        self.assertTrue(line.startswith("ready"), line)
+        time.sleep(0.5)   # let X draw it
+        return proc
+
+
+def close_helper(proc):
+    if proc.poll() is None:
+        proc.kill()
+        proc.wait(timeout=30)
+    proc.stdout.close()

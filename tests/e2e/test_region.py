@@ -162,25 +162,9 @@ class RegionTest(ProgramTest):
         shutil.rmtree(self.shots, ignore_errors=True)
         self.tmp = tempfile.mkdtemp(prefix="region-")
         self.addCleanup(shutil.rmtree, self.tmp, True)
-        self.windows = []
-        self.addCleanup(self.close_windows)
-
-    def close_windows(self):
-        for p in self.windows:
-            if p.poll() is None:
-                p.kill()
-                p.wait(timeout=30)
-            p.stdout.close()
 
     def show_window(self, x, y, width, height, textured=False):
-        proc = subprocess.Popen(["wine", helper("screenshot_window"), str(x), str(y), str(width), str(height), "90"]
-                                + (["textured"] if textured else []),
-                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        self.windows.append(proc)
-        line = proc.stdout.readline().decode()
-        self.assertTrue(line.startswith("ready"), line)
-        time.sleep(0.5)
-        return proc
+        return super().show_window(x, y, width, height, seconds=90, textured=textured)
 
     def start(self, *args, program=None, **settings):
         """Starts the program (or the given installed build) with the region settings."""

@@ -10,7 +10,7 @@ import subprocess
 import tempfile
 import time
 
-from harness import BUILD, ProgramTest, wait_until, windows, wine
+from harness import ProgramTest, helper, wait_until, windows, wine
 from shell_support import Collector, post_messages, wait_main_window, write_settings
 
 WM_APP_FULL_SCREENSHOT = 0x404
@@ -22,10 +22,6 @@ NAME = re.compile(r"^Screenshot (\d\d)-(\d\d)-(\d{4}) (\d{6})( \(\d+\))?\.(png|j
 
 # The test window's quadrant colours (see tests/wine/helpers/screenshot_window.cpp).
 RED, GREEN, BLUE, YELLOW = (220, 30, 30), (30, 200, 60), (40, 60, 230), (240, 220, 20)
-
-
-def helper(name):
-    return os.path.join(BUILD, "tests", "wine", name + ".exe")
 
 
 def press(*steps):
@@ -90,26 +86,8 @@ class ScreenshotTest(ProgramTest):
         if os.path.isdir(self.shots):
             for f in os.listdir(self.shots):
                 os.remove(os.path.join(self.shots, f))
-        self.windows = []
-        self.addCleanup(self.close_windows)
         self.tmp = tempfile.mkdtemp(prefix="shot-")
         self.addCleanup(shutil.rmtree, self.tmp, True)
-
-    def close_windows(self):
-        for p in self.windows:
-            if p.poll() is None:
-                p.kill()
-                p.wait(timeout=30)
-            p.stdout.close()
-
-    def show_window(self, x, y, width, height):
-        proc = subprocess.Popen(["wine", helper("screenshot_window"), str(x), str(y), str(width), str(height), "60"],
-                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        self.windows.append(proc)
-        line = proc.stdout.readline().decode()
-        self.assertTrue(line.startswith("ready"), line)
-        time.sleep(0.5)   # let X draw it
-        return proc
 
     def start(self, hotkeys=True, **settings):
         program = self.install()

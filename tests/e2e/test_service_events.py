@@ -4,23 +4,12 @@ curl.exe under Wine posts them to brivane-service's collector on 127.0.0.1."""
 import json
 import os
 import shutil
-import socket
-import subprocess
 import tempfile
 import time
 import unittest
 import urllib.request
 
-from harness import REPO, ProgramTest, wait_until
-
-NATIVE_BUILD = os.environ.get("BRIVANE_NATIVE_BUILD", os.path.join(REPO, "build", "native"))
-SERVICE = os.path.join(NATIVE_BUILD, "service", "brivane-service")
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
+from harness import SERVICE, ProgramTest, free_port, start_service, stop_service, wait_until
 
 
 @unittest.skipUnless(os.path.exists(SERVICE), "brivane-service is not built (native build missing)")
@@ -31,23 +20,12 @@ class ServiceEventsTest(ProgramTest):
         self.data = tempfile.mkdtemp(prefix="brivane-e2e-service-")
         self.port = free_port()
         self.base = "http://127.0.0.1:%d" % self.port
-        self.service = subprocess.Popen([SERVICE, "--listen", "127.0.0.1:%d" % self.port, "--data", self.data,
-                                         "--public-url", self.base],
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        wait_until(self.service_up, 20, what="brivane-service to listen")
+        self.service = start_service(self.port, self.data, "--public-url", self.base)
 
     def tearDown(self):
         super().tearDown()
-        self.service.kill()
-        self.service.wait(timeout=10)
+        stop_service(self.service)
         shutil.rmtree(self.data, ignore_errors=True)
-
-    def service_up(self):
-        try:
-            with socket.create_connection(("127.0.0.1", self.port), timeout=0.5):
-                return True
-        except OSError:
-            return False
 
     def events(self):
         with urllib.request.urlopen(self.base + "/collect/events?limit=1000", timeout=10) as r:

@@ -11,7 +11,6 @@ import os
 import shutil
 import socket
 import sqlite3
-import subprocess
 import tempfile
 import threading
 import time
@@ -19,23 +18,14 @@ import unittest
 import urllib.error
 import urllib.request
 
-from harness import BUILD, REPO, ProgramTest, wait_until, windows, wine
+from harness import BUILD, SERVICE, ProgramTest, free_port, start_service, stop_service, wait_until, windows, wine
 from shell_support import post_messages, read_settings, wait_main_window, write_settings
-
-NATIVE_BUILD = os.environ.get("BRIVANE_NATIVE_BUILD", os.path.join(REPO, "build", "native"))
-SERVICE = os.path.join(NATIVE_BUILD, "service", "brivane-service")
 
 WM_APP_FULL_SCREENSHOT = 0x404
 WM_APP_TRAY_NOTIFY = 0x800A
 WM_MOUSEMOVE = 0x0200
 APP_ID = "{5B1E2A3C-4D5E-4F60-8172-93A4B5C6D7E8}"
 MAX_UPLOAD = 100000
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 def clipboard_text():
@@ -75,24 +65,13 @@ class UploadScenario(ProgramTest):
 
     def start_service(self, max_upload=MAX_UPLOAD):
         with open(self.service_log, "ab") as log:
-            self.service = subprocess.Popen(
-                [SERVICE, "--listen", "127.0.0.1:%d" % self.port, "--data", os.path.join(self.data, "d"),
-                 "--public-url", self.base, "--max-upload-size", str(max_upload)],
-                stdout=subprocess.DEVNULL, stderr=log)
-        wait_until(self.service_up, 20, what="brivane-service to listen")
+            self.service = start_service(self.port, os.path.join(self.data, "d"), "--public-url", self.base,
+                                         "--max-upload-size", str(max_upload), log=log)
 
     def stop_service(self):
         if self.service:
-            self.service.kill()
-            self.service.wait(timeout=10)
+            stop_service(self.service)
             self.service = None
-
-    def service_up(self):
-        try:
-            with socket.create_connection(("127.0.0.1", self.port), timeout=0.5):
-                return True
-        except OSError:
-            return False
 
     def requests(self):
         with open(self.service_log, "rb") as f:
@@ -397,17 +376,15 @@ class MisbehavingServiceTest(UploadScenario):
             self.relay.close()
         super().tearDown()
         if self.small_service:
-            self.small_service.kill()
-            self.small_service.wait(timeout=10)
+            stop_service(self.small_service)
         shutil.rmtree(self.browser_dir, ignore_errors=True)
 
     def start_services(self, max_upload):
         self.start_service(max_upload)
         with open(self.service_log + ".small", "ab") as log:
-            self.small_service = subprocess.Popen(
-                [SERVICE, "--listen", "127.0.0.1:%d" % self.small_port, "--data", os.path.join(self.data, "small"),
-                 "--public-url", "http://127.0.0.1:%d" % self.small_port, "--max-upload-size", "1000"],
-                stdout=subprocess.DEVNULL, stderr=log)
+            self.small_service = start_service(self.small_port, os.path.join(self.data, "small"), "--public-url",
+                                               "http://127.0.0.1:%d" % self.small_port, "--max-upload-size", "1000",
+                                               log=log)
         self.relay = Relay(self.port, self.small_port)
 
     def run_through_relay(self, *args, **settings):

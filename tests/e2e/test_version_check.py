@@ -9,18 +9,14 @@ fetches it from the service."""
 import json
 import os
 import shutil
-import socket
 import subprocess
 import tempfile
 import time
 import unittest
 
-from harness import BUILD, REPO, wait_until, wine
+from harness import BUILD, REPO, SERVICE, free_port, start_service, stop_service, wait_until, wine
 from shell_support import post_messages, read_settings
 from test_tray import TrayProgramTest
-
-NATIVE_BUILD = os.environ.get("BRIVANE_NATIVE_BUILD", os.path.join(REPO, "build", "native"))
-SERVICE = os.path.join(NATIVE_BUILD, "service", "brivane-service")
 
 WM_TIMER = 0x0113
 TIMER_LATEST_VERSION = 4
@@ -33,12 +29,6 @@ IDCANCEL = 2
 ALERT = "new-version?utm_source=Update&utm_medium=click&utm_campaign=Update_Alert"
 SETTINGS_PAGE = "new-version?utm_source=Update&utm_medium=click&utm_campaign=Update_Settings"
 SHOTS = os.environ.get("BRIVANE_E2E_SHOTS", os.path.join(REPO, "build", "e2e-shots"))
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 def dialogs():
@@ -100,18 +90,13 @@ class VersionCheckTest(TrayProgramTest):
         self.port = free_port()
         self.site = "http://127.0.0.1:%d" % self.port
         self.service_log = os.path.join(self.data, "requests.log")
-        log = open(self.service_log, "wb")
-        self.addCleanup(log.close)
-        self.service = subprocess.Popen([SERVICE, "--listen", "127.0.0.1:%d" % self.port, "--data",
-                                         os.path.join(self.data, "db"), "--latest-version", latest],
-                                        stdout=log, stderr=subprocess.STDOUT)
+        with open(self.service_log, "wb") as log:
+            self.service = start_service(self.port, os.path.join(self.data, "db"), "--latest-version", latest,
+                                         log=log)
         self.addCleanup(self.stop_service)
-        wait_until(lambda: "listening" in self.requests(), 20, what="brivane-service to listen")
 
     def stop_service(self):
-        if self.service.poll() is None:
-            self.service.kill()
-            self.service.wait(timeout=10)
+        stop_service(self.service)
         shutil.rmtree(self.data, ignore_errors=True)
 
     def requests(self):

@@ -7,16 +7,15 @@ import glob
 import json
 import os
 import shutil
-import socket
 import subprocess
 import tempfile
 import time
 import unittest
 
-from harness import BUILD, ProgramTest, wait_until, wine
+from harness import BUILD, SERVICE, ProgramTest, free_port, start_service, stop_service, wait_until, wine
 from shell_support import Collector, post_messages, wait_main_window, write_settings
 from test_screenshot import RED, GREEN, BLUE, YELLOW, helper, pixel, press, rgb_pixels
-from test_upload import APP_ID, SERVICE, clipboard_text, fetch, free_port
+from test_upload import APP_ID, clipboard_text, fetch
 
 VIDEO_KEYS = (17, 16, 44)   # Ctrl+Shift+PrintScreen
 AREA = (200, 200, 600, 500)
@@ -89,23 +88,6 @@ class VideoScenario(ProgramTest):
         shutil.rmtree(self.videos, ignore_errors=True)
         self.tmp = tempfile.mkdtemp(prefix="video-")
         self.addCleanup(shutil.rmtree, self.tmp, True)
-        self.helpers = []
-        self.addCleanup(self.stop_helpers)
-
-    def stop_helpers(self):
-        for p in self.helpers:
-            if p.poll() is None:
-                p.kill()
-                p.wait(timeout=30)
-            p.stdout.close()
-
-    def show_window(self, x, y, width, height):
-        proc = subprocess.Popen(["wine", helper("screenshot_window"), str(x), str(y), str(width), str(height), "120"],
-                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        self.helpers.append(proc)
-        line = proc.stdout.readline().decode()
-        self.assertTrue(line.startswith("ready"), line)
-        time.sleep(0.5)
 
     def start(self, *args, **settings):
         program = self.install()
@@ -179,7 +161,7 @@ class VideoScenario(ProgramTest):
 class VideoTest(VideoScenario):
 
     def test_video_key_records_the_area_with_pause_and_resume(self):
-        self.show_window(250, 230, 300, 220)
+        self.show_window(250, 230, 300, 220, seconds=120)
         program = self.start()
         program.wait_log("HotkeysManager: poller started\n", timeout=10)
         press_video_key()
@@ -395,25 +377,10 @@ class VideoUploadTest(VideoScenario):
         super().setUp()
         self.port = free_port()
         self.base = "http://127.0.0.1:%d" % self.port
-        data = os.path.join(self.tmp, "service")
-        self.service_log = open(os.path.join(self.tmp, "service.log"), "ab")
-        self.service = subprocess.Popen(
-            [SERVICE, "--listen", "127.0.0.1:%d" % self.port, "--data", data, "--public-url", self.base,
-             "--max-upload-size", str(64 * 1024 * 1024)], stdout=subprocess.DEVNULL, stderr=self.service_log)
-        self.addCleanup(self.stop_service)
-        wait_until(self.service_up, 20, interval=0.3, what="brivane-service to listen")
-
-    def service_up(self):
-        try:
-            with socket.create_connection(("127.0.0.1", self.port), timeout=0.5):
-                return True
-        except OSError:
-            return False
-
-    def stop_service(self):
-        self.service.kill()
-        self.service.wait(timeout=10)
-        self.service_log.close()
+        with open(os.path.join(self.tmp, "service.log"), "ab") as log:
+            service = start_service(self.port, os.path.join(self.tmp, "service"), "--public-url", self.base,
+                                    "--max-upload-size", str(64 * 1024 * 1024), log=log)
+        self.addCleanup(stop_service, service)
 
     def test_upload_recording_goes_to_the_service_and_leaves_no_tmp_file(self):
         program = self.start("-v", video_storage_type=0, app_id=APP_ID, server_url=self.base,
