@@ -10,6 +10,7 @@ import os
 import shutil
 import socket
 import subprocess
+import tempfile
 import time
 import re
 import unittest
@@ -204,6 +205,27 @@ class ProgramTest(unittest.TestCase):
         p = Program(self.prefix, **kw)
         self.programs.append(p)
         return p
+
+    def use_browser_stand_in(self, fetch=False):
+        """Makes Wine's winebrowser run a script that records each address it is given (and
+        fetches it when fetch is true); opened_pages() reads them back."""
+        folder = tempfile.mkdtemp(prefix="brivane-e2e-browser-")
+        self.addCleanup(shutil.rmtree, folder, True)
+        self.opened = os.path.join(folder, "opened.txt")
+        script = os.path.join(folder, "browser.sh")
+        with open(script, "w") as f:
+            f.write("#!/bin/sh\necho \"$1\" >> '%s'\n" % self.opened)
+            if fetch:
+                f.write("curl -s -o /dev/null \"$1\"\n")
+        os.chmod(script, 0o755)
+        wine(["reg", "add", "HKCU\\Software\\Wine\\WineBrowser", "/v", "Browsers", "/t", "REG_SZ", "/d", script,
+              "/f"])
+
+    def opened_pages(self):
+        if not os.path.exists(self.opened):
+            return []
+        with open(self.opened) as f:
+            return [line.strip() for line in f if line.strip()]
 
     def show_window(self, x, y, width, height, seconds=60, textured=False):
         """Shows the four-colour test window (tests/wine/helpers/screenshot_window.cpp) for

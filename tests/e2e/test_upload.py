@@ -362,14 +362,7 @@ class MisbehavingServiceTest(UploadScenario):
         self.small_port = free_port()
         self.small_service = None
         self.relay = None
-        self.browser_dir = tempfile.mkdtemp(prefix="brivane-e2e-browser-")
-        self.opened = os.path.join(self.browser_dir, "opened.txt")
-        script = os.path.join(self.browser_dir, "browser.sh")
-        with open(script, "w") as f:
-            f.write("#!/bin/sh\necho \"$1\" >> '%s'\n" % self.opened)
-        os.chmod(script, 0o755)
-        wine(["reg", "add", "HKCU\\Software\\Wine\\WineBrowser", "/v", "Browsers", "/t", "REG_SZ", "/d", script,
-              "/f"])
+        self.use_browser_stand_in()
 
     def tearDown(self):
         if self.relay:
@@ -377,7 +370,6 @@ class MisbehavingServiceTest(UploadScenario):
         super().tearDown()
         if self.small_service:
             stop_service(self.small_service)
-        shutil.rmtree(self.browser_dir, ignore_errors=True)
 
     def start_services(self, max_upload):
         self.start_service(max_upload)
@@ -391,12 +383,6 @@ class MisbehavingServiceTest(UploadScenario):
         values = {"site_url": self.relay.base, "screenshots_path": "C:\\shots"}
         values.update(settings)
         return self.start(*args, **values)
-
-    def opened_pages(self):
-        if not os.path.exists(self.opened):
-            return []
-        with open(self.opened) as f:
-            return [line.strip() for line in f if line.strip()]
 
     def finished_events(self):
         return len([e for e in self.events() if (e.get("ec"), e.get("ea")) == ("Screenshot", "Finished")])

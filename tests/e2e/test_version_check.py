@@ -106,22 +106,7 @@ class VersionCheckTest(TrayProgramTest):
     def setUp(self):
         super().setUp()
         self.data = None
-        # The browser stand-in records each address it is given and fetches it.
-        self.browser_dir = tempfile.mkdtemp(prefix="brivane-e2e-browser-")
-        self.addCleanup(shutil.rmtree, self.browser_dir, True)
-        self.opened = os.path.join(self.browser_dir, "opened.txt")
-        script = os.path.join(self.browser_dir, "browser.sh")
-        with open(script, "w") as f:
-            f.write("#!/bin/sh\necho \"$1\" >> '%s'\ncurl -s -o /dev/null \"$1\"\n" % self.opened)
-        os.chmod(script, 0o755)
-        wine(["reg", "add", "HKCU\\Software\\Wine\\WineBrowser", "/v", "Browsers", "/t", "REG_SZ", "/d", script,
-              "/f"])
-
-    def opened_pages(self):
-        if not os.path.exists(self.opened):
-            return []
-        with open(self.opened) as f:
-            return [line.strip() for line in f if line.strip()]
+        self.use_browser_stand_in(fetch=True)   # the service sees the pages asked for
 
     def start_program(self, extra=None, *args):
         settings = {"site_url": self.site}
