@@ -8,6 +8,7 @@
 #include "app/MainDlg.h"
 #include "foundation/Utf.h"
 #include "resources/resource.h"
+#include "tests/wine/app/ProgramModule.h"
 
 namespace {
 
@@ -15,12 +16,8 @@ namespace {
 class ResourcesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        wchar_t self[MAX_PATH];
-        GetModuleFileNameW(nullptr, self, MAX_PATH);
-        std::wstring path = self;
-        path = path.substr(0, path.find_last_of(L'\\')) + L"\\..\\app\\brivane.exe";
-        exePath = path;
-        module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        exePath = ProgramExePath();
+        module = LoadProgramResources();
         if (!module) GTEST_SKIP() << "brivane.exe is not built beside the tests";
     }
     void TearDown() override {

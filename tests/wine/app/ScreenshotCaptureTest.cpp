@@ -12,6 +12,7 @@
 
 #include "app/ScreenshotCapture.h"
 #include "image/PxImageFormat.h"
+#include "tests/wine/app/ProgramModule.h"
 
 namespace {
 
@@ -269,11 +270,7 @@ TEST(ScreenshotCaptureTest, TempFilePathsAreSixteenRandomLettersAndDigitsInTheTe
 }
 
 TEST(ScreenshotCaptureTest, TheProgramCarriesItsCaptureSound) {
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path = self;
-    path = path.substr(0, path.find_last_of(L'\\')) + L"\\..\\app\\brivane.exe";
-    HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HMODULE module = LoadProgramResources();
     if (!module) GTEST_SKIP() << "brivane.exe is not built beside the tests";
     HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(146), L"WAVE");
     ASSERT_NE(resource, nullptr);

@@ -16,6 +16,7 @@
 #include "classlib/WinApp.h"
 #include "foundation/EventBus.h"
 #include "settings/SettingsManager.h"
+#include "tests/wine/app/ProgramModule.h"
 #include "tests/wine/classlib/DialogTemplate.h"
 
 namespace {
@@ -515,11 +516,7 @@ INT_PTR CALLBACK QuietDlgProc(HWND, UINT, WPARAM, LPARAM) {
 
 // The program's own templates and texts, read from the built executable.
 TEST(SettingsPagesResourcesTest, ProgramCarriesThePagesWithTheirTexts) {
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path = self;
-    path = path.substr(0, path.find_last_of(L'\\')) + L"\\..\\app\\brivane.exe";
-    HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HMODULE module = LoadProgramResources();
     if (!module) GTEST_SKIP() << "brivane.exe is not built beside the tests";
     INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_LINK_CLASS | ICC_BAR_CLASSES};
     InitCommonControlsEx(&classes);
