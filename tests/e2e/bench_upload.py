@@ -15,7 +15,6 @@ Prints MB/s for each and the ratio program/curl.
 import base64
 import os
 import shutil
-import socket
 import statistics
 import subprocess
 import sys
@@ -23,20 +22,12 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import BUILD, REPO, Prefix, Program, wait_until, wine  # noqa: E402
+from harness import BUILD, SERVICE, Prefix, Program, free_port, start_service, stop_service  # noqa: E402
 from shell_support import wait_main_window, write_settings  # noqa: E402
 
-NATIVE_BUILD = os.environ.get("BRIVANE_NATIVE_BUILD", os.path.join(REPO, "build", "native"))
-SERVICE = os.path.join(NATIVE_BUILD, "service", "brivane-service")
 APP_ID = "{5B1E2A3C-4D5E-4F60-8172-93A4B5C6D7E8}"
 SIZE = 20 * 1024 * 1024
 ROUNDS = 3
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 def form(path, uid):
@@ -70,18 +61,10 @@ def main():
     data = tempfile.mkdtemp(prefix="brivane-bench-upload-")
     port = free_port()
     base = "http://127.0.0.1:%d" % port
-    service = subprocess.Popen([SERVICE, "--listen", "127.0.0.1:%d" % port, "--data", os.path.join(data, "d"),
-                                "--public-url", base, "--max-upload-size", str(2 * SIZE)],
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    program = None
+    service = program = None
     try:
-        def listening():
-            try:
-                socket.create_connection(("127.0.0.1", port), timeout=0.5).close()
-                return True
-            except OSError:
-                return False
-        wait_until(listening, 20, what="the service")
+        service = start_service(port, os.path.join(data, "d"), "--public-url", base,
+                                "--max-upload-size", str(2 * SIZE))
         path = os.path.join(prefix.root, "drive_c", "bench.bin")
         with open(path, "wb") as f:
             f.write(os.urandom(SIZE))
@@ -141,8 +124,8 @@ def main():
     finally:
         if program:
             program.kill()
-        service.kill()
-        service.wait(timeout=10)
+        if service:
+            stop_service(service)
         shutil.rmtree(data, ignore_errors=True)
 
 
