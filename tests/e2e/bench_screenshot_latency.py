@@ -34,7 +34,6 @@ import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-REPO = os.path.dirname(os.path.dirname(HERE))
 SCREEN = "1920x1080x24"
 
 SHIFT, ALT, PRTSCR = 16, 164, 44
@@ -48,30 +47,12 @@ PNG_END = b"\x00\x00\x00\x00IEND\xaeB`\x82"
 TIMING = re.compile(r"Timing: (.*)$")
 
 
-def can_run(target):
-    loader = "/usr/lib/wine/wine" if target == "i686" else "/usr/lib/wine/wine64"
-    return subprocess.run([loader, "--version"], capture_output=True).returncode == 0
-
-
 def run_targets(args):
     """Starts this script inside a Wine run of each target."""
-    rc = 0
-    for target in args.targets.split(","):
-        build = os.path.join(REPO, "build", "win-" + target)
-        if not os.path.exists(os.path.join(build, "app", "brivane.exe")):
-            print("== %s: not built (%s), skipped" % (target, build))
-            continue
-        if not can_run(target):
-            print("== %s: this machine cannot run it, skipped" % target)
-            continue
-        print("== %s" % target, flush=True)
-        env = dict(os.environ, BRIVANE_SCREEN=SCREEN, BRIVANE_WIN_BUILD=build, BRIVANE_TIMING="1")
-        env.pop("BRIVANE_USE_DISPLAY", None)
-        cmd = [os.path.join(REPO, "scripts", "with-wine.sh"), os.path.join(REPO, "build", "bench-prefix-" + target),
-               "--target", target, "--", sys.executable, os.path.abspath(__file__), "--rounds", str(args.rounds),
-               "--scenarios", args.scenarios]
-        rc |= subprocess.run(cmd, env=env).returncode
-    return rc
+    from harness import run_per_target
+    return run_per_target(args.targets, "bench-prefix", [os.path.abspath(__file__), "--rounds", str(args.rounds),
+                                                         "--scenarios", args.scenarios], SCREEN,
+                          env={"BRIVANE_TIMING": "1"})
 
 
 # ---- inside a Wine run -------------------------------------------------------------

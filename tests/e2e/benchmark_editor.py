@@ -29,7 +29,6 @@ import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-REPO = os.path.dirname(os.path.dirname(HERE))
 SCREEN = "1920x1080x24"
 REGION_KEY, ESCAPE = 44, 27
 BACKGROUND = (200, 120, 40)
@@ -37,28 +36,10 @@ SPOT = (860, 440)          # inside the test window's red quadrant
 SPOT_COLOUR = (220, 30, 30)
 
 
-def can_run(target):
-    loader = "/usr/lib/wine/wine" if target == "i686" else "/usr/lib/wine/wine64"
-    return subprocess.run([loader, "--version"], capture_output=True).returncode == 0
-
-
 def run_targets(args):
-    rc = 0
-    for target in args.targets.split(","):
-        build = os.path.join(REPO, "build", "win-" + target)
-        if not os.path.exists(os.path.join(build, "app", "brivane.exe")):
-            print("== %s: not built (%s), skipped" % (target, build))
-            continue
-        if not can_run(target):
-            print("== %s: this machine cannot run it, skipped" % target)
-            continue
-        print("== %s" % target, flush=True)
-        env = dict(os.environ, BRIVANE_SCREEN=SCREEN, BRIVANE_WIN_BUILD=build)
-        env.pop("BRIVANE_USE_DISPLAY", None)
-        cmd = [os.path.join(REPO, "scripts", "with-wine.sh"), os.path.join(REPO, "build", "bench-editor-" + target),
-               "--target", target, "--", sys.executable, os.path.abspath(__file__), "--rounds", str(args.rounds)]
-        rc |= subprocess.run(cmd, env=env).returncode
-    return rc
+    from harness import run_per_target
+    return run_per_target(args.targets, "bench-editor", [os.path.abspath(__file__), "--rounds", str(args.rounds)],
+                          SCREEN)
 
 
 # ---- inside a Wine run -------------------------------------------------------------

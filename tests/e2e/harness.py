@@ -10,6 +10,7 @@ import os
 import shutil
 import socket
 import subprocess
+import sys
 import tempfile
 import time
 import re
@@ -114,6 +115,34 @@ def stop_service(proc):
     if proc.poll() is None:
         proc.kill()
     proc.wait(timeout=10)
+
+
+def can_run(target):
+    loader = "/usr/lib/wine/wine" if target == "i686" else "/usr/lib/wine/wine64"
+    return subprocess.run([loader, "--version"], capture_output=True).returncode == 0
+
+
+def run_per_target(targets, prefix, script_args, screen, env=None):
+    """For the hand-run benchmarks: runs this Python with script_args inside
+    scripts/with-wine.sh once for each of the comma-separated targets that is built and that
+    this machine can run, on a screen of that size, in the Wine prefix build/<prefix>-<target>;
+    env: variables added. Returns nonzero when a run failed."""
+    rc = 0
+    for target in targets.split(","):
+        build = os.path.join(REPO, "build", "win-" + target)
+        if not os.path.exists(os.path.join(build, "app", "brivane.exe")):
+            print("== %s: not built (%s), skipped" % (target, build))
+            continue
+        if not can_run(target):
+            print("== %s: this machine cannot run it, skipped" % target)
+            continue
+        print("== %s" % target, flush=True)
+        run_env = dict(os.environ, BRIVANE_SCREEN=screen, BRIVANE_WIN_BUILD=build, **(env or {}))
+        run_env.pop("BRIVANE_USE_DISPLAY", None)
+        cmd = [os.path.join(REPO, "scripts", "with-wine.sh"), os.path.join(REPO, "build", prefix + "-" + target),
+               "--target", target, "--", sys.executable] + list(script_args)
+        rc |= subprocess.run(cmd, env=run_env).returncode
+    return rc
 
 
 def close_message_boxes():
