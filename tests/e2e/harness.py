@@ -78,6 +78,27 @@ def windows():
     return [json.loads(line) for line in out.splitlines() if line.startswith("{")]
 
 
+def xdo(*args):
+    subprocess.run(["xdotool"] + [str(a) for a in args], check=True, timeout=30)
+
+
+def drag(x1, y1, x2, y2, steps=6, settle=0.0):
+    """Drags with the real pointer in steps; waits settle seconds after the release and
+    returns the time of the release."""
+    xdo("mousemove", x1, y1)
+    time.sleep(0.1)
+    xdo("mousedown", 1)
+    time.sleep(0.1)
+    for i in range(1, steps + 1):
+        xdo("mousemove", x1 + (x2 - x1) * i // steps, y1 + (y2 - y1) * i // steps)
+        time.sleep(0.05)
+    time.sleep(0.1)
+    xdo("mouseup", 1)
+    released = time.time()
+    time.sleep(settle)
+    return released
+
+
 def helper(name):
     """A test helper program of the Windows build (tests/wine/helpers)."""
     return os.path.join(BUILD, "tests", "wine", name + ".exe")

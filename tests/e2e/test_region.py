@@ -11,28 +11,17 @@ import subprocess
 import tempfile
 import time
 
-from harness import BUILD, ProgramTest, wait_until, windows, wine
+from harness import BUILD, ProgramTest, wait_until, windows, wine, xdo
+from harness import drag as pointer_drag
 from shell_support import Collector, read_settings, wait_main_window, write_settings
 from test_screenshot import helper, image_size, pixel, press, rgb_pixels, wait_balloon
 
 REGION_KEY = 44   # PrintScreen
 
 
-def xdo(*args):
-    subprocess.run(["xdotool"] + [str(a) for a in args], check=True, timeout=30)
-
-
 def drag(x1, y1, x2, y2, steps=6):
-    xdo("mousemove", x1, y1)
-    time.sleep(0.1)
-    xdo("mousedown", 1)
-    time.sleep(0.1)
-    for i in range(1, steps + 1):
-        xdo("mousemove", x1 + (x2 - x1) * i // steps, y1 + (y2 - y1) * i // steps)
-        time.sleep(0.05)
-    time.sleep(0.1)
-    xdo("mouseup", 1)
-    time.sleep(0.3)
+    """A drag that the editor has taken in when it returns."""
+    pointer_drag(x1, y1, x2, y2, steps, settle=0.3)
 
 
 def key(*names):

@@ -12,7 +12,8 @@ import tempfile
 import time
 import unittest
 
-from harness import BUILD, SERVICE, ProgramTest, free_port, start_service, stop_service, wait_until, wine
+from harness import (BUILD, SERVICE, ProgramTest, drag, free_port, start_service, stop_service, wait_until, wine,
+                     xdo)
 from shell_support import Collector, post_messages, wait_main_window, write_settings
 from test_screenshot import RED, GREEN, BLUE, YELLOW, helper, pixel, press, rgb_pixels
 from test_upload import APP_ID, clipboard_text, fetch
@@ -22,24 +23,6 @@ AREA = (200, 200, 600, 500)
 WM_DEVICECHANGE = 0x219
 WM_APP_TRAY_NOTIFY = 0x800A
 WM_LBUTTONUP = 0x202
-
-
-def xdo(*args):
-    subprocess.run(["xdotool"] + [str(a) for a in args], check=True, timeout=30)
-
-
-def drag(x1, y1, x2, y2, steps=6):
-    """Drags with the real pointer; returns the time of the release."""
-    xdo("mousemove", x1, y1)
-    time.sleep(0.1)
-    xdo("mousedown", 1)
-    time.sleep(0.1)
-    for i in range(1, steps + 1):
-        xdo("mousemove", x1 + (x2 - x1) * i // steps, y1 + (y2 - y1) * i // steps)
-        time.sleep(0.05)
-    time.sleep(0.1)
-    xdo("mouseup", 1)
-    return time.time()
 
 
 def click(x, y):
