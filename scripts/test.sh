@@ -135,7 +135,7 @@ for i in "${!targets[@]}"; do
     step "end-to-end scenarios under Wine ($t)"
     BRIVANE_WIN_BUILD=$PWD/build/win-$t scripts/with-pulse.sh build/pulse-e2e-$t -- \
       scripts/with-wine.sh build/e2e-prefix-$t --target $t -- \
-      python3 tests/e2e/run.py 2>&1 | tail -n 60
+      python3 tests/e2e/run.py 2>&1 | tee build/e2e-$t.log | tail -n 60
     record "$t end-to-end" "${PIPESTATUS[0]}"
   fi
   if [ -n "$build_pid" ]; then
