@@ -107,7 +107,9 @@ Reply Exchange(int port, const std::string& head, const std::string& body, int t
     if (fd < 0) return r;
     bool expect = head.find("Expect: 100-continue") != std::string::npos;
     SendAll(fd, expect ? head : head + body);
-    auto lastSend = std::chrono::steady_clock::now();
+    // The close is timed from the last thing that happened on the connection (our last send
+    // or the server's last bytes): what a reader waiting for the close sees.
+    auto lastActivity = std::chrono::steady_clock::now();
     bool bodySent = !expect;
     char buf[65536];
     for (;;) {
@@ -117,13 +119,14 @@ Reply Exchange(int port, const std::string& head, const std::string& body, int t
         ssize_t n = ::recv(fd, buf, sizeof buf, 0);
         if (n <= 0) {
             r.closedByServer = true;
-            r.closeMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - lastSend).count();
+            r.closeMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - lastActivity).count();
             break;
         }
+        lastActivity = std::chrono::steady_clock::now();
         r.raw.append(buf, static_cast<size_t>(n));
         if (!bodySent && r.raw.find("HTTP/1.1 100 Continue\r\n\r\n") == 0) {
             SendAll(fd, body);
-            lastSend = std::chrono::steady_clock::now();
+            lastActivity = std::chrono::steady_clock::now();
             bodySent = true;
         }
         Reply probe;

@@ -40,7 +40,7 @@ struct Reply {
     std::string head;           // status line and headers of the final reply
     std::string body;           // by Content-Length
     bool closedByServer = false;
-    double closeMs = -1;        // from the last byte sent to the server's close
+    double closeMs = -1;        // from the last byte sent or received to the server's close
     std::string Header(const std::string& name) const;  // first value, case-insensitive name
 };
 
