@@ -141,7 +141,9 @@ def grey_then_darker(rgb):
     return max(0, grey - 46)
 
 
-class RegionTest(ProgramTest):
+class RegionScenario(ProgramTest):
+    """The region settings, a local analytics collector and the screenshots folder; the
+    scenarios of the region editor build on it."""
 
     def setUp(self):
         super().setUp()
@@ -184,6 +186,9 @@ class RegionTest(ProgramTest):
         wait_until(lambda: self.count("SelectRegion", action) >= count, 30, interval=0.2,
                    what="the editor to open (%s)" % action)
         time.sleep(0.8)   # the window is shown and painted
+
+
+class RegionTest(RegionScenario):
 
     def test_plain_region_key_dims_the_screen_and_saves_the_exact_crop(self):
         self.show_window(100, 80, 400, 300)

@@ -9,6 +9,8 @@
 //   triangle X1 Y1 X2 Y2 X3 Y3       a filled triangle
 //   blit X Y W H                     composites the image onto the picture, releases it
 //   text X Y SIZE R G B FACE|TEXT    GDI text: a point-size font (SIZE in tenths), top-left
+//   label X Y SIZE FACE|TEXT         GDI text white on opaque black, top-left at (X, Y);
+//                                    prints "label L T R B", the rectangle it fills
 // graphin.dll is loaded from the given path and called by ordinal.
 // Exit code 0 when written, 2 on bad arguments, 3 when a file cannot be read or written,
 // 4 when graphin.dll lacks an operation.
@@ -57,6 +59,17 @@ bool WriteBmp(const wchar_t* path, HDC dc, HBITMAP bitmap, int width, int height
     bool ok = fwrite(&file, sizeof file, 1, out) == 1 && fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out) == 1 &&
               fwrite(bits.data(), 1, bits.size(), out) == bits.size();
     return fclose(out) == 0 && ok;
+}
+
+// A font of SIZE tenths of a point for the screen's resolution.
+HFONT PointFont(int size, const std::wstring& face) {
+    HDC ref = GetDC(nullptr);
+    LOGFONTW lf = {};
+    lf.lfHeight = -MulDiv(GetDeviceCaps(ref, LOGPIXELSY), size, 720);
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lstrcpynW(lf.lfFaceName, face.c_str(), LF_FACESIZE);
+    ReleaseDC(nullptr, ref);
+    return CreateFontIndirectW(&lf);
 }
 
 std::wstring Wide(const std::string& s) {
@@ -133,8 +146,9 @@ int wmain(int argc, wchar_t** argv) {
             releaseGraphics(graphics);
             releaseImage(image);
             graphics = image = nullptr;
-        } else if (cmd == "text" &&
-                   std::sscanf(line, "%*s %lf %lf %d %d %d %d %n", &a[0], &a[1], &size, &r, &g, &b, &consumed) == 6) {
+        } else if ((cmd == "text" &&
+                    std::sscanf(line, "%*s %lf %lf %d %d %d %d %n", &a[0], &a[1], &size, &r, &g, &b, &consumed) == 6) ||
+                   (cmd == "label" && std::sscanf(line, "%*s %lf %lf %d %n", &a[0], &a[1], &size, &consumed) == 3)) {
             std::string rest(line + consumed);
             size_t bar = rest.find('|');
             if (bar == std::string::npos) return 2;
@@ -142,21 +156,26 @@ int wmain(int argc, wchar_t** argv) {
             std::string text = rest.substr(bar + 1);
             while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
             std::wstring wide = Wide(text);
-            HDC ref = GetDC(nullptr);
-            LOGFONTW lf = {};
-            lf.lfHeight = -MulDiv(GetDeviceCaps(ref, LOGPIXELSY), size, 720);
-            lf.lfCharSet = DEFAULT_CHARSET;
-            lstrcpynW(lf.lfFaceName, face.c_str(), LF_FACESIZE);
-            ReleaseDC(nullptr, ref);
-            HFONT font = CreateFontIndirectW(&lf);
+            const bool label = cmd == "label";
+            HFONT font = PointFont(size, face);
             HGDIOBJ oldFont = SelectObject(dc, font);
-            SetTextColor(dc, RGB(r, g, b));
-            SetBkMode(dc, TRANSPARENT);
+            if (label) {
+                SetTextColor(dc, RGB(255, 255, 255));
+                SetBkColor(dc, RGB(0, 0, 0));
+                SetBkMode(dc, OPAQUE);
+            } else {
+                SetTextColor(dc, RGB(r, g, b));
+                SetBkMode(dc, TRANSPARENT);
+            }
             RECT box = {static_cast<LONG>(a[0]), static_cast<LONG>(a[1]), static_cast<LONG>(a[0]), static_cast<LONG>(a[1])};
             DrawTextW(dc, wide.c_str(), -1, &box, DT_CALCRECT);
             DrawTextW(dc, wide.c_str(), -1, &box, 0);
             SelectObject(dc, oldFont);
             DeleteObject(font);
+            if (label) {
+                std::printf("label %ld %ld %ld %ld\n", box.left, box.top, box.right, box.bottom);
+                std::fflush(stdout);
+            }
         } else {
             std::fprintf(stderr, "markref: bad command: %s", line);
             return 2;
