@@ -52,6 +52,8 @@ class UploadScenario(ProgramTest):
     def setUp(self):
         super().setUp()
         os.environ.setdefault("LANG", "C.UTF-8")
+        # The screenshots folder that the scenarios give the program starts empty.
+        shutil.rmtree(os.path.join(self.prefix.root, "drive_c", "shots"), ignore_errors=True)
         self.data = tempfile.mkdtemp(prefix="brivane-e2e-upload-")
         self.port = free_port()
         self.base = "http://127.0.0.1:%d" % self.port
