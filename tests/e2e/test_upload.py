@@ -19,7 +19,7 @@ import urllib.error
 import urllib.request
 
 from harness import BUILD, SERVICE, ProgramTest, free_port, start_service, stop_service, wait_until, windows, wine
-from shell_support import post_messages, read_settings, wait_main_window, write_settings
+from shell_support import Collector, post_messages, read_settings, wait_main_window, write_settings
 
 WM_APP_FULL_SCREENSHOT = 0x404
 WM_APP_TRAY_NOTIFY = 0x800A
@@ -52,6 +52,8 @@ class UploadScenario(ProgramTest):
     def setUp(self):
         super().setUp()
         os.environ.setdefault("LANG", "C.UTF-8")
+        # The screenshots folder that the scenarios give the program starts empty.
+        shutil.rmtree(os.path.join(self.prefix.root, "drive_c", "shots"), ignore_errors=True)
         self.data = tempfile.mkdtemp(prefix="brivane-e2e-upload-")
         self.port = free_port()
         self.base = "http://127.0.0.1:%d" % self.port
@@ -224,6 +226,91 @@ class UploadTest(UploadScenario):
         self.assertEqual(clipboard_text(), link)
         program.wait_log("ScreenshotUidManager::GetUid: failed", timeout=60)
 
+    def test_direct_links_are_opened_as_they_are(self):
+        # With the direct-link option a file's link still has no extension, a
+        # screenshot's ends in ".png"; the browser gets each without "?a".
+        self.start_service()
+        self.use_browser_stand_in()
+        folder = os.path.join(self.prefix.root, "drive_c", "direct")
+        os.makedirs(folder, exist_ok=True)
+        content = os.urandom(5000)
+        with open(os.path.join(folder, "notes.txt"), "wb") as f:
+            f.write(content)
+        program = self.start("upload", "C:\\direct\\notes.txt", use_screenshot_direct_file_link=True,
+                             open_screenshot_in_browser=True, max_upload_file_size=MAX_UPLOAD)
+        program.wait_log("CtavimorerfDlg::OnUploadFinished: ok", timeout=60)
+        file_link = clipboard_text()
+        self.assertRegex(file_link, r"^%s/f[0-9A-Za-z]{2}[0-9A-Za-z]{8}$" % self.base)
+        wait_until(lambda: self.opened_pages() == [file_link], 20, what="the file's link in the browser stand-in")
+        status, served = fetch(file_link + "?raw")
+        self.assertEqual((status, sha256(served)), (200, sha256(content)))
+        # A shot taken while the window is still up would be kept locally only.
+        wait_until(lambda: not progress_windows(), 20, interval=0.1, what="the progress window to close")
+
+        self.assertTrue(post_messages((WM_APP_FULL_SCREENSHOT, 0, 0)))
+        wait_until(lambda: program.log_text().count("OnUploadFinished: ok") == 2, 60, what="the shot's upload")
+        shot_link = clipboard_text()
+        self.assertRegex(shot_link, r"^%s/s[0-9A-Za-z]{2}[0-9A-Za-z]{1,32}\.png$" % self.base)
+        shots = self.saved_shots()
+        self.assertEqual(len(shots), 1, shots)
+        with open(shots[0], "rb") as f:
+            saved = f.read()
+        self.assertEqual(fetch(shot_link), (200, saved))
+        wait_until(lambda: self.opened_pages() == [file_link, shot_link], 20,
+                   what="the shot's link in the browser stand-in")
+        self.wait_event("Screenshot", "Finished", "")
+
+    def test_service_down_with_server_and_local_storage(self):
+        # Storage 6 with the service down: the shot stays in the screenshots folder,
+        # the error says so, nothing claims success; once the service is back the next
+        # shot goes up and the identifier pool is asked again.
+        collector = Collector()
+        self.addCleanup(collector.server.server_close)
+        self.addCleanup(collector.server.shutdown)
+        self.use_browser_stand_in()
+        program = self.start(storage_type=6, screenshots_path="C:\\shots", open_screenshot_in_browser=True,
+                             analytics_url=collector.url)
+        shots_folder = os.path.join(self.prefix.root, "drive_c", "shots")
+
+        def shots():
+            return sorted(glob.glob(os.path.join(shots_folder, "Screenshot *.png")))
+
+        def temp_copies():
+            return [p for p in glob.glob(os.path.join(self.prefix.temp, "*.png")) if len(os.path.basename(p)) == 20]
+
+        self.assertTrue(post_messages((WM_APP_FULL_SCREENSHOT, 0, 0)))
+        program.wait_log("Screenshot link in clipboard\n", timeout=30)
+        link = wait_until(clipboard_text, 10, what="the link on the clipboard")
+        self.assertRegex(link, r"^%s/s[0-9A-Za-z]{2}[0-9A-Za-z]{8}$" % self.base)
+        program.wait_log("CtavimorerfDlg::OnUploadFinished: failed", timeout=60)
+        program.wait_log("ShowBalloon: shown [Error] [%s Code: 0x060000]" % TEXT_133, timeout=10)
+        program.wait_log("ScreenshotUidManager::GetUid: failed", timeout=60)
+        wait_until(lambda: collector.find("Api", "uids", "Failed-3"), 30, what="the failed refill's event")
+        self.assertEqual(program.log_text().count("Upload attempt "), 6, "three attempts, each started and ended")
+        self.assertEqual(len(shots()), 1, os.listdir(self.prefix.root + "/drive_c"))
+        self.assertEqual(self.saved_shots(), [], "storage 6 writes into the screenshots folder only")
+        self.assertEqual(len(temp_copies()), 1, os.listdir(self.prefix.temp))
+        self.assertEqual(clipboard_text(), link)
+        self.assertIsNone(collector.find("Screenshot", "Finished"))
+        self.assertEqual(self.opened_pages(), [])
+        self.assertIsNone(program.proc.poll())
+
+        self.start_service()
+        self.assertTrue(post_messages((WM_APP_FULL_SCREENSHOT, 0, 0)))
+        wait_until(lambda: program.log_text().count("Screenshot link in clipboard\n") == 2, 30, what="shot 2's link")
+        second = clipboard_text()
+        self.assertNotEqual(second, link)
+        program.wait_log("CtavimorerfDlg::OnUploadFinished: ok", timeout=60)
+        files = shots()
+        self.assertEqual(len(files), 2, files)
+        with open(max(files, key=os.path.getmtime), "rb") as f:
+            saved = f.read()
+        self.assertEqual(fetch(second + ".png"), (200, saved))
+        wait_until(lambda: collector.find("Screenshot", "Finished", ""), 30, what="Finished")
+        wait_until(lambda: self.opened_pages() == [second + "?a"], 20, what="the browser stand-in")
+        wait_until(lambda: "GET /api/app/v1/uids" in self.requests(), 30, what="the pool asked again")
+        self.assertEqual(len(temp_copies()), 2)
+
 
 WM_COMMAND = 0x0111
 ID_TRAY_SILENT_MODE = 32781
@@ -243,7 +330,10 @@ class Relay:
       "413"      passes them on to a second service with a tiny size limit;
       "garbage"  answers 200 with a page that is no reply of the service;
       "status7"  answers {"status": 7};
-      "stall"    reads the request and never answers.
+      "stall"    reads the request and never answers;
+      "stall-once" the first upload as "stall", until the client hangs up (the time it
+                 held on is kept in `hung_up_after`); every later one is dropped
+                 without an answer, as by a service that fell over.
     A small receive buffer makes curl's progress follow what is really read."""
 
     def __init__(self, service_port, small_service_port):
@@ -251,6 +341,7 @@ class Relay:
         self.mode = "relay"
         self.stalled = threading.Event()
         self.release = threading.Event()
+        self.hung_up_after = None
         self.posts = []
 
         class Handler(http.server.BaseHTTPRequestHandler):
@@ -272,6 +363,13 @@ class Relay:
                     relay.release.wait(120)
                     self.close_connection = True
                     return
+                if mode == "stall-once":
+                    self.rfile.read(length)
+                    if not relay.stalled.is_set():
+                        relay.stalled.set()
+                        relay.hung_up_after = self.wait_for_hang_up()
+                    self.close_connection = True
+                    return
                 if mode == "slow":
                     body = b""
                     while len(body) < length:
@@ -289,6 +387,21 @@ class Relay:
                     self.answer(200, b'{"status": 7}', "application/json")
                 else:
                     self.forward(small_service_port if mode == "413" else service_port, body)
+
+            def wait_for_hang_up(self):
+                """Sends nothing and waits (at most 120 s) until the client closes the
+                connection; returns how long that took, or None."""
+                started = time.monotonic()
+                self.connection.settimeout(0.2)
+                while not relay.release.is_set() and time.monotonic() - started < 120:
+                    try:
+                        if not self.connection.recv(4096):
+                            return time.monotonic() - started
+                    except socket.timeout:
+                        continue
+                    except OSError:
+                        return time.monotonic() - started
+                return None
 
             def forward(self, port, body):
                 headers = {k: v for k, v in self.headers.items()
@@ -519,6 +632,44 @@ class MisbehavingServiceTest(UploadScenario):
         program.wait_log("[Error] [%s]" % TEXT_400, timeout=30)
         self.assertEqual(len(self.shots()), 7)
         self.close_during_the_stall(program)
+
+    def test_a_stall_past_the_limit_fails_and_the_program_goes_on(self):
+        # The service takes the whole upload and then sends nothing: curl gives the
+        # attempt up by the stall limit (30 s without a byte moving), not earlier. The
+        # service then falls over, so the other two attempts fail at once and the upload
+        # ends with the error of a missing reply; the next shot, with the service back,
+        # goes up.
+        self.start_services(MAX_UPLOAD)
+        self.relay.mode = "stall-once"
+        program = self.run_through_relay(storage_type=6, screenshot_file_type=1, open_screenshot_in_browser=True)
+        link = self.shoot(program, 1)
+        self.assertTrue(self.relay.stalled.wait(30))
+        stalled = time.monotonic()
+        program.wait_log("Upload attempt 1 ended: 0x60000", timeout=60)
+        attempt_ended = time.monotonic() - stalled
+        self.assertIsNotNone(self.relay.hung_up_after, "curl never hung up")
+        # curl measures its speed over its last few seconds: the limit plus up to ~6 s.
+        self.assertGreaterEqual(self.relay.hung_up_after, 29.5)
+        self.assertLess(self.relay.hung_up_after, 45)
+        self.assertGreaterEqual(attempt_ended, 29.5)
+        program.wait_log("CtavimorerfDlg::OnUploadFinished: failed", timeout=30)
+        program.wait_log("[Error] [%s Code: 0x060000]" % TEXT_133, timeout=10)
+        self.assertEqual(self.relay.posts.count(("/post_file2", "stall-once")), 3, "three attempts")
+        self.assertEqual(clipboard_text(), link)
+        self.assertEqual(len(self.shots()), 1)
+        self.assertEqual(len(self.temp_copies()), 1)
+        self.assertEqual(self.finished_events(), 0)
+        self.assertEqual(self.opened_pages(), [])
+        self.assertEqual(fetch(link + ".jpg")[0], 404)
+
+        self.relay.mode = "relay"
+        link = self.shoot(program, 2)
+        program.wait_log("CtavimorerfDlg::OnUploadFinished: ok", timeout=60)
+        with open(max(self.shots(), key=os.path.getmtime), "rb") as f:
+            saved = f.read()
+        self.assertEqual(fetch(link + ".jpg"), (200, saved))
+        wait_until(lambda: self.opened_pages() == [link + "?a"], 20, what="the browser stand-in")
+        self.assertIsNone(program.proc.poll())
 
     def test_close_request_during_a_stall_in_silent_mode(self):
         self.start_services(MAX_UPLOAD)
