@@ -19,6 +19,18 @@ struct H264Encoder::Impl {
 H264Encoder::H264Encoder(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
 H264Encoder::~H264Encoder() = default;
 
+namespace {
+
+// The encoder's own messages go to our log. Left to itself it prints them on stderr,
+// which the program has reopened on its console: the C runtime hands a console the text
+// in small pieces, and under Wine each is a round trip to the console host, so two
+// warnings held up the start of a recording by more than a second.
+void EncoderTrace(void*, int, const char* text) {
+    if (text) Log("[cvxcore]:h264: %s\n", text);
+}
+
+}  // namespace
+
 std::unique_ptr<H264Encoder> H264Encoder::Create(const Params& p) {
     auto impl = std::make_unique<Impl>();
     if (WelsCreateSVCEncoder(&impl->encoder) != 0 || !impl->encoder) {
@@ -26,6 +38,8 @@ std::unique_ptr<H264Encoder> H264Encoder::Create(const Params& p) {
         Log("[cvxcore]:h264: encoder not available\n");
         return nullptr;
     }
+    WelsTraceCallback trace = &EncoderTrace;
+    impl->encoder->SetOption(ENCODER_OPTION_TRACE_CALLBACK, &trace);
     SEncParamExt param;
     std::memset(&param, 0, sizeof param);
     impl->encoder->GetDefaultParams(&param);
@@ -45,6 +59,7 @@ std::unique_ptr<H264Encoder> H264Encoder::Create(const Params& p) {
     param.eSpsPpsIdStrategy = CONSTANT_ID;
     param.bEnableSceneChangeDetect = false;
     param.bEnableBackgroundDetection = false;
+    param.bEnableAdaptiveQuant = false;   // not made for screen content: the encoder would turn it off
     param.iComplexityMode = LOW_COMPLEXITY;
     SSpatialLayerConfig& layer = param.sSpatialLayers[0];
     layer.iVideoWidth = int(p.width);

@@ -385,3 +385,39 @@ TEST(BuiltinWriterTest, OffsetsPastFourGigabytesUse64BitBoxes) {
     }
     std::remove(path.c_str());
 }
+
+// The encoder's messages reach our log and never stderr: the program reopens stderr on its
+// console, where under Wine every small write is a round trip to the console host, and
+// the encoder's warnings there used to hold up each recording's start by over a second.
+TEST(BuiltinWriterTest, EncoderMessagesGoToTheLogNotToStderr) {
+    struct Case {
+        const char* what;
+        H264Encoder::Params params;
+        bool created;
+    } cases[] = {
+        // The recorder's own settings (the encoder warns about some of them).
+        {"400x300 screen content", {400, 300, 25, 960000}, true},
+        {"1280x720 screen content", {1280, 720, 30, 3200000}, true},
+        // A size the encoder refuses: its error message lands in the log.
+        {"no picture", {0, 0, 25, 960000}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        testing::internal::CaptureStderr();
+        testing::internal::CaptureStdout();
+        const bool created = H264Encoder::Create(c.params) != nullptr;
+        const std::string log = testing::internal::GetCapturedStdout();
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(created, c.created);
+        EXPECT_EQ(err, "");
+        if (!c.created) {
+            // The encoder's own text, beside our refusal line.
+            size_t lines = 0;
+            for (size_t at = log.find("[cvxcore]:h264: "); at != std::string::npos;
+                 at = log.find("[cvxcore]:h264: ", at + 1))
+                ++lines;
+            EXPECT_GE(lines, 2u) << log;
+            EXPECT_NE(log.find("encoder refused 0x0"), std::string::npos) << log;
+        }
+    }
+}
