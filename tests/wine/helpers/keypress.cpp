@@ -40,7 +40,15 @@ bool SendKey(int key, bool down) {
         input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(static_cast<UINT>(key), MAPVK_VK_TO_VSC));
         input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
     }
-    return SendInput(1, &input, sizeof(input)) == 1;
+    // Under load Wine now and then refuses an input (SendInput returns 0: not taken); a
+    // moment later it takes it. Seen once in a loaded run of the region scenarios.
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        if (SendInput(1, &input, sizeof(input)) == 1) return true;
+        std::fprintf(stderr, "keypress: input %d %s refused (error %lu), sent again\n", key, down ? "down" : "up",
+                     GetLastError());
+        Sleep(50);
+    }
+    return false;
 }
 
 // The system clock in milliseconds since 1970; under Wine it is the host's clock, so a
