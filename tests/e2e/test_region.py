@@ -182,6 +182,13 @@ class RegionScenario(ProgramTest):
     def count(self, category, action):
         return sum(1 for e in list(self.collector.events) if e.get("ec") == category and e.get("ea") == action)
 
+    def choose(self, tool):
+        left, top, _, bottom = panel(285, 40)
+        xdo("mousemove", left + TOOLS[tool], (top + bottom) // 2)
+        time.sleep(0.2)
+        xdo("click", 1)
+        time.sleep(0.3)
+
     def wait_opened(self, action, count=1):
         wait_until(lambda: self.count("SelectRegion", action) >= count, 30, interval=0.2,
                    what="the editor to open (%s)" % action)
@@ -259,13 +266,6 @@ class RegionTest(RegionScenario):
         wait_until(lambda: self.count("SelectRegion", "Cancel") >= 2, 20, what="the second cancel")
         self.assertEqual(self.files(), [])
         self.assertFalse(self.collector.find("Screenshot", "Finished", ""))
-
-    def choose(self, tool):
-        left, top, _, bottom = panel(285, 40)
-        xdo("mousemove", left + TOOLS[tool], (top + bottom) // 2)
-        time.sleep(0.2)
-        xdo("click", 1)
-        time.sleep(0.3)
 
     def test_marks_equal_the_reference_on_file_and_clipboard(self):
         self.show_window(100, 80, 400, 300, textured=True)

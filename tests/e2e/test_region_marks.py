@@ -9,10 +9,9 @@ active. Each scenario drives the real program under Wine with the real pointer."
 import os
 import subprocess
 import time
-import unittest
 
 from harness import BUILD, REPO, wait_until, wine, xdo
-from test_region import (PEN, RED, REGION_KEY, RegionTest, arrow_ops, dialog_windows, drag, key,
+from test_region import (PEN, RED, REGION_KEY, RegionScenario, arrow_ops, dialog_windows, drag, key,
                          panel)
 from test_screenshot import helper, image_size, pixel, press, rgb_pixels
 
@@ -74,9 +73,7 @@ def panels_hidden():
     return TOOLS_PANEL not in sizes and MANAGEMENT_PANEL not in sizes
 
 
-class RegionMarksTest(RegionTest):
-    """Borrows RegionTest's set-up and helpers; load_tests below keeps RegionTest's own
-    scenarios (run from test_region.py) out of this module's run."""
+class RegionMarksTest(RegionScenario):
 
     def wait_frozen(self, before, opened, count=1):
         """Waits for the editor to open (its analytics event) and to show the frozen screen
@@ -342,9 +339,3 @@ def rgb_or_none(path):
         return rgb_pixels(path)
     except (subprocess.CalledProcessError, AssertionError, ValueError):
         return None
-
-
-def load_tests(loader, standard_tests, pattern):
-    """Only this module's own scenarios (RegionTest's run from test_region.py)."""
-    names = sorted(n for n in RegionMarksTest.__dict__ if n.startswith("test_"))
-    return unittest.TestSuite(RegionMarksTest(n) for n in names)
