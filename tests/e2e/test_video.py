@@ -153,7 +153,7 @@ class VideoTest(VideoScenario):
         # shows in the log (polled often, the log is flushed per line).
         wait_until(lambda: "[cvxcore]:Begin writing to sink-writer\n" in program.log_text(), 20, interval=0.01,
                    what="the record loop's start")
-        writing = time.monotonic()
+        writing = time.time()   # the wall clock, as the key and pointer helpers report
         program.wait_log("audioStat: M+\n", timeout=20)
         pid_line = wait_until(lambda: [w for w in window_rects() if w["rect"] == [197, 197, 603, 503]], 20,
                               interval=0.3, what="the recording frame")
