@@ -18,7 +18,7 @@ struct SaverMode {
         const std::wstring marker = L"--brivane-saver=";
         size_t pos = line.find(marker);
         if (pos == std::wstring::npos) return;
-        SaveForever(line.substr(pos + marker.size()));
+        SaveUntilKilled(line.substr(pos + marker.size()));
     }
 };
 SaverMode g_saverMode;
@@ -90,24 +90,42 @@ TEST_F(SettingsTest, SaveKilledAtRandomTimesLeavesACompleteFile) {
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     std::wstring commandLine = L"\"" + std::wstring(self) + L"\" --brivane-saver=" + m_path;
+    // The saver writes nowhere: under Wine a child left with this test's standard handles
+    // would hold the test runner's output pipe for as long as it lives.
+    SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
+    HANDLE nul = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             &inheritable, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(nul, INVALID_HANDLE_VALUE);
     std::mt19937 rng(20261210);
     for (int round = 0; round < 15; ++round) {
         SCOPED_TRACE(round);
         STARTUPINFOW si = {};
         si.cb = sizeof(si);
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdInput = si.hStdOutput = si.hStdError = nul;
         PROCESS_INFORMATION pi = {};
         std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
         buffer.push_back(0);
-        ASSERT_TRUE(CreateProcessW(self, buffer.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+        ASSERT_TRUE(CreateProcessW(self, buffer.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
                                    nullptr, nullptr, &si, &pi));
         Sleep(150 + rng() % 250);   // the saver needs a moment to start under Wine
         EXPECT_EQ(WaitForSingleObject(pi.hProcess, 0), WAIT_TIMEOUT);   // still saving
-        TerminateProcess(pi.hProcess, 9);
-        WaitForSingleObject(pi.hProcess, 10000);
+        EXPECT_TRUE(TerminateProcess(pi.hProcess, 9));
+        if (WaitForSingleObject(pi.hProcess, 10000) != WAIT_OBJECT_0) {
+            // Every wait is bounded: a kill that went astray is a failure, and the saver
+            // ends by itself within kSaverLifetime.
+            ADD_FAILURE() << "the saver outlived TerminateProcess";
+            TerminateProcess(pi.hProcess, 9);
+            WaitForSingleObject(pi.hProcess, 30000);
+        }
+        DWORD exitCode = 0;
+        EXPECT_TRUE(GetExitCodeProcess(pi.hProcess, &exitCode));
+        EXPECT_EQ(exitCode, 9u) << "killed while saving";
         CloseHandle(pi.hThread);
         CloseHandle(pi.hProcess);
         ExpectCompleteSettings(m_dir / "settings.json", L"{12345678-9ABC-DEF0-1234-56789ABCDEF0}");
     }
+    CloseHandle(nul);
     auto m = Load();
     EXPECT_EQ(m->GetAppId(), L"{12345678-9ABC-DEF0-1234-56789ABCDEF0}");
     EXPECT_EQ(FolderEntries(m_dir), std::vector<std::string>{"settings.json"});
