@@ -7,15 +7,20 @@
 #include "settings/SettingsManager.h"
 
 namespace {
-constexpr int kExitStartWaitMs = 2000;
+// Long enough for curl.exe to start and deliver an event under a loaded Wine; short
+// enough that an unreachable collector never holds the exit noticeably.
+constexpr int kExitWaitMs = 5000;
 }
 
 void ExitProcessWithSettingsSaved(unsigned code) {
     if (!SettingsManager::Instance().Flush()) Log("Exit: pending settings could not be saved\n");
-    // Child processes outlive us, but one whose start is still pending on a runner thread
-    // would die with that thread: the exit event (curl.exe) is requested just before.
-    if (!Process::WaitForPendingStarts(kExitStartWaitMs)) {
-        Log("Exit: %d child process start(s) still pending\n", Process::PendingStarts());
+    // A child whose start is still pending on a runner thread would die with that thread,
+    // and an analytics event sent just before (the exit's own) is only delivered once its
+    // curl.exe has ended: wait for both, bounded.
+    if (!Process::WaitBeforeExit(kExitWaitMs)) {
+        Log("Exit: %d child process start(s) pending, %d event(s) unfinished\n", Process::PendingStarts(),
+            Process::UnfinishedExitRuns());
     }
+    Log("Exit: ExitProcess(%u)\n", code);
     ExitProcess(code);
 }

@@ -25,6 +25,7 @@ std::wstring Process::FullCommandLine() const {
 
 namespace {
 std::atomic<int> g_pendingStarts{0};
+std::atomic<int> g_unfinishedExitRuns{0};
 // How long a runner holds its child back while a screenshot is being taken (a shot takes
 // a few hundred milliseconds at most; past this the child starts anyway).
 constexpr int kQuietWaitMs = 1500;
@@ -34,13 +35,30 @@ int Process::PendingStarts() {
     return g_pendingStarts.load();
 }
 
-bool Process::WaitForPendingStarts(int timeoutMs) {
+int Process::UnfinishedExitRuns() {
+    return g_unfinishedExitRuns.load();
+}
+
+namespace {
+template <typename Done>
+bool WaitUntil(int timeoutMs, Done done) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (g_pendingStarts.load() > 0) {
+    while (!done()) {
         if (std::chrono::steady_clock::now() >= deadline) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return true;
+}
+}  // namespace
+
+bool Process::WaitForPendingStarts(int timeoutMs) {
+    return WaitUntil(timeoutMs, [] { return g_pendingStarts.load() == 0; });
+}
+
+bool Process::WaitBeforeExit(int timeoutMs) {
+    return WaitUntil(timeoutMs, [] {
+        return g_pendingStarts.load() == 0 && g_unfinishedExitRuns.load() == 0;
+    });
 }
 
 void Process::SettleStart() const {
@@ -54,13 +72,17 @@ void Process::RunAsync() const {
     Process copy = *this;
     copy.m_startPending = true;
     g_pendingStarts++;
+    const bool awaited = m_finishBeforeExit;
+    if (awaited) g_unfinishedExitRuns++;
     try {
-        std::thread([copy]() {
+        std::thread([copy, awaited]() {
             QuietPeriod::WaitUntilQuiet(kQuietWaitMs);
             copy.Run();
+            if (awaited) g_unfinishedExitRuns--;
         }).detach();
     } catch (const std::exception& e) {
         g_pendingStarts--;
+        if (awaited) g_unfinishedExitRuns--;
         // No thread to run on: report the failed start here, still exactly once.
         Log("Process: Failed to start the runner thread: %s\n", e.what());
         try {

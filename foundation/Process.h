@@ -31,8 +31,18 @@ public:
     // created the child (or failed to), the start counts as pending.
     void RunAsync() const;
 
+    // Marks the run as one whose child must finish before the program ends (an analytics
+    // event has to reach its collector): from RunAsync until its child has ended and
+    // onFinished has returned, the run counts as unfinished for WaitBeforeExit.
+    void SetFinishBeforeExit() { m_finishBeforeExit = true; }
+
     // Starts requested through RunAsync whose child has not been created yet.
     static int PendingStarts();
+    // Runs marked SetFinishBeforeExit and started through RunAsync that have not ended.
+    static int UnfinishedExitRuns();
+    // Waits (polling every 10 ms, at most timeoutMs in all) until no start is pending and
+    // no run marked SetFinishBeforeExit is unfinished; true when none is left.
+    static bool WaitBeforeExit(int timeoutMs);
     // Waits (polling every 10 ms, at most timeoutMs) until no start is pending, so that
     // children requested just before the process ends are really started; true when none
     // is left.
@@ -67,6 +77,7 @@ private:
     FinishedCallback m_onFinished;
     ChunkCallback m_onStdout;
     ChunkCallback m_onStderr;
+    bool m_finishBeforeExit = false;
     // Set on the copy that RunAsync hands to its thread; only that thread touches it.
     mutable bool m_startPending = false;
 };

@@ -125,7 +125,8 @@ void CvxAnalyticsPostEventAsync(int value, const std::wstring& category,
     Log("Analytics: %s %s %s\n", WideToUtf8(category).c_str(), WideToUtf8(action).c_str(),
         WideToUtf8(CleanLabel(label)).c_str());
     std::wstring arguments = BuildAnalyticsArguments(value, category, action, label);
-    Curl::RunAsync(CopyParams().curlPath, arguments, OnReply);
+    // An event sent just before the program ends (tray Exit) must still arrive.
+    Curl::RunAsync(CopyParams().curlPath, arguments, OnReply, true);
 }
 
 std::string GetProcessorBrand() {

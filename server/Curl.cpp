@@ -85,7 +85,7 @@ void Curl::RequestAsync(const CurlRequestParams& params, ReplyCallback callback)
 }
 
 void Curl::RunAsync(const std::wstring& curlPath, const std::wstring& arguments,
-                    RunCallback callback) {
+                    RunCallback callback, bool finishBeforeExit) {
     auto nothing = [](const std::wstring&) {};
     Process process(curlPath, arguments, GetDirectoryName(curlPath), 0,
                     [callback](const std::wstring& out, const std::wstring& err, long exitCode,
@@ -93,5 +93,6 @@ void Curl::RunAsync(const std::wstring& curlPath, const std::wstring& arguments,
                         if (callback) callback(out, err, exitCode == 0 && !timedOut);
                     },
                     nothing, nothing);
+    if (finishBeforeExit) process.SetFinishBeforeExit();
     process.RunAsync();
 }

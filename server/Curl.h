@@ -20,9 +20,10 @@ public:
     static void RequestAsync(const CurlRequestParams& params, ReplyCallback callback);
 
     // Runs curl with the argument text and returns at once; ok = exit code 0 and no
-    // time-out. The callback runs once on the runner's thread.
+    // time-out. The callback runs once on the runner's thread. With finishBeforeExit the
+    // program's exit waits (bounded) until this curl has ended.
     static void RunAsync(const std::wstring& curlPath, const std::wstring& arguments,
-                         RunCallback callback);
+                         RunCallback callback, bool finishBeforeExit = false);
 
     // The argument text of a request: -L, --insecure for an "https" host, the headers,
     // --max-time in whole seconds (rounded up), the user agent, the address and the

@@ -200,11 +200,19 @@ class Program:
         return self
 
     def wait_exit(self, timeout=60):
+        """The program's exit code. Under heavy load wineserver may SIGKILL a process that is
+        slow to go after its last thread has ended; the Linux status is then -9 although the
+        program ended itself: its last log line names the code it gave ExitProcess."""
         try:
-            return self.proc.wait(timeout=timeout)
+            code = self.proc.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
             self.kill()
             raise AssertionError("the program did not exit within %d s" % timeout)
+        if code == -9:
+            ended = [m for m in self.log_messages() if m.startswith("Exit: ExitProcess(")]
+            if ended:
+                return int(ended[-1][len("Exit: ExitProcess("):].split(")")[0])
+        return code
 
     def kill(self):
         if self.proc and self.proc.poll() is None:

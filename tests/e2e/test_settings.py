@@ -310,10 +310,53 @@ class SettingsWindowTest(TrayProgramTest):
         self.assertTrue(post_messages((WM_CLOSE, 0, 0)))
         wait_until(lambda: not tooltip_shown(), 2.5, interval=0.2, what="the tooltip to go with the window")
 
+    def capture_hotkey(self, program, id_, presses, text):
+        """A left click on hotkey edit id_ opens the capture dialog in the foreground with
+        the handlers off; the key codes pressed (held together, then released) are recorded
+        as text, and Enter applies them."""
+        disabled = program.log_text().count("HotkeysManager::DisableHandlers")
+        enabled = program.log_text().count("HotkeysManager::EnableHandlers")
+        click(id_)
+        wait_until(lambda: foreground().get("caption") == CAPTURE, 10, interval=0.3,
+                   what="the capture dialog in the foreground")
+        wait_until(lambda: program.log_text().count("HotkeysManager::DisableHandlers") > disabled, 10,
+                   interval=0.3, what="the handlers to be disabled")
+        keys(*(["d%d" % k for k in presses] + ["s300"] + ["u%d" % k for k in reversed(presses)] + ["s300"]))
+        self.assertEqual(control(1001, CAPTURE)["text"], text)
+        keys("d13", "u13")
+        wait_until(lambda: not visible(CAPTURE), 10, interval=0.3, what="the capture dialog to close")
+        wait_until(lambda: program.log_text().count("HotkeysManager::EnableHandlers") > enabled, 10,
+                   interval=0.3, what="the handlers to be enabled again")
+
+    def test_editor_and_video_hotkey_edits(self):
+        program = self.open_settings(hotkey_draw_mode_activation="17,18", hotkey_video_recoding_activation="17,16,86")
+        pages = (
+            (2, 1036, "Ctrl + Alt", (17, 16, 69), "Ctrl + Shift + E", "hotkey_draw_mode_activation", "17,16,69",
+             "Set Hotkey for Editor Activation"),
+            (3, 1050, "Ctrl + Shift + V", (17, 16, 82), "Ctrl + Shift + R", "hotkey_video_recoding_activation",
+             "17,16,82", "Set Hotkey for Video Recording"),
+        )
+        for tab, id_, stored, presses, text, key, value, action in pages:
+            self.select_tab(tab)
+            wait_until(lambda: self.visible_page() == [tab], 5, interval=0.3, what="tab %d" % tab)
+            self.assertEqual(control(id_)["text"], stored, "edit %d shows the stored keys" % id_)
+            self.capture_hotkey(program, id_, presses, text)
+            self.assertEqual(control(id_)["text"], text)
+            self.wait_setting(key, value)
+            self.collector.wait_event("Settings", action, text)
+            self.assertEqual(self.visible_page(), [tab], "the page stays after the capture")
+        # Neither changed another slot.
+        settings = read_settings(self.prefix)
+        self.assertEqual(settings.get("hotkey_draw_mode_activation"), "17,16,69")
+        self.assertEqual(settings.get("hotkey_full_screenshot", "16,44"), "16,44")
+
     def test_reopening_esc_enter_and_report_a_bug(self):
         folder = os.path.join(self.prefix.temp, "stored")
         os.makedirs(folder)
-        program = self.open_settings(storage_type=6, screenshots_path=windows_path(self.prefix, folder))
+        program = self.open_settings(storage_type=6, screenshots_path=windows_path(self.prefix, folder),
+                                     hotkey_draw_mode_activation="17,18", hotkey_video_recoding_activation="17,16,86")
+        hotkeys = {1014: "Shift + PrtScr", 1015: "PrtScr", 1022: "LAlt + PrtScr", 1036: "Ctrl + Alt",
+                   1050: "Ctrl + Shift + V"}
         stored = windows_path(self.prefix, folder)
         self.select_tab(1)
         # Typing into the folder field: the stored folder comes back.
@@ -328,13 +371,28 @@ class SettingsWindowTest(TrayProgramTest):
         self.assertTrue(visible(CAPTION))
         self.select_tab(3)
         self.assertEqual(self.visible_page(), [3])
+        # The five hotkey texts changed behind the program's back (1014 is also the Save
+        # page's quality value, which keeps its number).
+        general_1014 = [c["text"] for c in controls() if c["id"] == 1014].index(hotkeys[1014])
+        for id_ in hotkeys:
+            index = general_1014 if id_ == 1014 else 0
+            self.assertEqual(wine([WININFO, "settext", CAPTION, str(id_), "stale", str(index)], timeout=30).returncode,
+                             0, id_)
+        listing = controls()
+        self.assertEqual(sorted(c["text"] for c in listing if c["id"] == 1014), ["90", "stale"])
+        for id_ in hotkeys:
+            self.assertIn("stale", [c["text"] for c in listing if c["id"] == id_], id_)
         self.assertTrue(post_messages((WM_CLOSE, 0, 0)))
         wait_until(lambda: not visible(CAPTION), 10, interval=0.3, what="the window to hide")
         self.assertEqual(control(1001)["text"] if control(1001) else stored, stored)
         self.assertTrue(post_messages((WM_COMMAND, ID_TRAY_SETTINGS, 0)))
         wait_until(lambda: visible(CAPTION), 10, interval=0.3, what="the window again")
         self.assertEqual(self.visible_page(), [0], "every opening shows the General tab")
+        listing = controls()
         self.assertEqual(control(1001)["text"], stored)
+        self.assertEqual({id_: by_id(listing)[id_]["text"] for id_ in hotkeys}, hotkeys,
+                         "every opening shows fresh hotkey texts")
+        self.assertEqual(sorted(c["text"] for c in listing if c["id"] == 1014), ["90", "Shift + PrtScr"])
         # Enter on the General page is OK: the window hides.
         click(1016)
         keys("d13", "u13")

@@ -205,6 +205,41 @@ TEST(Process, PendingStartsEndWhenTheChildExistsNotWhenItEnds) {
     EXPECT_TRUE(WaitUntil([&] { return finished->load() == 3; }, 10000));
 }
 
+// The exit waits, bounded, for a run marked to finish before it (an analytics event): until
+// its child has ended and its callback has returned, not merely until it has started.
+// Unmarked runs never hold the exit beyond their start.
+TEST(Process, WaitBeforeExitWaitsForMarkedRunsToEnd) {
+    auto finished = std::make_shared<std::atomic<int>>(0);
+    auto onFinished = [finished](const std::wstring&, const std::wstring&, long, bool) { ++*finished; };
+    auto nothing = [](const std::wstring&) {};
+    ASSERT_EQ(Process::UnfinishedExitRuns(), 0);
+    ASSERT_TRUE(Process::WaitForPendingStarts(10000));
+
+    Process(L"/bin/sh", L"-c \"sleep 5\"", L"", 0, onFinished, nothing, nothing).RunAsync();
+    Process marked(L"/bin/sh", L"-c \"sleep 1\"", L"", 0, onFinished, nothing, nothing);
+    marked.SetFinishBeforeExit();
+    auto start = std::chrono::steady_clock::now();
+    marked.RunAsync();
+    EXPECT_EQ(Process::UnfinishedExitRuns(), 1);   // counted before RunAsync returns
+    // Started, still running: a short wait gives up and says so.
+    EXPECT_TRUE(Process::WaitForPendingStarts(10000));
+    EXPECT_FALSE(Process::WaitBeforeExit(100));
+    EXPECT_EQ(Process::UnfinishedExitRuns(), 1);
+    EXPECT_EQ(finished->load(), 0);
+    EXPECT_TRUE(Process::WaitBeforeExit(10000));
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_GE(seconds, 0.9) << "returned before the marked child ended";
+    EXPECT_EQ(finished->load(), 1) << "the marked run's callback has returned; the unmarked one still runs";
+    EXPECT_EQ(Process::UnfinishedExitRuns(), 0);
+
+    // A marked run whose child cannot be started ends at once.
+    Process missing(L"/no/such/program", L"", L"", 0, onFinished, nothing, nothing);
+    missing.SetFinishBeforeExit();
+    missing.RunAsync();
+    EXPECT_TRUE(Process::WaitBeforeExit(10000));
+    EXPECT_EQ(finished->load(), 2);
+}
+
 // While a screenshot is being taken (a quiet period), asynchronous children wait: their
 // start would compete with the shot. They start as soon as it ends.
 TEST(Process, AsynchronousStartWaitsForTheQuietPeriodToEnd) {

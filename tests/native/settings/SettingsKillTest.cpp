@@ -27,7 +27,7 @@ TEST_F(SettingsTest, SaveKilledAtRandomTimesLeavesACompleteFile) {
         ASSERT_GE(pid, 0);
         if (pid == 0) {
             if (!freopen("/dev/null", "w", stdout)) _exit(2);
-            SaveForever(m_path);
+            SaveUntilKilled(m_path);
         }
         usleep(2000 + rng() % 30000);
         kill(pid, SIGKILL);

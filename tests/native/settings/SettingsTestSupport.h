@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -145,8 +147,13 @@ protected:
 namespace settings_test {
 
 // The body of a process that saves settings over and over until it is killed: each
-// pass changes a value and writes the file (about 3 KB) at once.
-[[noreturn]] inline void SaveForever(const std::wstring& path) {
+// pass changes a value and writes the file (about 3 KB) at once. A saver whose kill
+// went astray ends by itself after kSaverLifetime, so no stray process outlives the
+// test for long (under Wine it would hold the test runner's output pipe).
+constexpr std::chrono::seconds kSaverLifetime{20};
+
+[[noreturn]] inline void SaveUntilKilled(const std::wstring& path) {
+    const auto deadline = std::chrono::steady_clock::now() + kSaverLifetime;
     SettingsManager saver;
     saver.SetEventSink([](const SettingsEvent&) {});
     SettingsLoadContext context;
@@ -155,13 +162,14 @@ namespace settings_test {
     context.newGuid = [] { return std::wstring(L"{FFFFFFFF-0000-0000-0000-000000000000}"); };
     EmptyLegacySettingsStore legacy;
     saver.Load(path, context, legacy);
-    for (unsigned i = 0;; ++i) {
+    for (unsigned i = 0; std::chrono::steady_clock::now() < deadline; ++i) {
         std::vector<std::string> uids;
         for (int k = 0; k < 20; ++k) uids.push_back(std::string(100, char('a' + (i + k) % 26)));
         saver.SetScreenshotUids(uids);
         saver.SetJpegQuality(static_cast<int>(i % 100));
         saver.Flush();
     }
+    std::_Exit(3);
 }
 
 // Checks what a killed saver left: a settings.json that parses completely, holds

@@ -18,6 +18,9 @@
 //   wininfo clickat X Y        a real left click at screen point (X, Y)
 //   wininfo rect CAPTION       the window's screen rectangle: left top right bottom
 //   wininfo metric N           prints GetSystemMetrics(N)
+//   wininfo settext CAPTION ID TEXT [N]   sends WM_SETTEXT to the N-th control with that
+//                              id (0 first, listing order, hidden ones included), as if
+//                              something other than the user had changed it
 //
 // "rects" lists every visible top-level window with its screen rectangle and whether it
 // is topmost and layered.
@@ -222,6 +225,20 @@ int SettingsCommand(int argc, wchar_t** argv) {
             RECT rect;
             GetWindowRect(control, &rect);
             return ClickAt((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2) ? 0 : 1;
+        }
+        return 4;
+    }
+    if (wcscmp(command, L"settext") == 0 && argc >= 5) {
+        int id = _wtoi(argv[3]);
+        int wanted = argc >= 6 ? _wtoi(argv[5]) : 0;
+        for (HWND control : Controls(top)) {
+            if (GetDlgCtrlID(control) != id || wanted-- > 0) continue;
+            DWORD_PTR result = 0;
+            if (!SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[4]), SMTO_ABORTIFHUNG,
+                                     5000, &result)) {
+                return 1;
+            }
+            return result ? 0 : 1;
         }
         return 4;
     }

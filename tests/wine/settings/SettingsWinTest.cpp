@@ -18,7 +18,7 @@ struct SaverMode {
         const std::wstring marker = L"--brivane-saver=";
         size_t pos = line.find(marker);
         if (pos == std::wstring::npos) return;
-        SaveForever(line.substr(pos + marker.size()));
+        SaveUntilKilled(line.substr(pos + marker.size()));
     }
 };
 SaverMode g_saverMode;
@@ -102,8 +102,17 @@ TEST_F(SettingsTest, SaveKilledAtRandomTimesLeavesACompleteFile) {
                                    nullptr, nullptr, &si, &pi));
         Sleep(150 + rng() % 250);   // the saver needs a moment to start under Wine
         EXPECT_EQ(WaitForSingleObject(pi.hProcess, 0), WAIT_TIMEOUT);   // still saving
-        TerminateProcess(pi.hProcess, 9);
-        WaitForSingleObject(pi.hProcess, 10000);
+        EXPECT_TRUE(TerminateProcess(pi.hProcess, 9));
+        if (WaitForSingleObject(pi.hProcess, 10000) != WAIT_OBJECT_0) {
+            // Every wait is bounded: a kill that went astray is a failure, and the saver
+            // ends by itself within kSaverLifetime.
+            ADD_FAILURE() << "the saver outlived TerminateProcess";
+            TerminateProcess(pi.hProcess, 9);
+            WaitForSingleObject(pi.hProcess, 30000);
+        }
+        DWORD exitCode = 0;
+        EXPECT_TRUE(GetExitCodeProcess(pi.hProcess, &exitCode));
+        EXPECT_EQ(exitCode, 9u) << "killed while saving";
         CloseHandle(pi.hThread);
         CloseHandle(pi.hProcess);
         ExpectCompleteSettings(m_dir / "settings.json", L"{12345678-9ABC-DEF0-1234-56789ABCDEF0}");
