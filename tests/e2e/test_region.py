@@ -123,6 +123,14 @@ def dialog_windows():
     return [json.loads(line) for line in out.splitlines() if line.startswith("{\"caption\"")]
 
 
+def save_dialog():
+    """The open save dialog with the JPEG filter chosen, or None."""
+    for w in dialog_windows():
+        if any(c["class"] == "ComboBox" and c["text"].startswith("Jpeg Files") for c in w["children"]):
+            return w
+    return None
+
+
 def panel(width, height):
     """The screen rectangle of the visible editor panel of that size."""
     def find():
@@ -337,22 +345,21 @@ class RegionTest(RegionScenario):
         for action in ("Use Arrow", "Use Rectangle", "Use Pencil", "Use Blur", "Use Text", "Save to Clipboard"):
             self.assertEqual(self.count("SelectRegion", action), 1, action)
 
-    def save_as(self, path):
-        """Ctrl+S, then the file name typed into the save dialog (checked: at (4, 4),
-        topmost, "Jpeg Files" chosen) and Enter."""
+    def open_save_dialog(self):
+        """Ctrl+S; waits for the save dialog with "Jpeg Files" chosen, checks it stands
+        topmost at (4, 4) and returns it (wininfo's record)."""
         key("ctrl", "s")
-
-        def save_dialog():
-            for w in dialog_windows():
-                if any(c["class"] == "ComboBox" and c["text"].startswith("Jpeg Files") for c in w["children"]):
-                    return w
-            return None
         try:
             dialog = wait_until(save_dialog, 30, interval=0.5, what="the save dialog with the JPEG filter chosen")
         except AssertionError as e:
             raise AssertionError("%s; dialogs: %r" % (e, dialog_windows()))
         self.assertEqual(dialog["rect"][:2], [4, 4])
         self.assertTrue(dialog["topmost"])
+        return dialog
+
+    def save_as(self, path):
+        """The save dialog, the file name typed into it and Enter."""
+        self.open_save_dialog()
         time.sleep(0.5)
         xdo("type", "--delay", "30", path)
         time.sleep(0.3)

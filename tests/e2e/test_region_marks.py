@@ -75,6 +75,16 @@ def panels_hidden():
 
 class RegionMarksTest(RegionScenario):
 
+    def arrow_then_right_click(self, what):
+        """Draws an arrow inside the selection, waits for it on screen, then right-clicks
+        the selection: waits until both panels are hidden."""
+        drag(180, 160, 380, 160)
+        self.wait_screen(lambda img: pixel(img, 280, 160) == RED, what)
+        xdo("mousemove", 300, 250)
+        time.sleep(0.2)
+        xdo("click", 3)
+        wait_until(panels_hidden, 15, interval=0.3, what="both panels hidden")
+
     def wait_frozen(self, before, opened, count=1):
         """Waits for the editor to open (its analytics event) and to show the frozen screen
         dimmed: a pixel of the test window, coloured in before, turns grey."""
@@ -232,12 +242,7 @@ class RegionMarksTest(RegionScenario):
 
         # An arrow, then a right click inside the selection: the selection goes (the area
         # is dimmed again, the panels hide), the arrow stays.
-        drag(180, 160, 380, 160)
-        self.wait_screen(lambda img: pixel(img, 280, 160) == RED, "the arrow")
-        xdo("mousemove", 300, 250)
-        time.sleep(0.2)
-        xdo("click", 3)
-        wait_until(panels_hidden, 15, interval=0.3, what="both panels hidden")
+        self.arrow_then_right_click("the arrow")
         self.wait_screen(lambda img: len(set(pixel(img, 200, 200))) == 1 and len(set(pixel(img, 400, 300))) == 1
                          and pixel(img, 280, 160) == RED, "the selection dropped, the arrow kept")
 
@@ -254,12 +259,7 @@ class RegionMarksTest(RegionScenario):
         self.wait_frozen(before, "Open with Editor", count=2)
         drag(*selection)
         self.assert_panels(selection)
-        drag(180, 160, 380, 160)
-        self.wait_screen(lambda img: pixel(img, 280, 160) == RED, "the arrow in the second editor")
-        xdo("mousemove", 300, 250)
-        time.sleep(0.2)
-        xdo("click", 3)
-        wait_until(panels_hidden, 15, interval=0.3, what="both panels hidden")
+        self.arrow_then_right_click("the arrow in the second editor")
         # A new selection over nearly the whole screen (no room for the panels outside
         # it), then Ctrl+C: the arrow drawn before the drop is in the picture.
         _, _, width, height = screen_rect()

@@ -13,7 +13,7 @@ import unittest
 import urllib.request
 
 from harness import BUILD, REPO, SERVICE, close_helper, free_port, start_service, stop_service, wait_until, wine, xdo
-from test_region import REGION_KEY, RED, RegionScenario, dialog_windows, drag, key
+from test_region import REGION_KEY, RED, RegionScenario, dialog_windows, drag, key, save_dialog
 from test_screenshot import helper, pixel, press, rgb_pixels
 
 BLACK, WHITE = (0, 0, 0), (255, 255, 255)
@@ -295,16 +295,7 @@ class RegionSaveCancelTest(RegionScenario):
         time.sleep(0.3)
         drag(180, 160, 380, 160)   # an arrow (the Arrow tool is chosen by itself)
 
-        key("ctrl", "s")
-
-        def save_dialog():
-            for w in dialog_windows():
-                if any(c["class"] == "ComboBox" and c["text"].startswith("Jpeg Files") for c in w["children"]):
-                    return w
-            return None
-        dialog = wait_until(save_dialog, 30, interval=0.5, what="the save dialog")
-        self.assertEqual(dialog["rect"][:2], [4, 4])
-        self.assertTrue(dialog["topmost"])
+        dialog = self.open_save_dialog()
         cancel = [c for c in dialog["children"] if c["class"] == "Button" and c["text"] == "Cancel" and c["visible"]]
         self.assertEqual(len(cancel), 1, dialog["children"])
         l, t, r, b = cancel[0]["rect"]
