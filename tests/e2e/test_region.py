@@ -197,6 +197,26 @@ class RegionScenario(ProgramTest):
         xdo("click", 1)
         time.sleep(0.3)
 
+    def open_save_dialog(self):
+        """Ctrl+S; waits for the save dialog with "Jpeg Files" chosen, checks it stands
+        topmost at (4, 4) and returns it (wininfo's record)."""
+        key("ctrl", "s")
+        try:
+            dialog = wait_until(save_dialog, 30, interval=0.5, what="the save dialog with the JPEG filter chosen")
+        except AssertionError as e:
+            raise AssertionError("%s; dialogs: %r" % (e, dialog_windows()))
+        self.assertEqual(dialog["rect"][:2], [4, 4])
+        self.assertTrue(dialog["topmost"])
+        return dialog
+
+    def save_as(self, path):
+        """The save dialog, the file name typed into it and Enter."""
+        self.open_save_dialog()
+        time.sleep(0.5)
+        xdo("type", "--delay", "30", path)
+        time.sleep(0.3)
+        key("Return")
+
     def wait_opened(self, action, count=1):
         wait_until(lambda: self.count("SelectRegion", action) >= count, 30, interval=0.2,
                    what="the editor to open (%s)" % action)
@@ -344,26 +364,6 @@ class RegionTest(RegionScenario):
         self.assertEqual(rgb_pixels(bmp)[2], shot[2], "the clipboard holds the saved picture")
         for action in ("Use Arrow", "Use Rectangle", "Use Pencil", "Use Blur", "Use Text", "Save to Clipboard"):
             self.assertEqual(self.count("SelectRegion", action), 1, action)
-
-    def open_save_dialog(self):
-        """Ctrl+S; waits for the save dialog with "Jpeg Files" chosen, checks it stands
-        topmost at (4, 4) and returns it (wininfo's record)."""
-        key("ctrl", "s")
-        try:
-            dialog = wait_until(save_dialog, 30, interval=0.5, what="the save dialog with the JPEG filter chosen")
-        except AssertionError as e:
-            raise AssertionError("%s; dialogs: %r" % (e, dialog_windows()))
-        self.assertEqual(dialog["rect"][:2], [4, 4])
-        self.assertTrue(dialog["topmost"])
-        return dialog
-
-    def save_as(self, path):
-        """The save dialog, the file name typed into it and Enter."""
-        self.open_save_dialog()
-        time.sleep(0.5)
-        xdo("type", "--delay", "30", path)
-        time.sleep(0.3)
-        key("Return")
 
     def test_save_as_unwritable_path_fails_cleanly_then_a_png_is_written_and_its_folder_kept(self):
         out = os.path.join(self.prefix.root, "drive_c", "out")
