@@ -27,7 +27,10 @@ ARTIFACTS = os.path.join(REPO, "build", "artifacts", "region-select")
 def virtual_screen():
     """(left, top, width, height) of the virtual screen, as Windows reports it."""
     def metric(n):
-        return int(wine([helper("wininfo"), "metric", str(n)], timeout=30).stdout.split()[0])
+        # Now and then a Wine process ends before it prints anything: ask again.
+        out = wait_until(lambda: wine([helper("wininfo"), "metric", str(n)], timeout=30).stdout.split(), 30,
+                         interval=0.5, what="wininfo metric %d" % n)
+        return int(out[0])
     return metric(76), metric(77), metric(78), metric(79)
 
 
