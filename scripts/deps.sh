@@ -9,9 +9,12 @@ export DEPS_TARGET=${1:-i686}
 cache=${BRIVANE_DEPS_CACHE:-$HOME/.cache/brivane-deps}
 key=$("$here/build-deps.sh" --key)
 prefix=$cache/$key
+mkdir -p "$cache"
+# One build at a time per cache: a second caller waits for the first and then finds it done.
+exec 9>"$cache/.lock-$DEPS_TARGET"
+flock 9
 if [ ! -f "$prefix/MANIFEST.txt" ] || [ ! -f "$prefix/bin/curl.exe" ]; then
   echo "deps: building $DEPS_TARGET into $prefix" >&2
-  mkdir -p "$cache"
   DEPS_PREFIX="$prefix" DEPS_WORK="$cache/work" DEPS_SRC="$cache/src" "$here/build-deps.sh" >&2
   rm -rf "$cache/work/build-$DEPS_TARGET"
 fi
