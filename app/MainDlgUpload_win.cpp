@@ -44,8 +44,6 @@ private:
     HWND m_target;
 };
 
-std::wstring Text(unsigned id) { return StringTable::Instance().GetString(id); }
-
 }  // namespace
 
 void CtavimorerfDlg::RequestServerSync() { ServerAPI::RequestSync(new SyncDataReceiver(m_hWnd)); }

@@ -28,8 +28,6 @@ constexpr unsigned kFullscreenHotkeyHintString = 186;
 constexpr unsigned kResolutionChangedString = 199;
 constexpr UINT kHideProgressDelayMs = 1000;
 
-std::wstring Text(unsigned id) { return StringTable::Instance().GetString(id); }
-
 PopupRect ToPopupRect(const RECT& r) {
     return {static_cast<int>(r.left), static_cast<int>(r.top), static_cast<int>(r.right), static_cast<int>(r.bottom)};
 }

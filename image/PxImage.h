@@ -427,6 +427,8 @@ protected:
     // palette and (when present) alpha plane: the target of the turns and resamplings.
     bool CreateResultImage(PxImage& work, uint32_t width, uint32_t height) const;
     // Copies pixel (sx, sy) of this image, with its alpha, to (x, y) of `work`.
+    // A quarter turn, clockwise (right) or counter-clockwise (left).
+    bool RotateQuarter(bool clockwise, PxImage* dest);
     void CopyPixelTo(PxImage& work, long x, long y, long sx, long sy) const;
     static float HueToRGB(float m1, float m2, float hue);
     static bool IsPowerof2(long v);
