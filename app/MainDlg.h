@@ -304,7 +304,7 @@ private:
     std::unique_ptr<CNewVersionDlg> m_newVersionDlg;            // created once, then shown and hidden
     HFONT m_font = nullptr;
     bool m_started = false;
-    unsigned m_uploadSequence = 0;
+    unsigned m_uploadSequence = 0;   // numbers the uploads; their messages carry it
     std::mutex m_recordingThreadsLock;
-    int m_recordingThreads = 0;   // numbers the uploads; their messages carry it
+    int m_recordingThreads = 0;   // recording threads still running, under the lock above
 };

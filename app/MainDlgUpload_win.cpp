@@ -62,7 +62,7 @@ bool CtavimorerfDlg::StartScreenshotUpload(const std::wstring& savedPath) {
     std::wstring ext = GetFileExtension(savedPath);
     std::wstring copy = MakeTempFilePath() + (ext.empty() ? L"" : L"." + ext);
     if (!File(savedPath).Copy(copy)) {
-        Log("ProcessScreenshot: the copy for the upload failed\n");
+        Log("StartScreenshotUpload: the copy for the upload failed\n");
         m_env.postEvent(L"Screenshot", L"Failed", L"");
         Post(WM_APP_ERROR, 137, 0);
         return false;

@@ -170,6 +170,8 @@ void CtavimorerfDlg::RecordingThreadEnded() {
         m_recordingActive.store(false);
     }
 }
+    // The trace lines of the steps below keep the handler's old name "OnMakeGIF": log
+    // readers and the video scenarios look for them by it.
 
 LRESULT CtavimorerfDlg::OnMakeVideo(WPARAM wParam, LPARAM lParam) {
     Log("CtavimorerfDlg::OnMakeGIF\n");
@@ -212,7 +214,7 @@ LRESULT CtavimorerfDlg::OnMakeVideo(WPARAM wParam, LPARAM lParam) {
             const std::wstring folder = settings.GetVideoSavePath();
             // A folder that cannot be made is left to the recorder, which then fails
             // and reports it.
-            EnsureScreenshotsFolder(folder);
+            EnsureSaveFolder(folder);
             m_videoPath = MakeLocalVideoPath(folder, MakeVideoFileName(), m_env.fileExists);
         } else {
             m_videoPath = MakeUploadVideoPath(m_env.appTmpFolder);
@@ -233,10 +235,10 @@ LRESULT CtavimorerfDlg::OnMakeVideo(WPARAM wParam, LPARAM lParam) {
 
         if (wParam != 1) {
             m_videoCaptureArea = new CVideoCaptureAreaDialog(area);
-            if (!m_videoCaptureArea->Create(this)) Log("CtavimorerfDlg::OnMakeGIF: no frame window\n");
+            if (!m_videoCaptureArea->Create(this)) Log("CtavimorerfDlg::OnMakeVideo: no frame window\n");
             if (showPanel) {
                 m_videoCaptureControlDlg = new CVideoCaptureControlDlg(new Layouter(area, screenRect), this);
-                if (!m_videoCaptureControlDlg->Create(this)) Log("CtavimorerfDlg::OnMakeGIF: no control panel\n");
+                if (!m_videoCaptureControlDlg->Create(this)) Log("CtavimorerfDlg::OnMakeVideo: no control panel\n");
             }
         }
 
@@ -277,7 +279,7 @@ LRESULT CtavimorerfDlg::OnMakeVideo(WPARAM wParam, LPARAM lParam) {
             }
         }).detach();
     } catch (const std::exception& e) {
-        Log("CtavimorerfDlg::OnMakeGIF: %s\n", e.what());
+        Log("CtavimorerfDlg::OnMakeVideo: %s\n", e.what());
         m_captureBusy.store(false);
         SetTrayIcon(m_hIcon);
     }
