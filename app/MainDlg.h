@@ -165,10 +165,10 @@ public:
     // the pool) before anything is sent.
     void MakeUploadLink(std::wstring& serverName, std::wstring& link, const std::wstring& letter);
     // The whole upload, modal: progress window (none in silent mode), link opened at
-    // the end. inProgress stays true when the upload did not start. True when the
-    // upload ended well while its window was up (not after Cancel).
-    bool UploadFile(const std::wstring& serverName, const std::wstring& link, int type, bool& inProgress,
-                    const std::wstring& extension, const std::wstring& displayName, const std::wstring& path);
+    // the end. True when the upload ended well while its window was up (not after
+    // Cancel).
+    bool UploadFile(const std::wstring& serverName, const std::wstring& link, int type, const std::wstring& extension,
+                    const std::wstring& displayName, const std::wstring& path);
     // Hands the file to the uploading worker; false when it did not start. Tests replace
     // it to drive the handler themselves.
     virtual bool StartUpload(const std::wstring& serverName, const std::wstring& path, int type,

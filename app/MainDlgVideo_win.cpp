@@ -95,12 +95,10 @@ private:
 // Posts the recording thread's messages to the main window and the panel.
 class WindowSessionPoster : public ISessionPoster {
 public:
-    WindowSessionPoster(CtavimorerfDlg* dialog, HWND main, HWND panel,
+    WindowSessionPoster(HWND main, HWND panel,
                         std::function<void(const std::wstring&, const std::wstring&, const std::wstring&)> postEvent,
                         std::function<void()> ended)
-        : m_main(main), m_panel(panel), m_postEvent(std::move(postEvent)), m_ended(std::move(ended)) {
-        (void)dialog;
-    }
+        : m_main(main), m_panel(panel), m_postEvent(std::move(postEvent)), m_ended(std::move(ended)) {}
     bool Post(SessionMessage message, int param) override {
         switch (message) {
         case SessionMessage::CloseCaptureWindows: return PostMessageW(m_main, WM_APP_CLOSE_CAPTURE_WINDOWS, 0, 0);
@@ -170,10 +168,10 @@ void CtavimorerfDlg::RecordingThreadEnded() {
         m_recordingActive.store(false);
     }
 }
-    // The trace lines of the steps below keep the handler's old name "OnMakeGIF": log
-    // readers and the video scenarios look for them by it.
 
 LRESULT CtavimorerfDlg::OnMakeVideo(WPARAM wParam, LPARAM lParam) {
+    // The trace lines of the steps below keep the handler's old name "OnMakeGIF": log
+    // readers and the video scenarios look for them by it.
     Log("CtavimorerfDlg::OnMakeGIF\n");
     // Only the game hotkey hands over a rectangle (wParam 1); it is freed on every path.
     std::unique_ptr<RECT> given(wParam == 1 ? reinterpret_cast<RECT*>(lParam) : nullptr);
@@ -261,7 +259,7 @@ LRESULT CtavimorerfDlg::OnMakeVideo(WPARAM wParam, LPARAM lParam) {
 
         std::unique_ptr<IVideoRecorder> recorder =
             m_env.makeVideoRecorder ? m_env.makeVideoRecorder() : MakeCoreVideoRecorder();
-        auto poster = std::make_shared<WindowSessionPoster>(this, m_hWnd, reinterpret_cast<HWND>(job->panelWindow),
+        auto poster = std::make_shared<WindowSessionPoster>(m_hWnd, reinterpret_cast<HWND>(job->panelWindow),
                                                             m_env.postEvent, [this] { RecordingThreadEnded(); });
         RecordingThreadStarted();
         std::thread([job = std::move(job), recorder = std::move(recorder), poster]() mutable {
