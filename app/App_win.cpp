@@ -12,6 +12,7 @@
 #include "app/HotkeysManager.h"
 #include "app/MainDlgMessages.h"
 #include "app/ProgramFolders.h"
+#include "app/SettingsAnalytics.h"
 #include "app/Upgrade.h"
 #include "core/Cvx.h"
 #include "foundation/EventBus.h"
@@ -119,6 +120,7 @@ BOOL CtavimorerfApp::InitInstance() {
     Log("Program version: %s\n", WideToUtf8(version).c_str());
     AnalyticsInit(g_appCurlPath, Format(L"BrivaneWin/{}").Arg(version).Str(), L"UA-48151623-42", L"BrivaneWin",
                   version);
+    ConnectSettingsToAnalytics(SettingsManager::Instance());
 
     const int upgrade = UpgradeSettingsFiles();
 

@@ -1,6 +1,9 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
+#include <string>
+
 #include "image/PxImage.h"
 
 // The silent-mode ("Game mode") switch of the settings window: two pictures, the one
@@ -21,3 +24,10 @@ public:
     int m_x = 0;
     int m_y = 0;
 };
+
+// Turns silent mode over and sends its event: "Set Game Mode" / "Unset Game Mode"
+// (category "Settings") from the switch, the same with " in Tray" (category
+// "Application") from the tray menu.
+void ToggleSilentMode(bool fromTray,
+                      const std::function<void(const std::wstring& category, const std::wstring& action,
+                                               const std::wstring& label)>& postEvent);

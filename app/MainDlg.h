@@ -165,10 +165,10 @@ public:
     // the pool) before anything is sent.
     void MakeUploadLink(std::wstring& serverName, std::wstring& link, const std::wstring& letter);
     // The whole upload, modal: progress window (none in silent mode), link opened at
-    // the end. inProgress stays true when the upload did not start. True when the
-    // upload ended well while its window was up (not after Cancel).
-    bool UploadFile(const std::wstring& serverName, const std::wstring& link, int type, bool& inProgress,
-                    const std::wstring& extension, const std::wstring& displayName, const std::wstring& path);
+    // the end. True when the upload ended well while its window was up (not after
+    // Cancel).
+    bool UploadFile(const std::wstring& serverName, const std::wstring& link, int type, const std::wstring& extension,
+                    const std::wstring& displayName, const std::wstring& path);
     // Hands the file to the uploading worker; false when it did not start. Tests replace
     // it to drive the handler themselves.
     virtual bool StartUpload(const std::wstring& serverName, const std::wstring& path, int type,
@@ -304,7 +304,7 @@ private:
     std::unique_ptr<CNewVersionDlg> m_newVersionDlg;            // created once, then shown and hidden
     HFONT m_font = nullptr;
     bool m_started = false;
-    unsigned m_uploadSequence = 0;
+    unsigned m_uploadSequence = 0;   // numbers the uploads; their messages carry it
     std::mutex m_recordingThreadsLock;
-    int m_recordingThreads = 0;   // numbers the uploads; their messages carry it
+    int m_recordingThreads = 0;   // recording threads still running, under the lock above
 };

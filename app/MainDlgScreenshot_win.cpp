@@ -60,7 +60,7 @@ bool CtavimorerfDlg::ProcessScreenshot(bool fromEditor, PxImage& image, const st
         DWORD attributes = GetFileAttributesW(folder.c_str());
         return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     };
-    actions.createDirectory = [](const std::wstring& folder) { return EnsureScreenshotsFolder(folder); };
+    actions.createDirectory = [](const std::wstring& folder) { return EnsureSaveFolder(folder); };
     actions.fileExists = [](const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; };
     actions.writeImage = [&image, &settings](const std::wstring& path, uint32_t format) {
         ShotTiming::Mark("prepare");

@@ -32,10 +32,6 @@ constexpr int kSaveLocally = 1020;   // on the Save page (General has a 1020 of 
 constexpr int kOpenScreenshotInBrowser = 1019;
 constexpr int kPlaySound = 1018, kRegionTwoButtons = 1017, kVideoTwoButtons = 1051, kOpenVideoInBrowser = 1052;
 
-std::wstring Text(unsigned id) {
-    return StringTable::Instance().GetString(id);
-}
-
 void SetCheck(HWND control, bool on) {
     if (control) SendMessageW(control, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
 }
@@ -254,10 +250,7 @@ LRESULT CtavimorerfDlg::OnCustomDrawCheck(NMCUSTOMDRAW* draw) {
 
 void CtavimorerfDlg::OnLButtonUp(POINT point) {
     if (!m_gameModeSwitch.Hit(point.x, point.y)) return;
-    SettingsManager& settings = SettingsManager::Instance();
-    bool silent = settings.GetSilentMode();
-    m_env.postEvent(L"Settings", silent ? L"Unset Game Mode" : L"Set Game Mode", L"");
-    settings.SetSilentMode(!silent);
+    ToggleSilentMode(false, m_env.postEvent);
     UpdateGameModeControls();
     LoadPages();
     Invalidate();

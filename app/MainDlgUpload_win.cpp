@@ -44,8 +44,6 @@ private:
     HWND m_target;
 };
 
-std::wstring Text(unsigned id) { return StringTable::Instance().GetString(id); }
-
 }  // namespace
 
 void CtavimorerfDlg::RequestServerSync() { ServerAPI::RequestSync(new SyncDataReceiver(m_hWnd)); }
@@ -64,7 +62,7 @@ bool CtavimorerfDlg::StartScreenshotUpload(const std::wstring& savedPath) {
     std::wstring ext = GetFileExtension(savedPath);
     std::wstring copy = MakeTempFilePath() + (ext.empty() ? L"" : L"." + ext);
     if (!File(savedPath).Copy(copy)) {
-        Log("ProcessScreenshot: the copy for the upload failed\n");
+        Log("StartScreenshotUpload: the copy for the upload failed\n");
         m_env.postEvent(L"Screenshot", L"Failed", L"");
         Post(WM_APP_ERROR, 137, 0);
         return false;
@@ -74,9 +72,8 @@ bool CtavimorerfDlg::StartScreenshotUpload(const std::wstring& savedPath) {
     if (SettingsManager::Instance().GetUseScreenshotDirectFileLink()) link += GetScreenshotExtension();
     SetClipboardText(m_hWnd, link);
     Log("Screenshot link in clipboard\n");
-    bool inProgress = false;
     // Only an upload that ended well counts as a delivered shot ("Finished").
-    return UploadFile(serverName, link, kLinkScreenshot, inProgress, GetScreenshotExtension(),
+    return UploadFile(serverName, link, kLinkScreenshot, GetScreenshotExtension(),
                       MakeDefaultScreenshotName(), copy);
 }
 
@@ -87,10 +84,9 @@ bool CtavimorerfDlg::RefuseUploadWhileRunning() {
     return true;
 }
 
-bool CtavimorerfDlg::UploadFile(const std::wstring& serverName, const std::wstring& link, int type, bool& inProgress,
+bool CtavimorerfDlg::UploadFile(const std::wstring& serverName, const std::wstring& link, int type,
                                 const std::wstring& extension, const std::wstring& displayName,
                                 const std::wstring& path) {
-    inProgress = true;
     // One upload at a time: a second one (handed over while the first one's window runs
     // its loop) would replace the window and handler under the running loop.
     if (RefuseUploadWhileRunning()) return false;
@@ -134,7 +130,6 @@ bool CtavimorerfDlg::UploadFile(const std::wstring& serverName, const std::wstri
     }
     if (m_progressDlg == dialog) m_progressDlg.reset();
     if (m_uploadHandler == handler) m_uploadHandler.reset();
-    inProgress = false;
     return result == IDOK;
 }
 
@@ -173,8 +168,7 @@ LRESULT CtavimorerfDlg::OnUploadFile(LPARAM heapPath) {
     std::wstring serverName, link;
     MakeUploadLink(serverName, link, L"f");
     SetClipboardText(m_hWnd, link);
-    bool inProgress = false;
-    UploadFile(serverName, link, kLinkFile, inProgress, extension, displayName, path);
+    UploadFile(serverName, link, kLinkFile, extension, displayName, path);
     return 0;
 }
 
@@ -189,8 +183,7 @@ void CtavimorerfDlg::SaveRecordedVideo(bool recorded, const std::wstring& path) 
         m_env.postEvent(L"User", L"Upload",
                         Format(L"U[{}], I[{}]").Arg(SettingsManager::Instance().GetShortAppId()).Arg(tail).Str());
     }
-    bool inProgress = false;
-    UploadFile(serverName, link, kLinkVideo, inProgress, L".mp4", displayName, path);
+    UploadFile(serverName, link, kLinkVideo, L".mp4", displayName, path);
 }
 
 LRESULT CtavimorerfDlg::OnUploadProgress(WPARAM percent, LPARAM sequence) {

@@ -28,8 +28,6 @@ constexpr unsigned kFullscreenHotkeyHintString = 186;
 constexpr unsigned kResolutionChangedString = 199;
 constexpr UINT kHideProgressDelayMs = 1000;
 
-std::wstring Text(unsigned id) { return StringTable::Instance().GetString(id); }
-
 PopupRect ToPopupRect(const RECT& r) {
     return {static_cast<int>(r.left), static_cast<int>(r.top), static_cast<int>(r.right), static_cast<int>(r.bottom)};
 }
@@ -97,12 +95,10 @@ private:
 // Posts the recording thread's messages to the main window and the panel.
 class WindowSessionPoster : public ISessionPoster {
 public:
-    WindowSessionPoster(CtavimorerfDlg* dialog, HWND main, HWND panel,
+    WindowSessionPoster(HWND main, HWND panel,
                         std::function<void(const std::wstring&, const std::wstring&, const std::wstring&)> postEvent,
                         std::function<void()> ended)
-        : m_main(main), m_panel(panel), m_postEvent(std::move(postEvent)), m_ended(std::move(ended)) {
-        (void)dialog;
-    }
+        : m_main(main), m_panel(panel), m_postEvent(std::move(postEvent)), m_ended(std::move(ended)) {}
     bool Post(SessionMessage message, int param) override {
         switch (message) {
         case SessionMessage::CloseCaptureWindows: return PostMessageW(m_main, WM_APP_CLOSE_CAPTURE_WINDOWS, 0, 0);
@@ -174,6 +170,8 @@ void CtavimorerfDlg::RecordingThreadEnded() {
 }
 
 LRESULT CtavimorerfDlg::OnMakeVideo(WPARAM wParam, LPARAM lParam) {
+    // The trace lines of the steps below keep the handler's old name "OnMakeGIF": log
+    // readers and the video scenarios look for them by it.
     Log("CtavimorerfDlg::OnMakeGIF\n");
     // Only the game hotkey hands over a rectangle (wParam 1); it is freed on every path.
     std::unique_ptr<RECT> given(wParam == 1 ? reinterpret_cast<RECT*>(lParam) : nullptr);
@@ -214,7 +212,7 @@ LRESULT CtavimorerfDlg::OnMakeVideo(WPARAM wParam, LPARAM lParam) {
             const std::wstring folder = settings.GetVideoSavePath();
             // A folder that cannot be made is left to the recorder, which then fails
             // and reports it.
-            EnsureScreenshotsFolder(folder);
+            EnsureSaveFolder(folder);
             m_videoPath = MakeLocalVideoPath(folder, MakeVideoFileName(), m_env.fileExists);
         } else {
             m_videoPath = MakeUploadVideoPath(m_env.appTmpFolder);
@@ -235,10 +233,10 @@ LRESULT CtavimorerfDlg::OnMakeVideo(WPARAM wParam, LPARAM lParam) {
 
         if (wParam != 1) {
             m_videoCaptureArea = new CVideoCaptureAreaDialog(area);
-            if (!m_videoCaptureArea->Create(this)) Log("CtavimorerfDlg::OnMakeGIF: no frame window\n");
+            if (!m_videoCaptureArea->Create(this)) Log("CtavimorerfDlg::OnMakeVideo: no frame window\n");
             if (showPanel) {
                 m_videoCaptureControlDlg = new CVideoCaptureControlDlg(new Layouter(area, screenRect), this);
-                if (!m_videoCaptureControlDlg->Create(this)) Log("CtavimorerfDlg::OnMakeGIF: no control panel\n");
+                if (!m_videoCaptureControlDlg->Create(this)) Log("CtavimorerfDlg::OnMakeVideo: no control panel\n");
             }
         }
 
@@ -261,7 +259,7 @@ LRESULT CtavimorerfDlg::OnMakeVideo(WPARAM wParam, LPARAM lParam) {
 
         std::unique_ptr<IVideoRecorder> recorder =
             m_env.makeVideoRecorder ? m_env.makeVideoRecorder() : MakeCoreVideoRecorder();
-        auto poster = std::make_shared<WindowSessionPoster>(this, m_hWnd, reinterpret_cast<HWND>(job->panelWindow),
+        auto poster = std::make_shared<WindowSessionPoster>(m_hWnd, reinterpret_cast<HWND>(job->panelWindow),
                                                             m_env.postEvent, [this] { RecordingThreadEnded(); });
         RecordingThreadStarted();
         std::thread([job = std::move(job), recorder = std::move(recorder), poster]() mutable {
@@ -279,7 +277,7 @@ LRESULT CtavimorerfDlg::OnMakeVideo(WPARAM wParam, LPARAM lParam) {
             }
         }).detach();
     } catch (const std::exception& e) {
-        Log("CtavimorerfDlg::OnMakeGIF: %s\n", e.what());
+        Log("CtavimorerfDlg::OnMakeVideo: %s\n", e.what());
         m_captureBusy.store(false);
         SetTrayIcon(m_hIcon);
     }

@@ -45,10 +45,6 @@ int CountMonitors() {
     return count;
 }
 
-std::wstring Text(unsigned id) {
-    return StringTable::Instance().GetString(id);
-}
-
 // Cleanup threads are detached and own their copy of the folder; a catch-all keeps a
 // failure inside the thread.
 void StartDetached(void (*body)(std::wstring), const std::wstring& folder) {
@@ -535,10 +531,7 @@ void CtavimorerfDlg::OnTrayMyCaptures() {
 }
 
 void CtavimorerfDlg::OnTraySilentMode() {
-    SettingsManager& settings = SettingsManager::Instance();
-    bool silent = settings.GetSilentMode();
-    m_env.postEvent(L"Application", silent ? L"Unset Game Mode in Tray" : L"Set Game Mode in Tray", L"");
-    settings.SetSilentMode(!silent);
+    ToggleSilentMode(true, m_env.postEvent);
     UpdateGameModeControls();
     Invalidate();
 }

@@ -24,8 +24,9 @@ bool CropToWindow(const PxImage& screen, const RECT& area, HWND window, PxImage&
 // when the file could not be written completely (nothing is left behind then).
 bool WriteScreenshotImage(PxImage& image, const std::wstring& path, uint32_t formatCode, int jpegQuality);
 
-// True when the folder exists, or could be created with its parents.
-bool EnsureScreenshotsFolder(const std::wstring& folder);
+// The folder that screenshots or recordings are saved in: true when it exists, or could
+// be created with its parents.
+bool EnsureSaveFolder(const std::wstring& folder);
 
 // Puts the picture on the clipboard as CF_DIB for `owner`. False, with the clipboard
 // unchanged, when it is busy or the picture cannot be copied.

@@ -140,7 +140,7 @@ bool WriteScreenshotImage(PxImage& image, const std::wstring& path, uint32_t for
     return true;
 }
 
-bool EnsureScreenshotsFolder(const std::wstring& folder) {
+bool EnsureSaveFolder(const std::wstring& folder) {
     if (folder.empty()) return false;
     DWORD attributes = GetFileAttributesW(folder.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return true;
@@ -155,7 +155,7 @@ bool EnsureScreenshotsFolder(const std::wstring& folder) {
 bool PutImageOnClipboard(HWND owner, const PxImage& image) {
     HGLOBAL block = image.CopyToHandle();   // CF_DIB: the packed DIB in a movable block
     if (!block) {
-        Log("CopyImageToClipboard: no picture to copy\n");
+        Log("PutImageOnClipboard: no picture to copy\n");
         return false;
     }
     // Another program may hold the clipboard for a moment.
@@ -167,7 +167,7 @@ bool PutImageOnClipboard(HWND owner, const PxImage& image) {
         CloseClipboard();
     }
     if (!set) {
-        Log("CopyImageToClipboard: the clipboard is busy (%lu)\n", GetLastError());
+        Log("PutImageOnClipboard: the clipboard is busy (%lu)\n", GetLastError());
         GlobalFree(block);   // still ours: the clipboard did not take it
         return false;
     }

@@ -5,6 +5,7 @@
 #include "app/ScreenshotNames.h"
 #include "foundation/Log.h"
 #include "foundation/Utf.h"
+#include "settings/SettingsTypes.h"
 
 bool ScreenshotFlow::Process(bool fromEditor, const std::wstring& name, int action) noexcept {
     try {
@@ -29,7 +30,7 @@ void ScreenshotFlow::ReportFailedScreenshot() {
 
 bool ScreenshotFlow::ProcessUnguarded(bool fromEditor, const std::wstring& name, int action) {
     const int storage = m_actions.storageType();
-    bool upload = (storage & kStorageUpload) != 0;
+    bool upload = (storage & kStorageServer) != 0;
     if (fromEditor && action >= 0) upload = action == kActionUpload;
     const bool local = (storage & kStorageLocal) != 0;
     const bool clipboard = ((storage & kStorageClipboard) != 0 && action < 0) || action == kActionClipboard;

@@ -3,6 +3,8 @@
 #include <functional>
 #include <string>
 
+#include "editor/SelectRegionLogic.h"
+
 // Where a finished screenshot goes, as plain logic over what the main dialog does: the
 // storage setting's bits (1 picture on the clipboard, 2 upload, 4 local file) and the
 // region editor's action decide whether it becomes a file, a clipboard picture, an
@@ -10,15 +12,12 @@
 // below close over it. UI thread only.
 class ScreenshotFlow {
 public:
-    static constexpr int kStorageClipboard = 1;
-    static constexpr int kStorageUpload = 2;
-    static constexpr int kStorageLocal = 4;
-
-    // The region editor's answer.
-    static constexpr int kActionNone = -1;
-    static constexpr int kActionUpload = 0;
-    static constexpr int kActionClipboard = 1;
-    static constexpr int kActionFile = 2;   // the name is the path chosen in the editor
+    // The region editor's answer (SelectRegionAction); with kActionFile the name is
+    // the path chosen in the editor.
+    static constexpr int kActionNone = ::kActionNone;
+    static constexpr int kActionUpload = ::kActionUpload;
+    static constexpr int kActionClipboard = ::kActionClipboard;
+    static constexpr int kActionFile = ::kActionFile;
 
     // String ids of the balloons.
     static constexpr unsigned kTextScreenshotFailed = 137;

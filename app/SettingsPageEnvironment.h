@@ -48,3 +48,10 @@ struct SettingsPageEnvironment {
     // test; no recording check and no hotkey capture.
     static SettingsPageEnvironment Default();
 };
+
+// The "..." button beside a page's folder field `editId`: the event with `action`, then
+// the folder chooser opened on the field's text; a chosen folder is stored and shown.
+void ChoosePageFolder(const SettingsPageEnvironment& env, HWND page, int editId, const std::wstring& action,
+                      const std::function<void(const std::wstring& folder)>& store);
+// A folder field shows only the stored folder: what is typed into it is put back.
+void KeepPageFolderShown(HWND page, int editId, const std::wstring& stored);

@@ -3,10 +3,14 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include "classlib/Controls.h"
 #include "foundation/Log.h"
+#include "foundation/StringTable.h"
 #include "server/Analytics.h"
 
 namespace {
+
+constexpr unsigned kSelectFolderText = 131;
 
 // Opens the chooser on the folder that the page shows.
 int CALLBACK BrowseCallback(HWND hwnd, UINT msg, LPARAM, LPARAM data) {
@@ -59,4 +63,19 @@ SettingsPageEnvironment SettingsPageEnvironment::Default() {
     };
     env.checkAudioDevices = &CheckDevices;
     return env;
+}
+
+void ChoosePageFolder(const SettingsPageEnvironment& env, HWND page, int editId, const std::wstring& action,
+                      const std::function<void(const std::wstring& folder)>& store) {
+    env.postEvent(L"Settings", action, L"");
+    std::wstring current = GetWindowTextString(GetDlgItem(page, editId));
+    HWND owner = GetAncestor(page, GA_ROOT);
+    std::wstring chosen = env.browseForFolder(owner, Text(kSelectFolderText), current);
+    if (chosen.empty()) return;
+    store(chosen);
+    SetDlgItemTextW(page, editId, chosen.c_str());
+}
+
+void KeepPageFolderShown(HWND page, int editId, const std::wstring& stored) {
+    if (GetWindowTextString(GetDlgItem(page, editId)) != stored) SetDlgItemTextW(page, editId, stored.c_str());
 }

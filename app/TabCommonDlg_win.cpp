@@ -17,10 +17,6 @@ constexpr int kFullScreenEdit = 1014, kRegionEdit = 1015, kActiveWindowEdit = 10
 constexpr int kShowCursor = 1016, kTwoButtons = 1017, kPlaySound = 1018, kOpenInBrowser = 1019,
               kDirectLink = 1020, kReportBug = 1068;
 
-std::wstring Text(unsigned id) {
-    return StringTable::Instance().GetString(id);
-}
-
 }  // namespace
 
 GeneralPageEnvironment GeneralPageEnvironment::Default() {

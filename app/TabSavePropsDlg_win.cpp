@@ -3,7 +3,6 @@
 #include "app/SettingsPagesLogic.h"
 #include "classlib/DataExchange.h"
 #include "foundation/EventBus.h"
-#include "foundation/StringTable.h"
 #include "settings/SettingsManager.h"
 
 namespace {
@@ -22,7 +21,6 @@ constexpr int kQualityValue = 1014;
 constexpr int kJpegIndex = 1;   // combo items: 0 "PNG", 1 "JPEG"
 constexpr int kQualityMin = 25;
 constexpr int kQualityMax = 100;
-constexpr unsigned kSelectFolderText = 131;
 
 SettingsManager& Settings() {
     return SettingsManager::Instance();
@@ -146,18 +144,12 @@ void CTabSavePropsDlg::OnLocalCopy() {
 }
 
 void CTabSavePropsDlg::OnChooseFolder() {
-    m_env.postEvent(L"Settings", L"Set Screenshot Save Path", L"");
-    std::wstring current = GetWindowTextString(GetDlgItem(kFolderEdit));
-    HWND owner = GetAncestor(m_hWnd, GA_ROOT);
-    std::wstring chosen = m_env.browseForFolder(owner, StringTable::Instance().GetString(kSelectFolderText), current);
-    if (chosen.empty()) return;
-    Settings().SetScreenshotsSavePath(chosen);
-    SetDlgItemTextW(m_hWnd, kFolderEdit, chosen.c_str());
+    ChoosePageFolder(m_env, m_hWnd, kFolderEdit, L"Set Screenshot Save Path",
+                     [](const std::wstring& folder) { Settings().SetScreenshotsSavePath(folder); });
 }
 
 void CTabSavePropsDlg::OnFolderEditChange() {
-    std::wstring stored = Settings().GetScreenshotsSavePath();
-    if (GetWindowTextString(GetDlgItem(kFolderEdit)) != stored) SetDlgItemTextW(m_hWnd, kFolderEdit, stored.c_str());
+    KeepPageFolderShown(m_hWnd, kFolderEdit, Settings().GetScreenshotsSavePath());
 }
 
 void CTabSavePropsDlg::OnQualityCustomDraw() {

@@ -24,7 +24,6 @@ constexpr int kRecordMic = 1063;
 constexpr int kControlPanel = 1064;
 constexpr int kDirectLink = 1077;
 constexpr int kQuality = 1079;
-constexpr unsigned kSelectFolderText = 131;
 constexpr unsigned kNoSoundText = 187;
 constexpr unsigned kNoMicText = 188;
 
@@ -172,18 +171,12 @@ void CTabVideoDlg::OnSaveRadio(bool local) {
 }
 
 void CTabVideoDlg::OnChooseFolder() {
-    m_env.postEvent(L"Settings", L"Set Video Save Path", L"");
-    std::wstring current = GetWindowTextString(GetDlgItem(kFolderEdit));
-    HWND owner = GetAncestor(m_hWnd, GA_ROOT);
-    std::wstring chosen = m_env.browseForFolder(owner, StringTable::Instance().GetString(kSelectFolderText), current);
-    if (chosen.empty()) return;
-    Settings().SetVideoSavePath(chosen);
-    SetDlgItemTextW(m_hWnd, kFolderEdit, chosen.c_str());
+    ChoosePageFolder(m_env, m_hWnd, kFolderEdit, L"Set Video Save Path",
+                     [](const std::wstring& folder) { Settings().SetVideoSavePath(folder); });
 }
 
 void CTabVideoDlg::OnFolderEditChange() {
-    std::wstring stored = Settings().GetVideoSavePath();
-    if (GetWindowTextString(GetDlgItem(kFolderEdit)) != stored) SetDlgItemTextW(m_hWnd, kFolderEdit, stored.c_str());
+    KeepPageFolderShown(m_hWnd, kFolderEdit, Settings().GetVideoSavePath());
 }
 
 void CTabVideoDlg::OnQualityChange() {

@@ -4,28 +4,11 @@
 
 #include "foundation/Path.h"
 
-namespace {
-
-const wchar_t kBase62[] = L"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-
-long long DayNumber(int day, int month, int year) {
-    static const int kMonthDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    long long n = 365LL * year + day;
-    for (int m = 1; m < month && m <= 12; ++m) n += kMonthDays[m - 1];
-    long long y = month <= 2 ? year - 1 : year;
-    return n + y / 4 - y / 100 + y / 400;
-}
-
-}  // namespace
-
-int DayNumberSince2020(int day, int month, int year) {
-    return static_cast<int>(DayNumber(day, month, year) - DayNumber(1, 1, 2020));
-}
-
 std::wstring EncodeBase62(int n) {
     if (n < 0) n = 0;
-    if (n > 62 * 62 - 1) n = 62 * 62 - 1;
-    return {kBase62[n / 62], kBase62[n % 62]};
+    if (n > kMaxDayNumber) n = kMaxDayNumber;
+    std::string code = EncodeDayCode(n);
+    return std::wstring(code.begin(), code.end());
 }
 
 std::wstring MakeServerName(int day, int month, int year, const std::wstring& uid) {

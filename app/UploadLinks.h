@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <string>
 
+#include "foundation/DayCode.h"
+
 // The shell's rules for uploads that need no window: short links, server names, the
 // texts of upload errors and which links open in the browser.
 
@@ -10,10 +12,9 @@ constexpr int kLinkScreenshot = 0;   // "s"
 constexpr int kLinkFile = 1;         // "f"
 constexpr int kLinkVideo = 2;        // "v"
 
-// Days between 1 January 2020 and the date (proleptic Gregorian).
-int DayNumberSince2020(int day, int month, int year);
-// Two characters of "0-9A-Za-z" for 0..3843. Days outside that range are clamped to
-// it, so a link never holds characters outside the alphabet.
+// The day code of a link: EncodeDayCode of a day number from DayNumberSince2020
+// (foundation/DayCode.h), widened. Days outside 0..3843 are clamped to that range, so a
+// link always holds two characters of the alphabet.
 std::wstring EncodeBase62(int n);
 
 // "%02d%02d%02d/%s" of the UTC day, month, year % 2000 and the identifier.

@@ -34,7 +34,6 @@ public:
     // Attaches to an existing window by subclassing it (dialog controls).
     bool SubclassWindow(HWND hwnd);
     bool SubclassDlgItem(UINT id, CWnd* parent);
-    void UnsubclassWindow();
 
     // Every message of the window; the default runs Default().
     virtual LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);

@@ -106,10 +106,6 @@ bool CWnd::SubclassDlgItem(UINT id, CWnd* parent) {
     return parent && SubclassWindow(::GetDlgItem(parent->m_hWnd, static_cast<int>(id)));
 }
 
-void CWnd::UnsubclassWindow() {
-    Detach();
-}
-
 LRESULT CWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     return Default(msg, wParam, lParam);
 }

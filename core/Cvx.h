@@ -100,7 +100,6 @@ const std::vector<uint8_t>& CvxGetScreenshot(bool captureCursor, uint64_t& time,
 // --- For the recorder ---
 
 IDirect3D9* CvxGetDirect3D9();
-bool CvxIsMediaFoundationStarted();
 
 CvxRect ToCvxRect(const RECT& rect);
 RECT ToRECT(const CvxRect& rect);

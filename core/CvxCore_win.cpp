@@ -58,10 +58,6 @@ IDirect3D9* CvxGetDirect3D9() {
     return g_direct3d9;
 }
 
-bool CvxIsMediaFoundationStarted() {
-    return g_mediaFoundationStarted;
-}
-
 bool CvxIsVideoModeAvailable(int mode) {
     ModeAvailabilityFacts facts;
     facts.haveDirect3D9 = g_direct3d9 != nullptr;

@@ -2,7 +2,7 @@
 #include <memory>
 #include <vector>
 
-#include "editor/PlatformTypes.h"
+#include "image/PxCompat.h"
 
 // Something painted over the frozen screen (or onto a panel): one small value object
 // that paints itself onto a device context. Lists are painted front to back.

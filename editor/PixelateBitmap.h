@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "editor/PlatformTypes.h"
+#include "image/PxCompat.h"
 
 // Pixelates a 32-bit bottom-up BGRX buffer in place: passes of 8-, 4- and 2-px blocks,
 // each on the previous pass's result; blocks start at b/2 and leave the last column and

@@ -32,8 +32,6 @@ struct SelectRegionEnvironment {
     std::function<bool(const HotkeyCombination&)> isHotkeyHeld;
     // Whether a key is down now (the key timer, Shift, Ctrl, the right button).
     std::function<bool(int virtualKey)> isKeyDown;
-    // Test builds only: the result step fails as if the picture could not be made.
-    bool failResultForTests = false;
 
     static SelectRegionEnvironment Default();
 };

@@ -101,7 +101,7 @@ void CSelectRegionDlg::GetImage() {
     }
     m_resultImage.Destroy();
     RunResultSeam();
-    if (!m_env.failResultForTests && m_undimmed) {
+    if (m_undimmed) {
         m_resultImage.CreateFromHBITMAP(m_undimmed, nullptr);
         m_resultImage.Crop(s.left, s.top, s.right, s.bottom);
     }

@@ -16,3 +16,6 @@ public:
 private:
     StringTable() = default;
 };
+
+// The text of a string-table id: StringTable::Instance().GetString(id).
+inline std::wstring Text(unsigned id) { return StringTable::Instance().GetString(id); }

@@ -1,5 +1,5 @@
 #pragma once
-// The few Win32 types the portable image library needs. On Windows they come from
+// The few Win32 types the portable image library and editor code need. On Windows they come from
 // the SDK's <windef.h>/<wingdi.h> (not <windows.h>); elsewhere they are declared here with the same layout (fixed-width
 // fields, so that a DIB written on Linux is byte-identical to one written on Windows).
 #include <cstdint>
@@ -56,6 +56,12 @@ struct tagPOINT {
     LONG y;
 };
 typedef tagPOINT POINT;
+
+// Handles that portable code only passes along.
+struct HDC__;
+typedef HDC__* HDC;
+struct HBITMAP__;
+typedef HBITMAP__* HBITMAP;
 
 #ifndef BI_RGB
 #define BI_RGB 0L

@@ -208,7 +208,6 @@ public:
     bool SelectionAddPolygon(const POINT* points, long count);
     bool SelectionAddColor(RGBQUAD color);
     bool SelectionAddPixel(long x, long y);
-    uint8_t* SelectionGetPointer(long x = 0, long y = 0) const;
 #ifdef _WIN32
     bool SelectionToHRGN(HRGN__*& region) const;
 #endif
@@ -428,6 +427,8 @@ protected:
     bool CreateResultImage(PxImage& work, uint32_t width, uint32_t height) const;
     // Copies pixel (sx, sy) of this image, with its alpha, to (x, y) of `work`.
     void CopyPixelTo(PxImage& work, long x, long y, long sx, long sy) const;
+    // A quarter turn, clockwise (right) or counter-clockwise (left).
+    bool RotateQuarter(bool clockwise, PxImage* dest);
     static float HueToRGB(float m1, float m2, float hue);
     static bool IsPowerof2(long v);
     static bool FFT(int direction, int m, double* x, double* y);

@@ -44,11 +44,6 @@ bool PxImage::SelectionIsInside(long x, long y) const {
     return m_selection[x + y * static_cast<long>(GetWidth())] != 0;
 }
 
-uint8_t* PxImage::SelectionGetPointer(long x, long y) const {
-    if (m_selection && IsInside(x, y)) return m_selection + x + y * static_cast<long>(GetWidth());
-    return nullptr;
-}
-
 bool PxImage::SelectionInvert() {
     if (!m_selection) return false;
     size_t n = static_cast<size_t>(GetWidth()) * GetHeight();

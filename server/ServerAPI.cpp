@@ -19,7 +19,7 @@ struct ServerValues {
     std::wstring appId;
     std::wstring version;
     std::wstring curlPath;
-    std::wstring userAgent;
+    std::wstring userAgent;   // "Brivane/<version> (<installation id>)"
 };
 
 ServerValues& Values() {
@@ -51,9 +51,7 @@ void ServerAPI::Init(const std::wstring& curlPath) {
     v.userAgent = Format(L"{}/{} ({})").Arg(v.productWord).Arg(v.version).Arg(v.appId).Str();
 }
 
-std::wstring ServerAPI::HostUrl() { return Values().hostUrl; }
 std::wstring ServerAPI::CurlPath() { return Values().curlPath; }
-std::wstring ServerAPI::UserAgent() { return Values().userAgent; }
 
 std::string ServerAPI::SyncPath(const std::string& appId) { return "/sync.php?appid=" + appId; }
 

@@ -20,10 +20,7 @@ public:
     // Fills the values from the settings; once, at start-up, before any request.
     static void Init(const std::wstring& curlPath);
 
-    static std::wstring HostUrl();
     static std::wstring CurlPath();
-    // "Brivane/<version> (<installation id>)".
-    static std::wstring UserAgent();
 
     // Takes ownership of the heap receiver and starts the sync GET; returns at once.
     static void RequestSync(IServerSyncDataReceiver* receiver);

@@ -94,19 +94,19 @@ int JudgeUploadReply(const std::string& reply) {
     static const std::string kStatus = "{\"status\":";
     size_t at = reply.find(kStatus);
     if (at == std::string::npos) {
-        return reply.find("413") != std::string::npos ? UploadError::kTooLarge : UploadError::kNoStatus;
+        return reply.find("413") != std::string::npos ? UploadErrorCode::kTooLarge : UploadErrorCode::kNoStatus;
     }
     size_t i = at + kStatus.size();
     while (i < reply.size() && (reply[i] == ' ' || reply[i] == '\t' || reply[i] == '\r' || reply[i] == '\n')) ++i;
-    if (i == reply.size() || reply[i] < '0' || reply[i] > '9') return UploadError::kStatusNotNumber;
+    if (i == reply.size() || reply[i] < '0' || reply[i] > '9') return UploadErrorCode::kStatusNotNumber;
     unsigned long long status = 0;
     while (i < reply.size() && reply[i] >= '0' && reply[i] <= '9') {
         status = status * 10 + static_cast<unsigned>(reply[i++] - '0');
-        if (status > 0xFFFFFFFFull) return UploadError::kStatusNotNumber;
+        if (status > 0xFFFFFFFFull) return UploadErrorCode::kStatusNotNumber;
     }
     if (status == 0) return 0;
-    if (status == 413) return UploadError::kTooLarge;
-    return UploadError::kServiceStatus | static_cast<int>(status & 0xFFFF);
+    if (status == 413) return UploadErrorCode::kTooLarge;
+    return UploadErrorCode::kServiceStatus | static_cast<int>(status & 0xFFFF);
 }
 
 bool RunUploadAttempts(const std::function<int()>& attempt, const std::function<void(int ms)>& pause,
@@ -118,7 +118,7 @@ bool RunUploadAttempts(const std::function<int()>& attempt, const std::function<
         try {
             code = attempt();
         } catch (...) {
-            code = UploadError::kReadFailed;
+            code = UploadErrorCode::kReadFailed;
         }
         ok = code == 0;
         Log("Upload attempt %d ended: %#x\n", i + 1, static_cast<unsigned>(code));
@@ -166,7 +166,7 @@ int ServerAPI::RunUploadProcess(const std::wstring& curlPath, const std::wstring
     // In place on the upload's thread: the whole output, drained after curl ended, is
     // judged; the exit code itself is not.
     process.Run();
-    if (exitCode == Process::kStartFailed) return UploadError::kStartFailed;
+    if (exitCode == Process::kStartFailed) return UploadErrorCode::kStartFailed;
     reply = WideToUtf8(out);
     return 0;
 }

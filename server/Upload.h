@@ -6,7 +6,7 @@
 #include "server/IProgressHandler.h"
 
 // Upload error codes reported through IProgressHandler::OnError.
-namespace UploadError {
+namespace UploadErrorCode {
 constexpr int kStartFailed = 0x10000;       // curl could not be started
 constexpr int kExitCodeFailed = 0x20000;    // curl's exit code could not be read
 constexpr int kPipeFailed = 0x30000;
@@ -16,7 +16,7 @@ constexpr int kNoStatus = 0x60000;          // no "{\"status\":" in the reply
 constexpr int kServiceStatus = 0x70000;     // | the service's non-zero status
 constexpr int kReadFailed = 0x80000;
 constexpr int kTooLarge = 0x90000;          // the service refused the size (413)
-}  // namespace UploadError
+}  // namespace UploadErrorCode
 
 // Seconds without a byte moving after which curl gives an attempt up (its
 // --speed-limit 1 --speed-time); a stalled service thus costs one failed attempt.

@@ -12,7 +12,6 @@
 #include "foundation/Log.h"
 #include "foundation/Random.h"
 #include "foundation/Utf.h"
-#include "server/Analytics.h"
 #include "settings/LegacySettings.h"
 #include "settings/LegacySettingsStore.h"
 #include "settings/SettingsFileIo.h"
@@ -28,11 +27,7 @@ std::wstring Widen(const std::string& text) { return Utf8ToWideLenient(text); }
 
 }  // namespace
 
-SettingsManager::SettingsManager() : m_pimpl(new SettingsManagerImpl()) {
-    m_sink = [](const SettingsEvent& e) {
-        CvxAnalyticsPostEventAsync(-1, e.category, e.action, e.label);
-    };
-}
+SettingsManager::SettingsManager() : m_pimpl(new SettingsManagerImpl()) {}
 
 SettingsManager::~SettingsManager() {
     StopAutosave();
@@ -52,6 +47,11 @@ void SettingsManager::LogSet(const char* assignment) {
 void SettingsManager::SetEventSink(EventSink sink) {
     std::lock_guard<std::mutex> lock(m_sinkMutex);
     m_sink = std::move(sink);
+}
+
+void SettingsManager::SetCollectorUrlSink(CollectorUrlSink sink) {
+    std::lock_guard<std::mutex> lock(m_sinkMutex);
+    m_collectorSink = std::move(sink);
 }
 
 void SettingsManager::SendEvents(const std::vector<SettingsEvent>& events) {
@@ -75,7 +75,12 @@ void SettingsManager::Init(const std::wstring& settingsPath) {
     std::unique_ptr<ILegacySettingsStore> legacy = CreateLegacySettingsStore();
     std::vector<SettingsEvent> events = LoadAndCollectEvents(settingsPath, context, *legacy);
     // The load's own events go to the collector that the loaded settings name.
-    AnalyticsSetCollectorUrl(GetAnalyticsUrlValue());
+    CollectorUrlSink collector;
+    {
+        std::lock_guard<std::mutex> lock(m_sinkMutex);
+        collector = m_collectorSink;
+    }
+    if (collector) collector(GetAnalyticsUrlValue());
     SendEvents(events);
     StartAutosave();
 }

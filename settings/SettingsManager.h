@@ -23,8 +23,11 @@ class ILegacySettingsStore;
 // mutex is held, except the logger's leaf lock (events are sent after it is released).
 class SettingsManager {
 public:
-    // Sends one settings event; CvxAnalyticsPostEventAsync unless a test replaces it.
+    // Sends one settings event. The program sends them to analytics; without a sink
+    // they are dropped.
     using EventSink = std::function<void(const SettingsEvent& event)>;
+    // Told the analytics collector's address that the loaded settings name.
+    using CollectorUrlSink = std::function<void(const std::wstring& baseUrl)>;
 
     // A record with every default and no file. The process uses Instance(); tests make
     // their own.
@@ -39,8 +42,8 @@ public:
     static SettingsManager& Instance();
 
     // Start-up (after the program folders are known): loads settings.json at
-    // `settingsPath` (or migrates the old registry values), points analytics at the
-    // configured collector (before the load's own events go out) and starts the
+    // `settingsPath` (or migrates the old registry values), gives the collector sink
+    // the configured collector (before the load's own events go out) and starts the
     // autosave thread.
     void Init(const std::wstring& settingsPath);
 
@@ -64,6 +67,7 @@ public:
     void StopAutosave();
 
     void SetEventSink(EventSink sink);
+    void SetCollectorUrlSink(CollectorUrlSink sink);
     bool IsDirty() const { return m_dirty.load(); }
     const std::wstring& SettingsPath() const { return m_settingsPath; }
 
@@ -192,6 +196,7 @@ private:
 
     std::mutex m_sinkMutex;
     EventSink m_sink;
+    CollectorUrlSink m_collectorSink;
 
     std::atomic<bool> m_autosaveRunning{false};
     std::thread m_autosaveThread;

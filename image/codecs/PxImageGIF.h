@@ -31,13 +31,22 @@ public:
     static constexpr int kMaxComment = 255;
 
 private:
+    // Code space of the LZW coders and the size of the encoder's hash table.
+    static constexpr int kMaxLzwBits = 12;
+    static constexpr int kMaxLzwCodes = 1 << kMaxLzwBits;  // 4096
+    static constexpr int kHashSize = 5003;
+
+    static bool SameColor(const RGBQUAD& a, const RGBQUAD& b) {
+        return a.rgbRed == b.rgbRed && a.rgbGreen == b.rgbGreen && a.rgbBlue == b.rgbBlue;
+    }
+
     struct GraphicControl {
         uint8_t flags = 0;
         uint16_t delay = 0;
         uint8_t transIndex = 0;
     };
 
-    // Decoding
+    // Decoding (PxImageGIF.cpp)
     int CountFrames(PxFile* stream, int screenWidth, int screenHeight);
     bool DecodeExtension(PxFile* stream);
     bool SkipSubBlocks(PxFile* stream);
@@ -46,7 +55,7 @@ private:
     int GetNextCode();
     bool OutLine(PxImage& frame, const uint8_t* line, bool interlaced);
 
-    // Encoding
+    // Encoding (PxImageGIFEncode.cpp)
     void EncodeHeader(PxFile* stream);
     void EncodeExtension(PxFile* stream);
     void EncodeLoopExtension(PxFile* stream);
@@ -59,13 +68,17 @@ private:
     void PutBytes(const void* data, size_t size);
     int GifNextPixel();
 
+    // LZW and uncompressed image data (PxImageGIFLzw.cpp)
     void CompressLZW(int initBits);
     void CompressNONE(int initBits);
+    // Code size, clear and end codes, and an empty output for either of the two above.
+    void StartCodes(int initBits);
     void Output(int code);
     void ClearHash();
     void CharOut(uint8_t c);
     void FlushChar();
 
+    // Run-length image data (PxImageGIFRle.cpp)
     void CompressRLE(int initBits);
     void RleOutput(int code);
     void RleOutputPlain(int code);
@@ -104,14 +117,14 @@ private:
     uint32_t m_bitBuffer = 0;
     bool m_dataEnd = false;
     uint8_t m_stack[4097] = {};
-    uint8_t m_suffix[4096] = {};
-    uint16_t m_prefix[4096] = {};
+    uint8_t m_suffix[kMaxLzwCodes] = {};
+    uint16_t m_prefix[kMaxLzwCodes] = {};
 
     // LZW and uncompressed encoders.
     PxFile* m_out = nullptr;
     bool m_writeFailed = false;
-    int32_t m_htab[5003] = {};
-    uint16_t m_codetab[5003] = {};
+    int32_t m_htab[kHashSize] = {};
+    uint16_t m_codetab[kHashSize] = {};
     uint32_t m_curAccum = 0;
     int m_curBits = 0, m_nBits = 0, m_maxCode = 0, m_freeEnt = 0, m_initBits = 0;
     int m_clearCodeOut = 0, m_eofCode = 0;

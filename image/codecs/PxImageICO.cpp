@@ -125,29 +125,7 @@ bool PxImageICO::Decode(PxFile* stream) {
     if (allSet) {
         SetTransIndex(0);
         // Inverted icon: the colours are inverted.
-        if (GetBpp() > 8) {
-            for (uint32_t y = 0; y < height; ++y) {
-                uint8_t* p = GetBits(y);
-                for (uint32_t i = 0; i < GetEffWidth(); ++i) p[i] = static_cast<uint8_t>(255 - p[i]);
-            }
-            RGBQUAD t = m_info.transColor;
-            t.rgbBlue = static_cast<uint8_t>(255 - t.rgbBlue);
-            t.rgbGreen = static_cast<uint8_t>(255 - t.rgbGreen);
-            t.rgbRed = static_cast<uint8_t>(255 - t.rgbRed);
-            m_info.transColor = t;
-        } else if (!IsGrayScale()) {
-            RGBQUAD* pal = GetPalette();
-            for (uint32_t i = 0; i < GetNumColors(); ++i) {
-                pal[i].rgbBlue = static_cast<uint8_t>(255 - pal[i].rgbBlue);
-                pal[i].rgbGreen = static_cast<uint8_t>(255 - pal[i].rgbGreen);
-                pal[i].rgbRed = static_cast<uint8_t>(255 - pal[i].rgbRed);
-            }
-            m_info.nearestValid = false;
-        } else {
-            for (uint32_t y = 0; y < height; ++y)
-                for (uint32_t x = 0; x < width; ++x)
-                    BlindSetPixelIndex(x, y, static_cast<uint8_t>(255 - BlindGetPixelIndex(x, y)));
-        }
+        Negative();
         return true;
     }
 

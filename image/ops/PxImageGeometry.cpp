@@ -105,47 +105,34 @@ void PxImage::CopyPixelTo(PxImage& work, long x, long y, long sx, long sy) const
     if (m_alpha) work.m_alpha[x + y * static_cast<long>(work.GetWidth())] = BlindAlphaGet(sx, sy);
 }
 
-bool PxImage::RotateLeft(PxImage* dest) {
+bool PxImage::RotateQuarter(bool clockwise, PxImage* dest) {
     if (!m_dib) return false;
     long sw = static_cast<long>(GetWidth()), sh = static_cast<long>(GetHeight());
     PxImage work;
     if (!CreateResultImage(work, static_cast<uint32_t>(sh), static_cast<uint32_t>(sw))) return false;
     long W = sh, H = sw;
     const long kBlock = 64;
-    // (x, y) <- source (y, W - 1 - x), walked in blocks so both stay in cache.
-    for (long bx = 0; bx < W; bx += kBlock) {
-        m_info.progress = pxops::Percent(bx, W);
-        for (long by = 0; by < H; by += kBlock) {
-            long ex = std::min(W, bx + kBlock), ey = std::min(H, by + kBlock);
-            for (long x = bx; x < ex; ++x)
-                for (long y = by; y < ey; ++y) {
-                    CopyPixelTo(work, x, y, y, W - 1 - x);
-                }
-        }
-    }
-    return Deliver(*this, work, dest);
-}
-
-bool PxImage::RotateRight(PxImage* dest) {
-    if (!m_dib) return false;
-    long sw = static_cast<long>(GetWidth()), sh = static_cast<long>(GetHeight());
-    PxImage work;
-    if (!CreateResultImage(work, static_cast<uint32_t>(sh), static_cast<uint32_t>(sw))) return false;
-    long W = sh, H = sw;
-    const long kBlock = 64;
-    // (x, y) <- source (H - 1 - y, x).
+    // Walked in blocks so that source and result both stay in cache.
     for (long by = 0; by < H; by += kBlock) {
         m_info.progress = pxops::Percent(by, H);
         for (long bx = 0; bx < W; bx += kBlock) {
             long ex = std::min(W, bx + kBlock), ey = std::min(H, by + kBlock);
             for (long y = by; y < ey; ++y)
                 for (long x = bx; x < ex; ++x) {
-                    CopyPixelTo(work, x, y, H - 1 - y, x);
+                    if (clockwise) {
+                        CopyPixelTo(work, x, y, H - 1 - y, x);  // (x, y) <- source (H - 1 - y, x)
+                    } else {
+                        CopyPixelTo(work, x, y, y, W - 1 - x);  // (x, y) <- source (y, W - 1 - x)
+                    }
                 }
         }
     }
     return Deliver(*this, work, dest);
 }
+
+bool PxImage::RotateLeft(PxImage* dest) { return RotateQuarter(false, dest); }
+
+bool PxImage::RotateRight(PxImage* dest) { return RotateQuarter(true, dest); }
 
 bool PxImage::Rotate180(PxImage* dest) {
     if (!m_dib) return false;

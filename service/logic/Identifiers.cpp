@@ -1,6 +1,6 @@
 #include "service/logic/Identifiers.h"
 
-#include "service/logic/DayCode.h"
+#include "foundation/DayCode.h"
 
 #include <cctype>
 

@@ -1,6 +1,6 @@
 #include "service/logic/ShortLink.h"
 
-#include "service/logic/DayCode.h"
+#include "foundation/DayCode.h"
 
 namespace service {
 

@@ -1,6 +1,6 @@
 #include "service/storage/Storage.h"
 
-#include "service/logic/DayCode.h"
+#include "foundation/DayCode.h"
 #include "service/logic/Identifiers.h"
 #include "service/logic/UidGenerator.h"
 #include "service/storage/Database.h"

@@ -1,6 +1,6 @@
 // Short links, server names, installation ids and extensions from arbitrary bytes:
 // whatever is accepted must be made only of the identifier alphabet and round-trip.
-#include "service/logic/DayCode.h"
+#include "foundation/DayCode.h"
 #include "service/logic/Identifiers.h"
 #include "service/logic/ShortLink.h"
 

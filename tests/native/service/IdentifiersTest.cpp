@@ -1,6 +1,6 @@
 // Identifiers, day codes and short links: every form the program sends, and the
 // hostile ones a client could send instead.
-#include "service/logic/DayCode.h"
+#include "foundation/DayCode.h"
 #include "service/logic/Identifiers.h"
 #include "service/logic/ShortLink.h"
 

@@ -197,16 +197,16 @@ TEST(ScreenshotCaptureTest, ScreenshotsFolderIsCreatedWithItsParents) {
     const std::wstring nested = root + L"\\a\\b";
     RemoveDirectoryW(nested.c_str());
     RemoveDirectoryW((root + L"\\a").c_str());
-    EXPECT_TRUE(EnsureScreenshotsFolder(nested));
+    EXPECT_TRUE(EnsureSaveFolder(nested));
     EXPECT_NE(GetFileAttributesW(nested.c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
-    EXPECT_TRUE(EnsureScreenshotsFolder(nested)) << "an existing folder is fine";
+    EXPECT_TRUE(EnsureSaveFolder(nested)) << "an existing folder is fine";
 
     const std::wstring file = root + L"\\file";
     FILE* f = _wfopen(file.c_str(), L"wb");
     ASSERT_NE(f, nullptr);
     fclose(f);
-    EXPECT_FALSE(EnsureScreenshotsFolder(file + L"\\sub")) << "a file stands where a folder must be";
-    EXPECT_FALSE(EnsureScreenshotsFolder(L""));
+    EXPECT_FALSE(EnsureSaveFolder(file + L"\\sub")) << "a file stands where a folder must be";
+    EXPECT_FALSE(EnsureSaveFolder(L""));
     DeleteFileW(file.c_str());
 }
 

@@ -56,7 +56,8 @@ TEST(CvxInit, ChoosesGdiUnderWineAfterTryingDxgiAndDirect3D9) {
         EXPECT_EQ(dx9Failed, failed + 1) << all;
         EXPECT_LT(dx9Failed, chosen) << all;
     } else {
-        std::cout << "i386 Mesa is not installed: Direct3D 9 cannot be tried\n" << all;
+        // What runs without Direct3D 9 was checked above; the Direct3D 9 steps were not.
+        GTEST_SKIP() << "i386 Mesa is not installed: Direct3D 9 cannot be tried\n" << all;
     }
 }
 

@@ -7,16 +7,31 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "editor/EditorMessages.h"
+#include "editor/ResultSeam.h"
 #include "editor/SelectRegionDlg.h"
 #include "editor/SelectRegionManagementDlg.h"
 #include "editor/SelectRegionToolsDlg.h"
 #include "editor/TextBoxDlg.h"
 #include "settings/SettingsManager.h"
 #include "tests/wine/editor/GraphinForTests.h"
+
+namespace {
+// Set by a test's environment: the next result step fails.
+bool g_failNextResult = false;
+}  // namespace
+
+// This test program's result step (editor/ResultSeam.h): it fails, as a failing
+// picture library would, when a test asked for it.
+void RunResultSeam() {
+    if (!g_failNextResult) return;
+    g_failNextResult = false;
+    throw std::runtime_error("CSelectRegionDlg::GetImage()");
+}
 
 namespace {
 
@@ -61,7 +76,7 @@ struct Fakes {
         env.drawModeHotkey = [] { return HotkeyCombination{17}; };
         env.isHotkeyHeld = [this](const HotkeyCombination&) { return hotkeyHeld; };
         env.isKeyDown = [this](int key) { return keys[key]; };
-        env.failResultForTests = failResult;
+        g_failNextResult = failResult;
         return env;
     }
     int Count(const std::wstring& action) const {

@@ -1,8 +1,5 @@
-#include "service/logic/DayCode.h"
+#include "foundation/DayCode.h"
 
-#include "service/logic/Identifiers.h"
-
-namespace service {
 namespace {
 
 int DaysBeforeMonth(int month) {
@@ -43,8 +40,8 @@ bool IsValidDate(int day, int month, int year) {
 std::string EncodeDayCode(int dayNumber) {
     if (dayNumber < 0 || dayNumber > kMaxDayNumber) return std::string();
     std::string code(2, '0');
-    code[0] = kIdAlphabet[dayNumber / 62];
-    code[1] = kIdAlphabet[dayNumber % 62];
+    code[0] = kDayCodeAlphabet[dayNumber / 62];
+    code[1] = kDayCodeAlphabet[dayNumber % 62];
     return code;
 }
 
@@ -55,5 +52,3 @@ int DecodeDayCode(std::string_view code) {
     if (hi < 0 || lo < 0) return -1;
     return hi * 62 + lo;
 }
-
-}  // namespace service

@@ -1,8 +1,10 @@
-// The start-up path: Init loads, points analytics at the collector the file names and
-// only then sends the load's own events.
+// The start-up path with the settings connected to analytics as the program does it:
+// Init loads, points analytics at the collector the file names and only then sends the
+// load's own events.
 #include "../server/LoopbackHttpServer.h"
 #include "../server/ServerTestSupport.h"
-#include "SettingsTestSupport.h"
+#include "../settings/SettingsTestSupport.h"
+#include "app/SettingsAnalytics.h"
 #include "server/Analytics.h"
 
 using namespace settings_test;
@@ -18,6 +20,7 @@ TEST(SettingsInit, LoadEventsGoToTheConfiguredCollector) {
     AnalyticsSetCollectorUrl(L"http://127.0.0.1:1");   // anything but the configured one
     {
         SettingsManager m;
+        ConnectSettingsToAnalytics(m);
         m.Init((dir / "settings.json").wstring());
         EXPECT_EQ(m.GetJpegQuality(), 70);
         EXPECT_EQ(AnalyticsGetCollectorUrl(), server_test::Wide(collector.BaseUrl()));
