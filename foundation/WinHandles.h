@@ -187,40 +187,28 @@ private:
     HGDIOBJ m_previous = nullptr;
 };
 
-// One COM interface pointer, released once.
 template <typename T>
-class ComPtr {
-public:
-    ComPtr() noexcept = default;
-    // Takes over a reference the caller already holds (no AddRef).
-    explicit ComPtr(T* pointer) noexcept : m_pointer(pointer) {}
-    ~ComPtr() { reset(); }
-    ComPtr(ComPtr&& other) noexcept : m_pointer(other.release()) {}
-    ComPtr& operator=(ComPtr&& other) noexcept {
-        if (this != &other) reset(other.release());
-        return *this;
-    }
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
+struct ComTraits {
+    using Handle = T*;
+    static T* Empty() { return nullptr; }
+    static bool IsValid(T* pointer) { return pointer != nullptr; }
+    static void Free(T* pointer) { pointer->Release(); }
+};
+// One COM interface pointer, released once. Constructed from a pointer it takes over a
+// reference the caller already holds (no AddRef).
+template <typename T>
+class ComPtr : public UniqueResource<ComTraits<T>> {
+    using Base = UniqueResource<ComTraits<T>>;
 
-    T* get() const noexcept { return m_pointer; }
-    T* operator->() const noexcept { return m_pointer; }
-    explicit operator bool() const noexcept { return m_pointer != nullptr; }
-    // The caller now holds the reference.
-    T* release() noexcept { return std::exchange(m_pointer, nullptr); }
-    void reset(T* pointer = nullptr) noexcept {
-        T* old = std::exchange(m_pointer, pointer);
-        if (old && old != pointer) old->Release();
-    }
+public:
+    using Base::Base;
+    T* operator->() const noexcept { return this->get(); }
     // For out-parameters (CoCreateInstance, QueryInterface): the holder must be empty.
     T** put() noexcept {
-        assert(!m_pointer);
-        return &m_pointer;
+        assert(!this->get());
+        return Base::put();
     }
     void** put_void() noexcept { return reinterpret_cast<void**>(put()); }
-
-private:
-    T* m_pointer = nullptr;
 };
 
 // COM on this thread for the scope. CoUninitialize runs only when CoInitializeEx
