@@ -1,5 +1,7 @@
 #include "app/NewVersionBannerDlg.h"
 
+#include "foundation/WinHandles.h"
+
 CNewVersionBannerDlg::CNewVersionBannerDlg(std::function<void()> onInstall, int width)
     : CDHtmlDialog(kTemplateId, kPageId), m_onInstall(std::move(onInstall)), m_width(width) {}
 
@@ -18,19 +20,14 @@ BOOL CNewVersionBannerDlg::OnInitDialog() {
 }
 
 void CNewVersionBannerDlg::PaintPage(HDC dc, const RECT& client) {
-    HBRUSH back = CreateSolidBrush(RGB(0xFC, 0xEA, 0x9E));
-    FillRect(dc, &client, back);
-    DeleteObject(back);
-    HBRUSH line = CreateSolidBrush(RGB(170, 170, 170));
+    FillRect(dc, &client, UniqueBrush(CreateSolidBrush(RGB(0xFC, 0xEA, 0x9E))).get());
     RECT bottom = {client.left, client.bottom - 1, client.right, client.bottom};
-    FillRect(dc, &bottom, line);
-    DeleteObject(line);
-    HGDIOBJ old = SelectObject(dc, PageFont(14));
+    FillRect(dc, &bottom, UniqueBrush(CreateSolidBrush(RGB(170, 170, 170))).get());
+    SelectScope font(dc, PageFont(14));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(0, 0, 0));
     RECT text = {client.left + 10, client.top, client.right - 120, client.bottom - 1};
     DrawTextW(dc, L"There is a new version of Brivane available", -1, &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
-    SelectObject(dc, old);
 }
 
 void CNewVersionBannerDlg::OnButtonOK() {

@@ -1,6 +1,7 @@
 #include "app/NewVersionDlg.h"
 
 #include "app/MainDlg.h"
+#include "foundation/WinHandles.h"
 
 CNewVersionDlg::CNewVersionDlg(int x, int y, Callback callback)
     : CDHtmlDialog(kTemplateId, kPageId), m_x(x), m_y(y), m_callback(std::move(callback)) {}
@@ -33,22 +34,17 @@ BOOL CNewVersionDlg::OnInitDialog() {
 }
 
 void CNewVersionDlg::PaintPage(HDC dc, const RECT& client) {
-    HBRUSH white = CreateSolidBrush(RGB(255, 255, 255));
-    FillRect(dc, &client, white);
-    DeleteObject(white);
-    HBRUSH black = CreateSolidBrush(RGB(0, 0, 0));
-    FrameRect(dc, &client, black);
-    DeleteObject(black);
+    FillRect(dc, &client, UniqueBrush(CreateSolidBrush(RGB(255, 255, 255))).get());
+    FrameRect(dc, &client, UniqueBrush(CreateSolidBrush(RGB(0, 0, 0))).get());
     if (m_logo.IsValid()) m_logo.Draw(dc, 14, 14, 48, 48);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(0, 0, 0));
-    HGDIOBJ old = SelectObject(dc, PageFont(16));
+    SelectScope font(dc, PageFont(16));
     RECT title = {76, 16, client.right - 30, 36};
     DrawTextW(dc, L"Brivane update", -1, &title, DT_LEFT | DT_SINGLELINE);
-    SelectObject(dc, PageFont(12));
+    font.Select(PageFont(12));
     RECT line = {76, 40, client.right - 8, 58};
     DrawTextW(dc, L"There is a new version of Brivane available.", -1, &line, DT_LEFT | DT_SINGLELINE);
-    SelectObject(dc, old);
 }
 
 void CNewVersionDlg::OnButtonOK() {

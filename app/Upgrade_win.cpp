@@ -8,6 +8,7 @@
 #include "foundation/File.h"
 #include "foundation/Log.h"
 #include "foundation/Registry.h"
+#include "foundation/WinHandles.h"
 #include "settings/SettingsManager.h"
 
 namespace {
@@ -100,7 +101,7 @@ void UnregisterOldShellExtension() {
     info.lpDirectory = g_appExeFolder.c_str();
     info.nShow = SW_HIDE;
     if (ShellExecuteExW(&info) && info.hProcess) {
-        WaitForSingleObject(info.hProcess, INFINITE);
-        CloseHandle(info.hProcess);
+        UniqueHandle process(info.hProcess);
+        WaitForSingleObject(process.get(), INFINITE);
     }
 }

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "classlib/Wnd.h"
+#include "foundation/WinHandles.h"
 
 class CDataExchange;
 
@@ -84,7 +85,7 @@ public:
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    HBRUSH m_backgroundBrush = nullptr;   // owned; null: the system's colours
+    UniqueBrush m_backgroundBrush;   // empty: the system's colours
     COLORREF m_backgroundColor = 0;
-    HFONT m_pageFont = nullptr;           // owned
+    UniqueFont m_pageFont;
 };

@@ -1,26 +1,21 @@
 #include "classlib/Dialog.h"
 
 CDialogEx::~CDialogEx() {
-    // The window uses the brush and the font until it is gone.
+    // The window uses the brush and the font until it is gone (the members go after this).
     if (m_hWnd) DestroyWindow();
-    if (m_backgroundBrush) DeleteObject(m_backgroundBrush);
-    if (m_pageFont) DeleteObject(m_pageFont);
 }
 
 void CDialogEx::SetBackgroundColor(COLORREF color) {
-    HBRUSH brush = CreateSolidBrush(color);
+    UniqueBrush brush(CreateSolidBrush(color));
     if (!brush) return;
-    if (m_backgroundBrush) DeleteObject(m_backgroundBrush);
-    m_backgroundBrush = brush;
+    m_backgroundBrush = std::move(brush);
     m_backgroundColor = color;
     if (m_hWnd) Invalidate(TRUE);
 }
 
 void CDialogEx::SetPageFont(const wchar_t* face, int tenthsOfPoint) {
     if (!m_hWnd) return;
-    HDC screen = GetDC(nullptr);
-    int height = -MulDiv(tenthsOfPoint, GetDeviceCaps(screen, LOGPIXELSY), 720);
-    ReleaseDC(nullptr, screen);
+    const int height = -MulDiv(tenthsOfPoint, GetDeviceCaps(WindowDC(nullptr).get(), LOGPIXELSY), 720);
     LOGFONTW font = {};
     font.lfHeight = height;
     font.lfWeight = FW_NORMAL;
@@ -32,15 +27,14 @@ void CDialogEx::SetPageFont(const wchar_t* face, int tenthsOfPoint) {
     for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(made), TRUE);
     // The old font is no longer selected anywhere.
-    if (m_pageFont) DeleteObject(m_pageFont);
-    m_pageFont = made;
+    m_pageFont.reset(made);
 }
 
 LRESULT CDialogEx::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (m_backgroundBrush) {
         switch (msg) {
         case WM_CTLCOLORDLG:
-            return reinterpret_cast<LRESULT>(m_backgroundBrush);
+            return reinterpret_cast<LRESULT>(m_backgroundBrush.get());
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLORBTN: {
             // A control that colours itself keeps its own colours.
@@ -49,7 +43,7 @@ LRESULT CDialogEx::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             CWnd* child = control && control != m_hWnd ? FromHandle(control) : nullptr;
             if (child && child->OnReflect(msg, wParam, lParam, result)) return result;
             SetBkColor(reinterpret_cast<HDC>(wParam), m_backgroundColor);
-            return reinterpret_cast<LRESULT>(m_backgroundBrush);
+            return reinterpret_cast<LRESULT>(m_backgroundBrush.get());
         }
         default:
             break;

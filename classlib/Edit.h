@@ -5,6 +5,7 @@
 #include <string>
 
 #include "classlib/Wnd.h"
+#include "foundation/WinHandles.h"
 
 // An edit control of a dialog (attach with SubclassDlgItem or DDX_Control).
 class CEdit : public CWnd {
@@ -29,11 +30,10 @@ public:
     static constexpr COLORREF kTransparent = static_cast<COLORREF>(-1);
 
     CEditTrans() = default;
-    ~CEditTrans() override;
 
     COLORREF m_textColor = RGB(0, 0, 0);
     COLORREF m_backColor = kTransparent;
-    HBRUSH m_brush = nullptr;   // the background brush last handed out (owned)
+    UniqueBrush m_brush;        // the background brush last handed out
     bool m_dragging = false;    // mouse moves go to the parent while set
 
     // Return (or Alt+Return) is about to insert a new line: called with the edit's text

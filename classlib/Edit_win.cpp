@@ -18,10 +18,6 @@ LRESULT CCustomEdit::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     return CEdit::WindowProc(msg, wParam, lParam);
 }
 
-CEditTrans::~CEditTrans() {
-    if (m_brush) DeleteObject(m_brush);
-}
-
 void CEditTrans::InvalidateBackground() {
     HWND parent = GetParent(m_hWnd);
     if (!m_hWnd || !parent) return;
@@ -35,17 +31,14 @@ void CEditTrans::InvalidateBackground() {
 bool CEditTrans::OnReflect(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     if (msg == WM_CTLCOLOREDIT || msg == WM_CTLCOLORSTATIC) {
         HDC dc = reinterpret_cast<HDC>(wParam);
-        if (m_brush) {
-            DeleteObject(m_brush);
-            m_brush = nullptr;
-        }
+        m_brush.reset();
         HBRUSH brush;
         if (m_backColor == kTransparent) {
             brush = static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
             SetBkMode(dc, TRANSPARENT);
         } else {
-            m_brush = CreateSolidBrush(m_backColor);
-            brush = m_brush;
+            m_brush.reset(CreateSolidBrush(m_backColor));
+            brush = m_brush.get();
             SetBkColor(dc, m_backColor);
         }
         SetTextColor(dc, m_textColor);

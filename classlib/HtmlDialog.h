@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "classlib/Dialog.h"
+#include "foundation/WinHandles.h"
 
 // Stand-in for the class library's HTML dialog. Wine here has no embedded browser, so
 // the page is not loaded: a derived class paints the page's content with GDI
@@ -48,5 +49,5 @@ private:
 
     UINT m_htmlResourceId;
     std::vector<PageButton> m_buttons;
-    std::vector<std::pair<int, HFONT>> m_fonts;
+    std::vector<std::pair<int, UniqueFont>> m_fonts;
 };

@@ -5,17 +5,15 @@
 CDHtmlDialog::CDHtmlDialog(UINT templateId, UINT htmlResourceId, CWnd* parent)
     : CDialog(templateId, parent), m_htmlResourceId(htmlResourceId) {}
 
-CDHtmlDialog::~CDHtmlDialog() {
-    for (auto& f : m_fonts) DeleteObject(f.second);
-}
+CDHtmlDialog::~CDHtmlDialog() = default;
 
 HFONT CDHtmlDialog::PageFont(int px) {
     for (auto& f : m_fonts) {
-        if (f.first == px) return f.second;
+        if (f.first == px) return f.second.get();
     }
     HFONT font = CreateFontW(-px, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                              CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Verdana");
-    m_fonts.emplace_back(px, font);
+    m_fonts.emplace_back(px, UniqueFont(font));
     return font;
 }
 
@@ -35,29 +33,24 @@ void CDHtmlDialog::DrawButton(const DRAWITEMSTRUCT& item) {
         if (static_cast<UINT>(candidate.id) == item.CtlID) b = &candidate;
     }
     if (!b) return;
-    HBRUSH brush = CreateSolidBrush(b->back);
-    FillRect(item.hDC, &item.rcItem, brush);
-    DeleteObject(brush);
+    FillRect(item.hDC, &item.rcItem, UniqueBrush(CreateSolidBrush(b->back)).get());
     if (b->drawCross) {
         const int w = item.rcItem.right - item.rcItem.left;
         const int h = item.rcItem.bottom - item.rcItem.top;
         const int m = std::min(w, h) / 4;
-        HPEN pen = CreatePen(PS_SOLID, 2, b->fore);
-        HGDIOBJ old = SelectObject(item.hDC, pen);
+        UniquePen pen(CreatePen(PS_SOLID, 2, b->fore));
+        SelectScope select(item.hDC, pen.get());
         MoveToEx(item.hDC, item.rcItem.left + m, item.rcItem.top + m, nullptr);
         LineTo(item.hDC, item.rcItem.right - m, item.rcItem.bottom - m);
         MoveToEx(item.hDC, item.rcItem.right - m, item.rcItem.top + m, nullptr);
         LineTo(item.hDC, item.rcItem.left + m, item.rcItem.bottom - m);
-        SelectObject(item.hDC, old);
-        DeleteObject(pen);
         return;
     }
-    HGDIOBJ oldFont = SelectObject(item.hDC, PageFont(b->fontPx));
+    SelectScope font(item.hDC, PageFont(b->fontPx));
     SetBkMode(item.hDC, TRANSPARENT);
     SetTextColor(item.hDC, b->fore);
     RECT r = item.rcItem;
     DrawTextW(item.hDC, b->text.c_str(), -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-    SelectObject(item.hDC, oldFont);
 }
 
 bool CDHtmlDialog::OnCommand(WORD id, WORD code, HWND control) {
@@ -77,12 +70,10 @@ LRESULT CDHtmlDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_ERASEBKGND:
         return 1;
     case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(m_hWnd, &ps);
+        PaintDC dc(m_hWnd);
         RECT client;
         GetClientRect(m_hWnd, &client);
-        PaintPage(dc, client);
-        EndPaint(m_hWnd, &ps);
+        PaintPage(dc.get(), client);
         return 0;
     }
     case WM_DRAWITEM: {

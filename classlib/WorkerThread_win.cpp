@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "foundation/Log.h"
+#include "foundation/WinHandles.h"
 
 namespace {
 
@@ -37,7 +38,8 @@ bool AfxBeginThread(AFX_THREADPROC proc, void* param) {
         Log("AfxBeginThread: _beginthreadex failed\n");
         return false;
     }
-    CloseHandle(reinterpret_cast<HANDLE>(handle));
+    // The thread runs on by itself; its handle closes here, nothing waits on it.
+    UniqueHandle thread(reinterpret_cast<HANDLE>(handle));
     return true;
 }
 

@@ -3,21 +3,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "foundation/WinHandles.h"
+
 namespace {
-
-class ScopedMemoryDC {
-public:
-    ScopedMemoryDC() : m_dc(CreateCompatibleDC(nullptr)) {}
-    ~ScopedMemoryDC() {
-        if (m_dc) DeleteDC(m_dc);
-    }
-    ScopedMemoryDC(const ScopedMemoryDC&) = delete;
-    ScopedMemoryDC& operator=(const ScopedMemoryDC&) = delete;
-    HDC get() const { return m_dc; }
-
-private:
-    HDC m_dc;
-};
 
 // 256 MiB of pixels is far beyond any screen this program captures.
 constexpr uint64_t kMaxBytes = 256ull * 1024 * 1024;
@@ -30,7 +18,7 @@ bool GetBitmapBits32(HBITMAP bitmap, int& width, int& height, std::vector<uint8_
     height = 0;
     pixels.clear();
     std::memset(&info, 0, sizeof(info));
-    ScopedMemoryDC dc;
+    UniqueDC dc(CreateCompatibleDC(nullptr));
     BITMAP bm = {};
     if (!dc.get() || !bitmap || GetObjectW(bitmap, sizeof(bm), &bm) == 0) return false;
     const int w = bm.bmWidth;

@@ -13,25 +13,12 @@
 
 #include "foundation/Format.h"
 #include "foundation/Log.h"
+#include "foundation/PosixHandles.h"
 #include "foundation/Utf.h"
 
 namespace {
 
 std::string Narrow(const std::wstring& path) { return WideToUtf8(path); }
-
-class ScopedFd {
-public:
-    explicit ScopedFd(int fd) : m_fd(fd) {}
-    ~ScopedFd() {
-        if (m_fd >= 0) close(m_fd);
-    }
-    ScopedFd(const ScopedFd&) = delete;
-    ScopedFd& operator=(const ScopedFd&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 constexpr off_t kMaxReadBytes = 256L * 1024 * 1024;
 
@@ -43,7 +30,7 @@ bool File::Exists() const {
 }
 
 bool File::Copy(const std::wstring& target) {
-    ScopedFd in(open(Narrow(m_path).c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd in(open(Narrow(m_path).c_str(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0) return false;
     // Copying a file onto itself would truncate it; Windows refuses instead.
     struct stat from, to;
@@ -51,7 +38,7 @@ bool File::Copy(const std::wstring& target) {
         from.st_dev == to.st_dev && from.st_ino == to.st_ino) {
         return false;
     }
-    ScopedFd out(open(Narrow(target).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    UniqueFd out(open(Narrow(target).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (out.get() < 0) return false;
     char buffer[65536];
     for (;;) {
@@ -106,7 +93,7 @@ bool File::WriteString(const std::wstring& text) {
             return false;
         }
     }
-    ScopedFd fd(open(Narrow(m_path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    UniqueFd fd(open(Narrow(m_path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (fd.get() < 0) {
         const int code = errno;
         Log("Failed File::WriteString: CreateFile: %d\n", code);
@@ -136,7 +123,7 @@ bool File::WriteString(const std::wstring& text) {
 
 bool File::ReadAllText(std::wstring& text) {
     m_lastError.clear();
-    ScopedFd fd(open(Narrow(m_path).c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd fd(open(Narrow(m_path).c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) {
         const int code = errno;
         Log("Failed File::ReadAllText: CreateFile: %d\n", code);

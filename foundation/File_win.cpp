@@ -9,24 +9,9 @@
 #include "foundation/Format.h"
 #include "foundation/Log.h"
 #include "foundation/Utf.h"
+#include "foundation/WinHandles.h"
 
 namespace {
-
-// Closes the handle on every path out of a read or write.
-class ScopedFileHandle {
-public:
-    explicit ScopedFileHandle(HANDLE h) : m_handle(h) {}
-    ~ScopedFileHandle() {
-        if (valid()) CloseHandle(m_handle);
-    }
-    ScopedFileHandle(const ScopedFileHandle&) = delete;
-    ScopedFileHandle& operator=(const ScopedFileHandle&) = delete;
-    bool valid() const { return m_handle != INVALID_HANDLE_VALUE && m_handle != nullptr; }
-    HANDLE get() const { return m_handle; }
-
-private:
-    HANDLE m_handle;
-};
 
 // Files this program reads whole are small (settings, replies); refuse anything that
 // could not sensibly be held in memory by a 32-bit process.
@@ -67,9 +52,9 @@ bool File::WriteString(const std::wstring& text) {
         Log("File::WriteString: Failed to delete file\n");
         return false;
     }
-    ScopedFileHandle file(CreateFileW(m_path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+    UniqueHandle file(CreateFileW(m_path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) {
+    if (!file) {
         const int code = static_cast<int>(GetLastError());
         Log("Failed File::WriteString: CreateFile: %d\n", code);
         m_lastError = FormatA("Failed File::WriteString: CreateFile: {}").ArgInt(code).Str();
@@ -93,10 +78,10 @@ bool File::WriteString(const std::wstring& text) {
 
 bool File::ReadAllText(std::wstring& text) {
     m_lastError.clear();
-    ScopedFileHandle file(CreateFileW(m_path.c_str(), GENERIC_READ,
+    UniqueHandle file(CreateFileW(m_path.c_str(), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) {
+    if (!file) {
         const int code = static_cast<int>(GetLastError());
         Log("Failed File::ReadAllText: CreateFile: %d\n", code);
         m_lastError = FormatA("Failed File::ReadAllText: CreateFile: {}").ArgInt(code).Str();

@@ -11,6 +11,7 @@
 
 #include "foundation/Log.h"
 #include "foundation/Path.h"
+#include "foundation/PosixHandles.h"
 #include "foundation/Utf.h"
 
 namespace {
@@ -33,20 +34,6 @@ std::wstring ModulePath() {
     path.resize(static_cast<size_t>(n));
     return Wide(path);
 }
-
-class ScopedDir {
-public:
-    explicit ScopedDir(DIR* d) : m_dir(d) {}
-    ~ScopedDir() {
-        if (m_dir) closedir(m_dir);
-    }
-    ScopedDir(const ScopedDir&) = delete;
-    ScopedDir& operator=(const ScopedDir&) = delete;
-    DIR* get() const { return m_dir; }
-
-private:
-    DIR* m_dir;
-};
 
 }  // namespace
 
@@ -83,7 +70,7 @@ std::wstring GetExeDirectory() {
 
 std::vector<std::wstring> GetFilesInFolder(const std::wstring& folder) {
     std::vector<std::wstring> names;
-    ScopedDir dir(opendir(Narrow(folder).c_str()));
+    UniqueDir dir(opendir(Narrow(folder).c_str()));
     if (!dir.get()) {
         Log("GetFilesInFolder::FindFirstFile failed (%d)\n", errno);
         return names;
@@ -98,7 +85,7 @@ std::vector<std::wstring> GetFilesInFolder(const std::wstring& folder) {
 namespace {
 
 bool EmptyFolderContents(const std::string& base) {
-    ScopedDir dir(opendir(base.c_str()));
+    UniqueDir dir(opendir(base.c_str()));
     if (!dir.get()) return false;
     for (;;) {
         errno = 0;

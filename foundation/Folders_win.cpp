@@ -5,6 +5,7 @@
 
 #include "foundation/Log.h"
 #include "foundation/Path.h"
+#include "foundation/WinHandles.h"
 
 namespace {
 
@@ -29,22 +30,6 @@ std::wstring ModulePath() {
         path.resize(path.size() * 2);
     }
 }
-
-// Closes a FindFirstFileW search on every path.
-class ScopedFind {
-public:
-    explicit ScopedFind(HANDLE h) : m_handle(h) {}
-    ~ScopedFind() {
-        if (valid()) FindClose(m_handle);
-    }
-    ScopedFind(const ScopedFind&) = delete;
-    ScopedFind& operator=(const ScopedFind&) = delete;
-    bool valid() const { return m_handle != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return m_handle; }
-
-private:
-    HANDLE m_handle;
-};
 
 }  // namespace
 
@@ -86,8 +71,8 @@ std::wstring GetExeDirectory() {
 std::vector<std::wstring> GetFilesInFolder(const std::wstring& folder) {
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW data;
-    ScopedFind find(FindFirstFileW((folder + L"\\*.*").c_str(), &data));
-    if (!find.valid()) {
+    UniqueFind find(FindFirstFileW((folder + L"\\*.*").c_str(), &data));
+    if (!find) {
         Log("GetFilesInFolder::FindFirstFile failed (%d)\n", static_cast<int>(GetLastError()));
         return names;
     }
@@ -101,8 +86,8 @@ namespace {
 
 bool EmptyFolderContents(const std::wstring& folder) {
     WIN32_FIND_DATAW data;
-    ScopedFind find(FindFirstFileW((folder + L"\\*").c_str(), &data));
-    if (!find.valid()) return false;
+    UniqueFind find(FindFirstFileW((folder + L"\\*").c_str(), &data));
+    if (!find) return false;
     do {
         if (IsDotEntry(data.cFileName)) continue;
         const std::wstring path = folder + L"\\" + data.cFileName;

@@ -11,6 +11,8 @@
 #include <io.h>
 #include <windows.h>
 #include <shlobj.h>
+
+#include "foundation/WinHandles.h"
 #else
 #include <sys/stat.h>
 #include <cerrno>
@@ -26,7 +28,11 @@ std::mutex& LogLock() {
 }
 
 #ifdef _WIN32
-HANDLE g_logFile = INVALID_HANDLE_VALUE;
+// Never destroyed: other threads may still log while the process exits.
+UniqueHandle& LogFile() {
+    static UniqueHandle* file = new UniqueHandle();
+    return *file;
+}
 
 
 
@@ -61,18 +67,15 @@ bool LocalNow(int& year, int& month, int& day, int& hour, int& minute, int& seco
     return true;
 }
 
-bool FileOpen() { return g_logFile != INVALID_HANDLE_VALUE; }
+bool FileOpen() { return static_cast<bool>(LogFile()); }
 
 void FileWrite(const char* data, size_t size) {
     DWORD written = 0;
-    WriteFile(g_logFile, data, static_cast<DWORD>(size), &written, nullptr);
-    FlushFileBuffers(g_logFile);
+    WriteFile(LogFile().get(), data, static_cast<DWORD>(size), &written, nullptr);
+    FlushFileBuffers(LogFile().get());
 }
 
-void FileClose() {
-    if (FileOpen()) CloseHandle(g_logFile);
-    g_logFile = INVALID_HANDLE_VALUE;
-}
+void FileClose() { LogFile().reset(); }
 
 bool EnsureFolder(const std::wstring& folder) {
     DWORD attrs = GetFileAttributesW(folder.c_str());
@@ -82,8 +85,8 @@ bool EnsureFolder(const std::wstring& folder) {
 }
 
 void FileCreate(const std::wstring& path) {
-    g_logFile = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+    LogFile().reset(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 #else
 // Native builds (tests of portable components) log to a plain file.

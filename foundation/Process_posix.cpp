@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "foundation/Log.h"
+#include "foundation/PosixHandles.h"
 #include "foundation/Process.h"
 #include "foundation/ProcessArguments.h"
 #include "foundation/ProcessPipeReader.h"
@@ -22,24 +23,7 @@
 
 namespace {
 
-class OwnedFd {
-public:
-    OwnedFd() = default;
-    OwnedFd(const OwnedFd&) = delete;
-    OwnedFd& operator=(const OwnedFd&) = delete;
-    ~OwnedFd() { Close(); }
-    int get() const { return m_fd; }
-    void reset(int fd) { Close(); m_fd = fd; }
-    void Close() {
-        if (m_fd >= 0) close(m_fd);
-        m_fd = -1;
-    }
-
-private:
-    int m_fd = -1;
-};
-
-bool CreateChildPipe(OwnedFd& readEnd, OwnedFd& writeEnd) {
+bool CreateChildPipe(UniqueFd& readEnd, UniqueFd& writeEnd) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) {
         Log("Process: Failed to create Out pipe\n");
@@ -64,7 +48,7 @@ int ReadPipeNow(PipeHandle pipe, char* buffer, int capacity) {
 }
 
 void Process::RunChild(Result& result) const {
-    OwnedFd outRead, outWrite, errRead, errWrite, statusRead, statusWrite;
+    UniqueFd outRead, outWrite, errRead, errWrite, statusRead, statusWrite;
     if (!CreateChildPipe(outRead, outWrite) || !CreateChildPipe(errRead, errWrite)) {
         result.exitCode = kStartFailed;
         return;
@@ -118,7 +102,7 @@ void Process::RunChild(Result& result) const {
         (void)!write(statusWrite.get(), &err, sizeof(err));
         _exit(127);
     }
-    statusWrite.Close();
+    statusWrite.reset();
     int childErrno = 0;
     ssize_t got;
     do {
@@ -167,8 +151,8 @@ void Process::RunChild(Result& result) const {
         std::thread([pid]() { waitpid(pid, nullptr, 0); }).detach();
     }
 
-    outWrite.Close();
-    errWrite.Close();
+    outWrite.reset();
+    errWrite.reset();
     chunk = outReader.ReadRest();
     if (!chunk.empty()) { result.stdoutText += chunk; if (m_onStdout) m_onStdout(chunk); }
     chunk = errReader.ReadRest();

@@ -6,29 +6,12 @@
 #include "foundation/Log.h"
 #include "foundation/Process.h"
 #include "foundation/ProcessPipeReader.h"
+#include "foundation/WinHandles.h"
 
 namespace {
 
-// Closes a handle that is still open when the run ends, on every path.
-class OwnedHandle {
-public:
-    OwnedHandle() = default;
-    OwnedHandle(const OwnedHandle&) = delete;
-    OwnedHandle& operator=(const OwnedHandle&) = delete;
-    ~OwnedHandle() { Close(); }
-    HANDLE* put() { return &m_handle; }
-    HANDLE get() const { return m_handle; }
-    void Close() {
-        if (m_handle != nullptr && m_handle != INVALID_HANDLE_VALUE) CloseHandle(m_handle);
-        m_handle = nullptr;
-    }
-
-private:
-    HANDLE m_handle = nullptr;
-};
-
 // An anonymous pipe whose write end the child inherits and whose read end it does not.
-bool CreateChildPipe(OwnedHandle& readEnd, OwnedHandle& writeEnd) {
+bool CreateChildPipe(UniqueHandle& readEnd, UniqueHandle& writeEnd) {
     SECURITY_ATTRIBUTES sa = {};
     sa.nLength = sizeof(sa);
     sa.bInheritHandle = TRUE;
@@ -58,7 +41,7 @@ int ReadPipeNow(PipeHandle pipe, char* buffer, int capacity) {
 }
 
 void Process::RunChild(Result& result) const {
-    OwnedHandle outRead, outWrite, errRead, errWrite, process, thread;
+    UniqueHandle outRead, outWrite, errRead, errWrite, process, thread;
     if (!CreateChildPipe(outRead, outWrite) || !CreateChildPipe(errRead, errWrite)) {
         result.exitCode = kStartFailed;
         return;
@@ -92,8 +75,8 @@ void Process::RunChild(Result& result) const {
         result.exitCode = kStartFailed;
         return;
     }
-    *process.put() = pi.hProcess;
-    *thread.put() = pi.hThread;
+    process.reset(pi.hProcess);
+    thread.reset(pi.hThread);
 
     ProcessPipeReader outReader(reinterpret_cast<PipeHandle>(outRead.get()));
     ProcessPipeReader errReader(reinterpret_cast<PipeHandle>(errRead.get()));
@@ -122,8 +105,8 @@ void Process::RunChild(Result& result) const {
 
     // With our copies of the write ends closed, the pipes break once the child (and any
     // grandchild holding them) is gone; read everything still pending.
-    outWrite.Close();
-    errWrite.Close();
+    outWrite.reset();
+    errWrite.reset();
     chunk = outReader.ReadRest();
     if (!chunk.empty()) { result.stdoutText += chunk; if (m_onStdout) m_onStdout(chunk); }
     chunk = errReader.ReadRest();

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "foundation/WinHandles.h"
+
 namespace {
 
 // Splits "sub\key\name" at its last backslash; without one the whole path is the name.
@@ -15,21 +17,6 @@ void SplitValuePath(const std::wstring& path, std::wstring& subKey, std::wstring
         name = path.substr(cut + 1);
     }
 }
-
-class ScopedKey {
-public:
-    ScopedKey() = default;
-    ~ScopedKey() {
-        if (m_key) RegCloseKey(m_key);
-    }
-    ScopedKey(const ScopedKey&) = delete;
-    ScopedKey& operator=(const ScopedKey&) = delete;
-    HKEY* put() { return &m_key; }
-    HKEY get() const { return m_key; }
-
-private:
-    HKEY m_key = nullptr;
-};
 
 }  // namespace
 
@@ -46,7 +33,7 @@ DWORD RegistryDword::Get() {
 }
 
 DWORD RegistryDword::Read() {
-    ScopedKey key;
+    UniqueRegKey key;
     if (RegOpenKeyExW(m_root, m_subKey.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) {
         return m_default;
     }
@@ -74,7 +61,7 @@ std::wstring RegistryString::Get() {
 }
 
 std::wstring RegistryString::Read() {
-    ScopedKey key;
+    UniqueRegKey key;
     if (RegOpenKeyExW(m_root, m_subKey.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) {
         return m_default;
     }

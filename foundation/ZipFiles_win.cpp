@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "foundation/WinHandles.h"
+
 namespace {
 
 int64_t UnixSeconds(const FILETIME& ft) {
@@ -17,66 +19,58 @@ bool SeekHandle(HANDLE h, uint64_t position) {
 
 class HandleInput : public IZipInput {
 public:
-    explicit HandleInput(HANDLE h) : m_handle(h) {}
-    ~HandleInput() override { CloseHandle(m_handle); }
+    explicit HandleInput(UniqueHandle h) : m_handle(std::move(h)) {}
     long Read(uint8_t* buffer, size_t size) override {
         DWORD got = 0;
         const DWORD want = static_cast<DWORD>(size > 0x10000000 ? 0x10000000 : size);
-        if (!ReadFile(m_handle, buffer, want, &got, nullptr)) return -1;
+        if (!ReadFile(m_handle.get(), buffer, want, &got, nullptr)) return -1;
         return static_cast<long>(got);
     }
-    bool Seek(uint64_t position) override { return SeekHandle(m_handle, position); }
+    bool Seek(uint64_t position) override { return SeekHandle(m_handle.get(), position); }
 
 private:
-    HANDLE m_handle;
+    UniqueHandle m_handle;
 };
 
 class HandleOutput : public IZipOutput {
 public:
-    explicit HandleOutput(HANDLE h) : m_handle(h) {}
-    ~HandleOutput() override { Close(); }
+    explicit HandleOutput(UniqueHandle h) : m_handle(std::move(h)) {}
     bool Write(const uint8_t* data, size_t size) override {
         while (size > 0) {
             DWORD done = 0;
             const DWORD want = static_cast<DWORD>(size > 0x10000000 ? 0x10000000 : size);
-            if (!WriteFile(m_handle, data, want, &done, nullptr) || done == 0) return false;
+            if (!WriteFile(m_handle.get(), data, want, &done, nullptr) || done == 0) return false;
             data += done;
             size -= done;
         }
         return true;
     }
-    bool Seek(uint64_t position) override { return SeekHandle(m_handle, position); }
-    void Close() override {
-        if (m_handle != INVALID_HANDLE_VALUE) CloseHandle(m_handle);
-        m_handle = INVALID_HANDLE_VALUE;
-    }
+    bool Seek(uint64_t position) override { return SeekHandle(m_handle.get(), position); }
+    void Close() override { m_handle.reset(); }
 
 private:
-    HANDLE m_handle;
+    UniqueHandle m_handle;
 };
 
 class WinZipFiles : public IZipFiles {
 public:
     std::unique_ptr<IZipOutput> Create(const std::wstring& path) override {
-        HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h == INVALID_HANDLE_VALUE) return nullptr;
-        return std::make_unique<HandleOutput>(h);
+        UniqueHandle h(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!h) return nullptr;
+        return std::make_unique<HandleOutput>(std::move(h));
     }
     std::unique_ptr<IZipInput> Open(const std::wstring& path, ZipSourceInfo& info) override {
-        HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h == INVALID_HANDLE_VALUE) return nullptr;
+        UniqueHandle h(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!h) return nullptr;
         BY_HANDLE_FILE_INFORMATION fi;
-        if (!GetFileInformationByHandle(h, &fi)) {
-            CloseHandle(h);
-            return nullptr;
-        }
+        if (!GetFileInformationByHandle(h.get(), &fi)) return nullptr;
         info.attributes = fi.dwFileAttributes & 0xFFFF;
         info.size = (static_cast<uint64_t>(fi.nFileSizeHigh) << 32) | fi.nFileSizeLow;
         info.accessTime = UnixSeconds(fi.ftLastAccessTime);
         info.modifyTime = UnixSeconds(fi.ftLastWriteTime);
         info.createTime = UnixSeconds(fi.ftCreationTime);
-        return std::make_unique<HandleInput>(h);
+        return std::make_unique<HandleInput>(std::move(h));
     }
 };
 

@@ -1,6 +1,7 @@
 // Conversion of the selection mask to a GDI region.
 #include <windows.h>
 
+#include "foundation/WinHandles.h"
 #include "image/PxImage.h"
 
 bool PxImage::SelectionToHRGN(HRGN__*& region) const {
@@ -16,11 +17,8 @@ bool PxImage::SelectionToHRGN(HRGN__*& region) const {
             }
             long x0 = x;
             while (x < w && row[x] == 255) ++x;
-            HRGN part = CreateRectRgn(x0, y, x, y + 1);
-            if (part) {
-                CombineRgn(region, region, part, RGN_OR);
-                DeleteObject(part);
-            }
+            UniqueRegion part(CreateRectRgn(x0, y, x, y + 1));
+            if (part) CombineRgn(region, region, part.get(), RGN_OR);
         }
     }
     return true;

@@ -2,6 +2,7 @@
 
 #include "foundation/Format.h"
 #include "foundation/Utf.h"
+#include "foundation/WinHandles.h"
 #include "settings/SettingsFileIo.h"
 
 ReplaceFileResult ReplaceFileAtomically(const std::wstring& source, const std::wstring& target,
@@ -27,19 +28,18 @@ ReplaceFileResult ReplaceFileAtomically(const std::wstring& source, const std::w
 }
 
 bool ReadFileLenient(const std::wstring& path, std::wstring& text) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
     std::string bytes;
     char buffer[65536];
     DWORD read = 0;
     // Settings files are small; stop at 16 MB whatever the file claims.
-    while (bytes.size() < (16u << 20) && ReadFile(file, buffer, sizeof(buffer), &read, nullptr) &&
+    while (bytes.size() < (16u << 20) && ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) &&
            read > 0) {
         bytes.append(buffer, read);
     }
-    CloseHandle(file);
     text = Utf8ToWideLenient(bytes);
     return true;
 }

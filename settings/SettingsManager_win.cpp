@@ -7,6 +7,7 @@
 #include "foundation/Log.h"
 #include "foundation/Registry.h"
 #include "foundation/StringTable.h"
+#include "foundation/WinHandles.h"
 #include "settings/LegacySettingsStore.h"
 #include "settings/SettingsManager.h"
 
@@ -30,12 +31,12 @@ public:
         return RegistryString(false, HKEY_CURRENT_USER, path, defaultValue).Get();
     }
     bool DeleteAll() override {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Brivane", 0, KEY_READ, &key) !=
+        UniqueRegKey key;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Brivane", 0, KEY_READ, key.put()) !=
             ERROR_SUCCESS) {
             return true;   // nothing to delete
         }
-        RegCloseKey(key);
+        key.reset();
         return SHDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Brivane") == ERROR_SUCCESS;
     }
 };

@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 
+#include "foundation/WinHandles.h"
 #include "graphin/Raster.h"
 #include "graphin/graphin.h"
 
@@ -146,25 +147,19 @@ GRAPHIN_EXPORT int GRAPHIN_CALL GraphinBlitImage(void* dcHandle, int x, int y, G
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!dib || !bits) {
-        if (dib) DeleteObject(dib);
-        return kGraphinOutOfMemory;
-    }
+    UniqueBitmap dib(CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!dib || !bits) return kGraphinOutOfMemory;
     int result = kGraphinFailed;
-    HDC memory = CreateCompatibleDC(dc);
+    UniqueDC memory(CreateCompatibleDC(dc));
     if (memory) {
-        HGDIOBJ old = SelectObject(memory, dib);
-        if (BitBlt(memory, 0, 0, width, height, dc, x, y, SRCCOPY)) {
+        SelectScope select(memory.get(), dib.get());
+        if (BitBlt(memory.get(), 0, 0, width, height, dc, x, y, SRCCOPY)) {
             GdiFlush();
             graphin::CompositeOnto(source, srcX, srcY, width, height, static_cast<uint8_t*>(bits), width, height,
                                    width * 4, false, 0, 0);
-            if (BitBlt(dc, x, y, width, height, memory, 0, 0, SRCCOPY)) result = kGraphinOk;
+            if (BitBlt(dc, x, y, width, height, memory.get(), 0, 0, SRCCOPY)) result = kGraphinOk;
         }
-        SelectObject(memory, old);
-        DeleteDC(memory);
     }
-    DeleteObject(dib);
     return result;
 }
 

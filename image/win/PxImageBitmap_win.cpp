@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "foundation/WinHandles.h"
 #include "image/PxImage.h"
 
 HGLOBAL PxImage::CopyToHandle() const {
@@ -34,12 +35,11 @@ HBITMAP PxImage::MakeBitmap(HDC dc) const {
     const BITMAPINFO* bmi = reinterpret_cast<const BITMAPINFO*>(info.data());
     if (dc) return CreateDIBitmap(dc, &m_header, CBM_INIT, m_info.pixels, bmi, DIB_RGB_COLORS);
 
-    HDC mem = CreateCompatibleDC(nullptr);
+    UniqueDC mem(CreateCompatibleDC(nullptr));
     if (!mem) return nullptr;
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(mem, bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP bitmap = CreateDIBSection(mem.get(), bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (bitmap && bits) std::memcpy(bits, m_info.pixels, m_header.biSizeImage);
-    DeleteDC(mem);
     return bitmap;  // the caller owns it
 }
 
@@ -54,17 +54,17 @@ bool PxImage::CreateFromHBITMAP(HBITMAP bitmap, HPALETTE palette) {
     if (!Create(static_cast<uint32_t>(bm.bmWidth), static_cast<uint32_t>(bm.bmHeight),
                 static_cast<uint32_t>(bm.bmBitsPixel) * bm.bmPlanes, PxFormatUnknown))
         return false;
-    HDC screen = GetDC(nullptr);
+    WindowDC screen(nullptr);
     HPALETTE old = nullptr;
     if (palette && screen) {
-        old = SelectPalette(screen, palette, FALSE);
-        RealizePalette(screen);
+        old = SelectPalette(screen.get(), palette, FALSE);
+        RealizePalette(screen.get());
     }
-    int rows = screen ? GetDIBits(screen, bitmap, 0, GetHeight(), m_info.pixels, reinterpret_cast<BITMAPINFO*>(m_dib),
+    int rows = screen ? GetDIBits(screen.get(), bitmap, 0, GetHeight(), m_info.pixels, reinterpret_cast<BITMAPINFO*>(m_dib),
                                   DIB_RGB_COLORS)
                       : 0;
-    if (old) SelectPalette(screen, old, FALSE);
-    if (screen) ReleaseDC(nullptr, screen);
+    if (old) SelectPalette(screen.get(), old, FALSE);
+    screen.reset();
     // GetDIBits may rewrite fields of the header it was given; ours stays the truth.
     std::memcpy(m_dib, &m_header, sizeof(m_header));
     if (rows != static_cast<int>(GetHeight())) {
@@ -81,6 +81,9 @@ bool PxImage::CreateFromHICON(HICON icon) {
     if (!icon) return false;
     ICONINFO ii;
     if (!GetIconInfo(icon, &ii)) return false;
+    // GetIconInfo hands over copies of the icon's bitmaps.
+    UniqueBitmap colorBitmap(ii.hbmColor);
+    UniqueBitmap maskBitmap(ii.hbmMask);
     bool ok = ii.hbmColor && CreateFromHBITMAP(ii.hbmColor);
     if (ok && ii.hbmMask) {
         PxImage mask;
@@ -90,8 +93,6 @@ bool PxImage::CreateFromHICON(HICON icon) {
         }
         if (mask.IsValid() && mask.GrayScale() && mask.Negative()) AlphaSet(mask);
     }
-    if (ii.hbmColor) DeleteObject(ii.hbmColor);
-    if (ii.hbmMask) DeleteObject(ii.hbmMask);
     return ok;
 }
 

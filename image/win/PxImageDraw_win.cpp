@@ -5,14 +5,16 @@
 #include <cstring>
 #include <vector>
 
+#include "foundation/WinHandles.h"
 #include "image/PxImage.h"
 
 namespace {
-// A bottom-up 24-bit DIB section of w x h pixels on its own memory DC.
+// A bottom-up 24-bit DIB section of w x h pixels on its own memory DC. The members go
+// in reverse: the section is deselected, then deleted, then the DC.
 struct Section {
-    HDC dc = nullptr;
-    HBITMAP bitmap = nullptr;
-    HGDIOBJ old = nullptr;
+    UniqueDC dc;
+    UniqueBitmap bitmap;
+    SelectScope select;
     uint8_t* bits = nullptr;
     BITMAPINFO bmi;
     long rowBytes = 0;
@@ -26,21 +28,14 @@ struct Section {
         bmi.bmiHeader.biBitCount = 24;
         bmi.bmiHeader.biCompression = BI_RGB;
         rowBytes = ((w * 24 + 31) / 32) * 4;
-        dc = CreateCompatibleDC(compatible);
+        dc.reset(CreateCompatibleDC(compatible));
         if (!dc) return;
         void* p = nullptr;
-        bitmap = CreateDIBSection(compatible, &bmi, DIB_RGB_COLORS, &p, nullptr, 0);
+        bitmap.reset(CreateDIBSection(compatible, &bmi, DIB_RGB_COLORS, &p, nullptr, 0));
         if (!bitmap) return;
         bits = static_cast<uint8_t*>(p);
-        old = SelectObject(dc, bitmap);
+        select = SelectScope(dc.get(), bitmap.get());
     }
-    ~Section() {
-        if (old) SelectObject(dc, old);
-        if (bitmap) DeleteObject(bitmap);
-        if (dc) DeleteDC(dc);
-    }
-    Section(const Section&) = delete;
-    Section& operator=(const Section&) = delete;
     bool Ok() const { return dc && bitmap && bits; }
 };
 
@@ -51,22 +46,20 @@ public:
     ClipScope(HDC dc, const RECT* clip) : m_dc(dc) {
         if (!clip) return;
         m_active = true;
-        m_saved = CreateRectRgn(0, 0, 0, 0);
-        m_hadRegion = m_saved && GetClipRgn(dc, m_saved) == 1;
-        HRGN r = CreateRectRgnIndirect(clip);
+        m_saved.reset(CreateRectRgn(0, 0, 0, 0));
+        m_hadRegion = m_saved && GetClipRgn(dc, m_saved.get()) == 1;
+        UniqueRegion r(CreateRectRgnIndirect(clip));
         if (r) {
             // The clip rectangle is in logical units; regions are in device units.
             POINT corners[2] = {{clip->left, clip->top}, {clip->right, clip->bottom}};
             LPtoDP(dc, corners, 2);
-            SetRectRgn(r, corners[0].x, corners[0].y, corners[1].x, corners[1].y);
-            ExtSelectClipRgn(dc, r, RGN_AND);
-            DeleteObject(r);
+            SetRectRgn(r.get(), corners[0].x, corners[0].y, corners[1].x, corners[1].y);
+            ExtSelectClipRgn(dc, r.get(), RGN_AND);
         }
     }
     ~ClipScope() {
         if (!m_active) return;
-        SelectClipRgn(m_dc, m_hadRegion ? m_saved : nullptr);
-        if (m_saved) DeleteObject(m_saved);
+        SelectClipRgn(m_dc, m_hadRegion ? m_saved.get() : nullptr);
     }
     ClipScope(const ClipScope&) = delete;
     ClipScope& operator=(const ClipScope&) = delete;
@@ -75,7 +68,7 @@ private:
     HDC m_dc;
     bool m_active = false;
     bool m_hadRegion = false;
-    HRGN m_saved = nullptr;
+    UniqueRegion m_saved;
 };
 }  // namespace
 
@@ -100,7 +93,7 @@ long PxImage::Draw(HDC dc, long x, long y, long cx, long cy, RECT* clip, bool sm
     if (NeedsCompositing()) {
         Section section(dc, aw, ah);
         if (!section.Ok()) return 0;
-        BitBlt(section.dc, 0, 0, aw, ah, dc, area.left, area.top, SRCCOPY);
+        BitBlt(section.dc.get(), 0, 0, aw, ah, dc, area.left, area.top, SRCCOPY);
         GdiFlush();
         CompositeInto(section.bits, section.rowBytes, area.left, area.top, aw, ah, x, y, cx, cy, smooth, true);
         SetDIBitsToDevice(dc, area.left, area.top, aw, ah, 0, 0, 0, ah, section.bits, &section.bmi, DIB_RGB_COLORS);
@@ -136,33 +129,27 @@ long PxImage::Draw2(HDC dc, long x, long y, long cx, long cy) {
     if (!RectVisible(dc, &target)) return 1;
     // The image 1:1 in a compatible bitmap, and a monochrome mask in which the
     // transparent colour is the background (1) and everything else 0.
-    HDC imageDc = CreateCompatibleDC(dc);
-    HDC maskDc = CreateCompatibleDC(dc);
-    HBITMAP imageBmp = CreateCompatibleBitmap(dc, imgW, imgH);
-    HBITMAP maskBmp = CreateBitmap(imgW, imgH, 1, 1, nullptr);
+    UniqueDC imageDc(CreateCompatibleDC(dc));
+    UniqueDC maskDc(CreateCompatibleDC(dc));
+    UniqueBitmap imageBmp(CreateCompatibleBitmap(dc, imgW, imgH));
+    UniqueBitmap maskBmp(CreateBitmap(imgW, imgH, 1, 1, nullptr));
     if (imageDc && maskDc && imageBmp && maskBmp) {
-        HGDIOBJ oldImage = SelectObject(imageDc, imageBmp);
-        HGDIOBJ oldMask = SelectObject(maskDc, maskBmp);
-        Stretch(imageDc, 0, 0, imgW, imgH, SRCCOPY);
+        SelectScope selectImage(imageDc.get(), imageBmp.get());
+        SelectScope selectMask(maskDc.get(), maskBmp.get());
+        Stretch(imageDc.get(), 0, 0, imgW, imgH, SRCCOPY);
         RGBQUAD t = GetBpp() > 23 ? m_info.transColor : GetPaletteColor(static_cast<uint8_t>(m_info.transIndex));
-        COLORREF oldBk = SetBkColor(imageDc, RGB(t.rgbRed, t.rgbGreen, t.rgbBlue));
-        BitBlt(maskDc, 0, 0, imgW, imgH, imageDc, 0, 0, SRCCOPY);
-        SetBkColor(imageDc, oldBk);
+        COLORREF oldBk = SetBkColor(imageDc.get(), RGB(t.rgbRed, t.rgbGreen, t.rgbBlue));
+        BitBlt(maskDc.get(), 0, 0, imgW, imgH, imageDc.get(), 0, 0, SRCCOPY);
+        SetBkColor(imageDc.get(), oldBk);
         COLORREF oldText = SetTextColor(dc, RGB(0, 0, 0));
         COLORREF oldDcBk = SetBkColor(dc, RGB(255, 255, 255));
         SetStretchBltMode(dc, COLORONCOLOR);
-        StretchBlt(dc, x, y, cx, cy, imageDc, 0, 0, imgW, imgH, SRCINVERT);
-        StretchBlt(dc, x, y, cx, cy, maskDc, 0, 0, imgW, imgH, SRCAND);
-        StretchBlt(dc, x, y, cx, cy, imageDc, 0, 0, imgW, imgH, SRCINVERT);
+        StretchBlt(dc, x, y, cx, cy, imageDc.get(), 0, 0, imgW, imgH, SRCINVERT);
+        StretchBlt(dc, x, y, cx, cy, maskDc.get(), 0, 0, imgW, imgH, SRCAND);
+        StretchBlt(dc, x, y, cx, cy, imageDc.get(), 0, 0, imgW, imgH, SRCINVERT);
         SetTextColor(dc, oldText);
         SetBkColor(dc, oldDcBk);
-        SelectObject(imageDc, oldImage);
-        SelectObject(maskDc, oldMask);
     }
-    if (imageBmp) DeleteObject(imageBmp);
-    if (maskBmp) DeleteObject(maskBmp);
-    if (imageDc) DeleteDC(imageDc);
-    if (maskDc) DeleteDC(maskDc);
     return 1;
 }
 

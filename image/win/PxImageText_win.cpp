@@ -6,18 +6,19 @@
 #include <cstring>
 #include <cwchar>
 
+#include "foundation/WinHandles.h"
 #include "image/PxImage.h"
 
 namespace {
 // The text drawn white on black into a zeroed 24-bit bitmap of its own size;
 // `mask` is that bitmap as an image (rows bottom-up, as always).
 bool RenderTextMask(HDC compatible, const wchar_t* text, const LOGFONTW& lf, PxImage& mask, RECT& size) {
-    HDC mem = CreateCompatibleDC(compatible);
-    if (!mem) return false;
-    HFONT font = CreateFontIndirectW(&lf);
-    bool ownFont = font != nullptr;
-    if (!font) font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    HGDIOBJ oldFont = SelectObject(mem, font);
+    UniqueDC memory(CreateCompatibleDC(compatible));
+    if (!memory) return false;
+    HDC mem = memory.get();
+    UniqueFont ownFont(CreateFontIndirectW(&lf));
+    HFONT font = ownFont ? ownFont.get() : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    SelectScope selectFont(mem, font);
     size = {0, 0, 0, 0};
     DrawTextW(mem, text, -1, &size, DT_CALCRECT | DT_NOPREFIX);
     bool ok = false;
@@ -31,11 +32,11 @@ bool RenderTextMask(HDC compatible, const wchar_t* text, const LOGFONTW& lf, PxI
         bmi.bmiHeader.biPlanes = 1;
         bmi.bmiHeader.biBitCount = 24;
         void* bits = nullptr;
-        HBITMAP section = CreateDIBSection(mem, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+        UniqueBitmap section(CreateDIBSection(mem, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0));
         if (section && bits) {
             long rowBytes = ((w * 24 + 31) / 32) * 4;
             std::memset(bits, 0, static_cast<size_t>(rowBytes) * h);
-            HGDIOBJ oldBmp = SelectObject(mem, section);
+            SelectScope selectSection(mem, section.get());
             SetTextColor(mem, RGB(255, 255, 255));
             SetBkColor(mem, RGB(0, 0, 0));
             SetBkMode(mem, OPAQUE);
@@ -44,13 +45,8 @@ bool RenderTextMask(HDC compatible, const wchar_t* text, const LOGFONTW& lf, PxI
             GdiFlush();
             ok = mask.CreateFromArray(static_cast<uint8_t*>(bits), static_cast<uint32_t>(w), static_cast<uint32_t>(h), 24,
                                       static_cast<uint32_t>(rowBytes), false);
-            SelectObject(mem, oldBmp);
         }
-        if (section) DeleteObject(section);
     }
-    SelectObject(mem, oldFont);
-    if (ownFont) DeleteObject(font);
-    DeleteDC(mem);
     return ok;
 }
 }  // namespace
@@ -99,12 +95,15 @@ void PxImage::InitTextInfo(tagPxTextInfo* info) {
 
 long PxImage::DrawStringEx(HDC dc, long x, long y, tagPxTextInfo* info, bool setAlpha) {
     if (!m_dib || !info) return -1;
-    HDC screen = nullptr;
-    if (!dc) dc = screen = GetDC(nullptr);
+    WindowDC screen;
+    if (!dc) {
+        screen = WindowDC(nullptr);
+        dc = screen.get();
+    }
     PxImage mask;
     RECT size;
     bool rendered = RenderTextMask(dc, info->text, info->lfont, mask, size);
-    if (screen) ReleaseDC(nullptr, screen);
+    screen.reset();
     if (!rendered) return 0;
 
     long textW = static_cast<long>(mask.GetWidth()), textH = static_cast<long>(mask.GetHeight());
