@@ -2,15 +2,19 @@
 
 #include "service/http/RequestContext.h"
 
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <mutex>
+#include <unistd.h>
 
 namespace service {
 namespace {
 
 std::mutex g_logMutex;
 std::function<void(const std::string&)> g_sink;  // guarded by g_logMutex
+std::atomic<bool> g_hasSink{false};
 
 }  // namespace
 
@@ -57,19 +61,31 @@ std::string FormatRequestLine(const httplib::Request& req, const httplib::Respon
 }
 
 void WriteLogLine(const std::string& line) {
-    std::lock_guard<std::mutex> lock(g_logMutex);
-    if (g_sink) {
-        g_sink(line);
-        return;
+    if (g_hasSink.load(std::memory_order_acquire)) {
+        std::lock_guard<std::mutex> lock(g_logMutex);
+        if (g_sink) {
+            g_sink(line);
+            return;
+        }
     }
+    // One write per line and no lock: a line is far shorter than PIPE_BUF, so lines
+    // that several threads write at once stay whole in a pipe or a file.
     std::string out = line + "\n";
-    std::fwrite(out.data(), 1, out.size(), stderr);
-    std::fflush(stderr);
+    const char* p = out.data();
+    size_t left = out.size();
+    while (left > 0) {
+        ssize_t n = ::write(STDERR_FILENO, p, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        p += n;
+        left -= static_cast<size_t>(n);
+    }
 }
 
 void SetLogSink(std::function<void(const std::string&)> sink) {
     std::lock_guard<std::mutex> lock(g_logMutex);
     g_sink = std::move(sink);
+    g_hasSink.store(static_cast<bool>(g_sink), std::memory_order_release);
 }
 
 }  // namespace service
