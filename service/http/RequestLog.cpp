@@ -20,11 +20,17 @@ std::atomic<bool> g_hasSink{false};
 
 std::string UtcTimestamp() {
     std::time_t t = std::time(nullptr);
+    // gmtime_r takes the C library's time-zone lock: each thread formats a second once.
+    thread_local std::time_t lastTime = 0;
+    thread_local std::string lastText;
+    if (t == lastTime && !lastText.empty()) return lastText;
     std::tm tm{};
     gmtime_r(&t, &tm);
     char buf[32];
     std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%SZ", &tm);
-    return buf;
+    lastTime = t;
+    lastText = buf;
+    return lastText;
 }
 
 std::string LogSafe(const std::string& text, size_t maxBytes, bool keepBlanks) {
