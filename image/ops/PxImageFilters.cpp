@@ -5,7 +5,14 @@
 // as GetPixelColor gives them.
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <new>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#define PX_FILTER_SSE2 1
+#endif
 
 #include "image/PxImage.h"
 #include "image/ops/PxOpsSupport.h"
@@ -39,18 +46,186 @@ bool MakeWork(const PxImage& self, PxImage& work) {
     return work.IsValid();
 }
 
-// Calls f(x, y) for every pixel of the work area, row by row, reporting progress
-// and stopping when the escape field is set.
+// Calls row(y, left, right) for every row of the work area (columns left ..
+// right - 1), reporting progress and stopping when the escape field is set.
 template <typename F>
-void ForEachWorkPixel(PxImage& image, F f) {
+void ForEachWorkRow(PxImage& image, F row) {
     pxops::WorkArea a = pxops::GetWorkArea(image);
     for (long y = a.bottom; y < a.top; ++y) {
         image.SetProgress(pxops::Percent(y - a.bottom, a.top - a.bottom));
         if (image.GetEscape()) break;
-        for (long x = a.left; x < a.right; ++x)
-            if (image.SelectionIsInside(x, y)) f(x, y);
+        row(y, a.left, a.right);
     }
 }
+
+// Calls f(x, y) for the selected pixels among columns left .. right - 1 of row y.
+template <typename F>
+void ForSelectedPixels(const PxImage& image, long y, long left, long right, F& f) {
+    for (long x = left; x < right; ++x)
+        if (image.SelectionIsInside(x, y)) f(x, y);
+}
+
+// Calls f(x, y) for every selected pixel of the work area, row by row.
+template <typename F>
+void ForEachWorkPixel(PxImage& image, F f) {
+    ForEachWorkRow(image, [&](long y, long left, long right) { ForSelectedPixels(image, y, left, right, f); });
+}
+
+// The integer convolution of the pixels whose whole window lies inside the image,
+// for 24-bit pixels and grey indices. A row is a flat array of bytes in which one
+// pixel of window is `step` bytes further, and every channel is summed alike.
+// The sums are kept in float, which is exact while every partial sum is an integer
+// of magnitude below 2^24: kernels whose absolute values add up to at most
+// 2^24 / 255. The quotient of two such integers, rounded to float and truncated,
+// is their integer quotient (the rounding moves it by less than 1 / divisor, the
+// distance to the nearest other integer). Other kernels, divisors and offsets keep
+// the 64-bit per-pixel path.
+class RowConvolver {
+public:
+    static constexpr int64_t kMaxAbsSum = ((int64_t{1} << 24) - 1) / 255;
+    static constexpr int64_t kMaxOffset = int64_t{1} << 30;
+
+    RowConvolver(const long* kernel, long k, long divisor, long offset, long step, long width, long height,
+                 const uint8_t* pixels, size_t rowSize)
+        : m_k(k), m_k2(k / 2), m_step(step), m_height(height), m_pixels(pixels),
+          m_rowSize(rowSize) {
+        const int64_t div = divisor == 0 ? 1 : divisor;
+        if (div >= kMaxAbsSum * 255 + 1 || div <= -(kMaxAbsSum * 255 + 1)) return;
+        if (offset > kMaxOffset || offset < -kMaxOffset) return;
+        int64_t absSum = 0;
+        for (long n = 0; n < k * k; ++n) {
+            int64_t v = kernel[n];
+            absSum += v < 0 ? -v : v;
+            if (v > kMaxAbsSum || v < -kMaxAbsSum || absSum > kMaxAbsSum) return;
+        }
+        // Interior columns: x - k2 >= 0 and x - k2 + k - 1 < width.
+        m_firstX = m_k2;
+        m_endX = width - k + m_k2 + 1;
+        if (m_endX <= m_firstX) return;
+        const size_t rowFloats = static_cast<size_t>(width) * static_cast<size_t>(step);
+        const size_t taps = static_cast<size_t>(k) * static_cast<size_t>(k);
+        m_rows.reset(new (std::nothrow) float[rowFloats * static_cast<size_t>(k)]);
+        m_rowOf.reset(new (std::nothrow) long[static_cast<size_t>(k)]);
+        m_tapWeight.reset(new (std::nothrow) float[taps]);
+        m_tapRow.reset(new (std::nothrow) long[taps]);
+        m_tapShift.reset(new (std::nothrow) long[taps]);
+        m_tapSource.reset(new (std::nothrow) const float*[taps]);
+        m_out.reset(new (std::nothrow) uint8_t[rowFloats]);
+        if (!m_rows || !m_rowOf || !m_tapWeight || !m_tapRow || !m_tapShift || !m_tapSource || !m_out) return;
+        for (long n = 0; n < k; ++n) m_rowOf[n] = -1;
+        // Taps of weight zero add nothing and are left out.
+        for (long dy = -m_k2; dy < k - m_k2; ++dy)
+            for (long dx = -m_k2; dx < k - m_k2; ++dx) {
+                long v = kernel[(dx + m_k2) + k * (dy + m_k2)];
+                if (v == 0) continue;
+                m_tapWeight[m_taps] = static_cast<float>(v);
+                m_tapRow[m_taps] = dy;
+                m_tapShift[m_taps] = dx * step;
+                ++m_taps;
+            }
+        m_divisor = static_cast<float>(div);
+        m_offset = static_cast<int32_t>(offset);
+        m_rowFloats = rowFloats;
+        m_ok = true;
+    }
+
+    // Whether row y is taken by rows (the kernel is in range and the window fits
+    // inside the image), and which columns are.
+    bool RowInside(long y) const { return m_ok && y - m_k2 >= 0 && y - m_k2 + m_k - 1 < m_height; }
+    long FirstX() const { return m_firstX; }
+    long EndX() const { return m_endX; }
+
+    // The results of columns x0 .. x1 - 1 (interior) of row y (RowInside), into
+    // bytes x0 * step .. x1 * step - 1 of `row`; null: of a row of its own, which is
+    // returned (valid until the next call).
+    const uint8_t* Row(long y, long x0, long x1, uint8_t* row = nullptr) {
+        const size_t begin = static_cast<size_t>(x0) * static_cast<size_t>(m_step);
+        const size_t count = static_cast<size_t>(x1) * static_cast<size_t>(m_step) - begin;
+        // Each tap's source starts at the byte that output byte `begin` reads.
+        for (size_t t = 0; t < m_taps; ++t)
+            m_tapSource[t] = Source(y + m_tapRow[t]) + static_cast<long>(begin) + m_tapShift[t];
+        if (!row) row = m_out.get();
+        uint8_t* out = row + begin;
+        size_t i = 0;
+#ifdef PX_FILTER_SSE2
+        const __m128 divisor = _mm_set1_ps(m_divisor);
+        const __m128i offset = _mm_set1_epi32(m_offset);
+        const bool divide = m_divisor != 1.0f;
+        for (; i + 16 <= count; i += 16) {
+            __m128 s0 = _mm_setzero_ps(), s1 = _mm_setzero_ps(), s2 = _mm_setzero_ps(), s3 = _mm_setzero_ps();
+            for (size_t t = 0; t < m_taps; ++t) {
+                const float* p = m_tapSource[t] + i;
+                const __m128 w = _mm_set1_ps(m_tapWeight[t]);
+                s0 = _mm_add_ps(s0, _mm_mul_ps(w, _mm_loadu_ps(p)));
+                s1 = _mm_add_ps(s1, _mm_mul_ps(w, _mm_loadu_ps(p + 4)));
+                s2 = _mm_add_ps(s2, _mm_mul_ps(w, _mm_loadu_ps(p + 8)));
+                s3 = _mm_add_ps(s3, _mm_mul_ps(w, _mm_loadu_ps(p + 12)));
+            }
+            if (divide) {
+                s0 = _mm_div_ps(s0, divisor);
+                s1 = _mm_div_ps(s1, divisor);
+                s2 = _mm_div_ps(s2, divisor);
+                s3 = _mm_div_ps(s3, divisor);
+            }
+            // Truncate, add the offset, and clamp to 0..255 by the two saturating packs.
+            __m128i q0 = _mm_add_epi32(_mm_cvttps_epi32(s0), offset);
+            __m128i q1 = _mm_add_epi32(_mm_cvttps_epi32(s1), offset);
+            __m128i q2 = _mm_add_epi32(_mm_cvttps_epi32(s2), offset);
+            __m128i q3 = _mm_add_epi32(_mm_cvttps_epi32(s3), offset);
+            __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(q0, q1), _mm_packs_epi32(q2, q3));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), bytes);
+        }
+#endif
+        for (; i < count; ++i) {
+            float s = 0.0f;
+            for (size_t t = 0; t < m_taps; ++t) s += m_tapWeight[t] * m_tapSource[t][i];
+            if (m_divisor != 1.0f) s /= m_divisor;
+            int32_t v = static_cast<int32_t>(s) + m_offset;
+            out[i] = static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
+        }
+        return row;
+    }
+
+private:
+    // Image row j as floats, converted once while it is in the window.
+    const float* Source(long j) {
+        const size_t slot = static_cast<size_t>(j % m_k);
+        float* dst = m_rows.get() + slot * m_rowFloats;
+        if (m_rowOf[slot] == j) return dst;
+        m_rowOf[slot] = j;
+        const uint8_t* src = m_pixels + static_cast<size_t>(j) * m_rowSize;
+        size_t i = 0;
+#ifdef PX_FILTER_SSE2
+        const __m128i zero = _mm_setzero_si128();
+        for (; i + 16 <= m_rowFloats; i += 16) {
+            __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+            __m128i lo = _mm_unpacklo_epi8(b, zero), hi = _mm_unpackhi_epi8(b, zero);
+            _mm_storeu_ps(dst + i, _mm_cvtepi32_ps(_mm_unpacklo_epi16(lo, zero)));
+            _mm_storeu_ps(dst + i + 4, _mm_cvtepi32_ps(_mm_unpackhi_epi16(lo, zero)));
+            _mm_storeu_ps(dst + i + 8, _mm_cvtepi32_ps(_mm_unpacklo_epi16(hi, zero)));
+            _mm_storeu_ps(dst + i + 12, _mm_cvtepi32_ps(_mm_unpackhi_epi16(hi, zero)));
+        }
+#endif
+        for (; i < m_rowFloats; ++i) dst[i] = static_cast<float>(src[i]);
+        return dst;
+    }
+
+    bool m_ok = false;
+    long m_k, m_k2, m_step, m_height;
+    const uint8_t* m_pixels;
+    size_t m_rowSize, m_rowFloats = 0;
+    long m_firstX = 0, m_endX = 0;
+    float m_divisor = 1.0f;
+    int32_t m_offset = 0;
+    size_t m_taps = 0;
+    std::unique_ptr<float[]> m_rows;       // k rows of width * step floats
+    std::unique_ptr<long[]> m_rowOf;       // image row held by each slot, -1 none
+    std::unique_ptr<float[]> m_tapWeight;  // per non-zero tap: weight, row and byte offsets
+    std::unique_ptr<long[]> m_tapRow;
+    std::unique_ptr<long[]> m_tapShift;
+    std::unique_ptr<const float*[]> m_tapSource;
+    std::unique_ptr<uint8_t[]> m_out;
+};
 
 // Erode (mode 0), Dilate (1) and Edge (2) share the window walk.
 bool MinMax(PxImage& self, long k, int mode) {
@@ -92,9 +267,13 @@ bool PxImage::Filter(const long* kernel, long kernelSize, long divisor, long off
     if (!MakeWork(*this, work)) return false;
     const long k = kernelSize, k2 = k / 2;
     const long w = static_cast<long>(GetWidth()), h = static_cast<long>(GetHeight());
-    if (GetBpp() == 8 && IsGrayScale()) {
-        const int64_t div = divisor == 0 ? 1 : divisor;
-        ForEachWorkPixel(*this, [&](long x, long y) {
+    const bool grey = GetBpp() == 8 && IsGrayScale();
+    // One pixel the slow way: 64-bit sums over GetPixelColor, which also gives the
+    // window pixels outside the image. Grey pixels whose window leaves the image keep
+    // their index.
+    auto pixel = [&](long x, long y) {
+        if (grey) {
+            const int64_t div = divisor == 0 ? 1 : divisor;
             uint8_t v = BlindGetPixelIndex(x, y);
             if (x - k2 >= 0 && y - k2 >= 0 && x - k2 + k - 1 < w && y - k2 + k - 1 < h) {
                 uint64_t sum = 0;
@@ -108,10 +287,8 @@ bool PxImage::Filter(const long* kernel, long kernelSize, long divisor, long off
                                    static_cast<uint64_t>(Divide(Wrap(sum), div))));
             }
             work.BlindSetPixelIndex(x, y, v);
-        });
-        return Transfer(work);
-    }
-    ForEachWorkPixel(*this, [&](long x, long y) {
+            return;
+        }
         uint64_t sr = 0, sg = 0, sb = 0;
         for (long dy = -k2; dy < k - k2; ++dy)
             for (long dx = -k2; dx < k - k2; ++dx) {
@@ -130,6 +307,34 @@ bool PxImage::Filter(const long* kernel, long kernelSize, long divisor, long off
         out.rgbGreen = channel(sg);
         out.rgbBlue = channel(sb);
         work.SetPixelColor(x, y, out, false);
+    };
+    auto pixels = [&](long y, long x0, long x1) { ForSelectedPixels(*this, y, x0, x1, pixel); };
+    // 24-bit and grey rows: the interior by rows, the frame by pixels.
+    const long step = grey ? 1 : (GetBpp() == 24 && !IsIndexed() ? 3 : 0);
+    if (step == 0) {
+        ForEachWorkRow(*this, pixels);
+        return Transfer(work);
+    }
+    RowConvolver rows(kernel, k, divisor, offset, step, w, h, m_info.pixels, m_info.rowSize);
+    ForEachWorkRow(*this, [&](long y, long left, long right) {
+        const long x0 = left > rows.FirstX() ? left : rows.FirstX();
+        const long x1 = right < rows.EndX() ? right : rows.EndX();
+        if (!rows.RowInside(y) || x0 >= x1) {
+            pixels(y, left, right);
+            return;
+        }
+        pixels(y, left, x0);
+        uint8_t* dst = work.m_info.pixels + static_cast<size_t>(y) * work.m_info.rowSize;
+        if (!m_selection) {
+            rows.Row(y, x0, x1, dst);
+        } else {
+            const uint8_t* result = rows.Row(y, x0, x1);
+            const uint8_t* mask = m_selection + static_cast<size_t>(y) * static_cast<size_t>(w);
+            const size_t s = static_cast<size_t>(step);
+            for (long x = x0; x < x1; ++x)
+                if (mask[x]) std::memcpy(dst + x * s, result + x * s, s);
+        }
+        pixels(y, x1, right);
     });
     return Transfer(work);
 }

@@ -2,25 +2,35 @@
 
 #include "service/http/RequestContext.h"
 
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <mutex>
+#include <unistd.h>
 
 namespace service {
 namespace {
 
 std::mutex g_logMutex;
 std::function<void(const std::string&)> g_sink;  // guarded by g_logMutex
+std::atomic<bool> g_hasSink{false};
 
 }  // namespace
 
 std::string UtcTimestamp() {
     std::time_t t = std::time(nullptr);
+    // gmtime_r takes the C library's time-zone lock: each thread formats a second once.
+    thread_local std::time_t lastTime = 0;
+    thread_local std::string lastText;
+    if (t == lastTime && !lastText.empty()) return lastText;
     std::tm tm{};
     gmtime_r(&t, &tm);
     char buf[32];
     std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%SZ", &tm);
-    return buf;
+    lastTime = t;
+    lastText = buf;
+    return lastText;
 }
 
 std::string LogSafe(const std::string& text, size_t maxBytes, bool keepBlanks) {
@@ -57,19 +67,31 @@ std::string FormatRequestLine(const httplib::Request& req, const httplib::Respon
 }
 
 void WriteLogLine(const std::string& line) {
-    std::lock_guard<std::mutex> lock(g_logMutex);
-    if (g_sink) {
-        g_sink(line);
-        return;
+    if (g_hasSink.load(std::memory_order_acquire)) {
+        std::lock_guard<std::mutex> lock(g_logMutex);
+        if (g_sink) {
+            g_sink(line);
+            return;
+        }
     }
+    // One write per line and no lock: a line is far shorter than PIPE_BUF, so lines
+    // that several threads write at once stay whole in a pipe or a file.
     std::string out = line + "\n";
-    std::fwrite(out.data(), 1, out.size(), stderr);
-    std::fflush(stderr);
+    const char* p = out.data();
+    size_t left = out.size();
+    while (left > 0) {
+        ssize_t n = ::write(STDERR_FILENO, p, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        p += n;
+        left -= static_cast<size_t>(n);
+    }
 }
 
 void SetLogSink(std::function<void(const std::string&)> sink) {
     std::lock_guard<std::mutex> lock(g_logMutex);
     g_sink = std::move(sink);
+    g_hasSink.store(static_cast<bool>(g_sink), std::memory_order_release);
 }
 
 }  // namespace service

@@ -92,16 +92,20 @@ bool ServiceHttpServer::process_and_close_socket(socket_t sock) {
         first = false;
         ResetRequest(std::chrono::milliseconds(m_limits.headerTimeoutMs));
         bool connectionClosed = false;
+        // The reply's head waits for its body: one send for both.
+        stream.HoldNextWrite();
         ret = process_request(stream, count == 1, connectionClosed, nullptr);
+        bool sent = stream.Flush();
         const RequestContext& ctx = CurrentRequest();
         if (!ret && !ctx.logged && ctx.headerBytes > 0) {
             // httplib gives up silently when the request line never ends (too long,
             // too slow, or the client left); answer and log it like any other request.
             RefuseUnreadableRequest(stream, ctx);
+            stream.Flush();
             break;
         }
         drain = ctx.drainOnClose;
-        if (!ret || connectionClosed || ctx.closeAfter) break;
+        if (!ret || !sent || connectionClosed || ctx.closeAfter) break;
         --count;
     }
     if (drain) {

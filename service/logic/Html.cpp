@@ -40,12 +40,19 @@ std::string FormatSize(uint64_t bytes) {
 }
 
 std::string FormatUtcTime(int64_t seconds) {
+    // gmtime_r takes the C library's time-zone lock: a page shown again by the same
+    // thread reuses its text.
+    thread_local int64_t lastSeconds = 0;
+    thread_local std::string lastText;
+    if (seconds == lastSeconds && !lastText.empty()) return lastText;
     std::time_t t = static_cast<std::time_t>(seconds);
     std::tm tm{};
     if (!gmtime_r(&t, &tm)) return "";
     char buf[64];
     std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M UTC", &tm);
-    return buf;
+    lastSeconds = seconds;
+    lastText = buf;
+    return lastText;
 }
 
 }  // namespace service

@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 """Operations that ImageMagick does not define the same way, against small numpy
-computations of their definitions: FFT2, Contour, UnsharpMask, channel repair,
+computations of their definitions: FFT2, Contour, Filter, UnsharpMask, channel repair,
 a bilinear free rotation, Skew and CircleTransform type 4.
 
 Images travel as uncompressed BMP files: rows are stored from the bottom up, the
@@ -150,6 +150,35 @@ for dx in (-1, 0, 1):
         n = outside_is_origin(src, xs + dx, ys + dy)
         m = np.where(n - src > m, n, m)
 check("contour", op(src, "contour"), 255 - m, 0)
+
+
+# ---- Filter: integer window sums (kernel rows from the bottom up), divided with C's
+# truncation, plus the offset, clamped. Colour windows read pixel (0, 0) outside the
+# image; grey pixels whose window leaves the image keep their value.
+def c_divide(a, d):
+    q = np.abs(a) // abs(d)
+    return np.where((a < 0) != (d < 0), -q, q)
+
+
+for shape in ((23, 37, 3), (15, 29)):
+    src = rng.integers(0, 256, size=shape)
+    h, w = shape[:2]
+    ys, xs = np.mgrid[0:h, 0:w]
+    for kernel, divisor, offset in (([1] * 9, 9, 0), ([0, -1, 0, -1, 5, -1, 0, -1, 0], 1, 0),
+                                    (list(rng.integers(-20, 21, size=9)), 7, 128),
+                                    (list(rng.integers(-9, 10, size=25)), -13, 40)):
+        k = int(round(len(kernel) ** 0.5))
+        k2 = k // 2
+        total = np.zeros(src.shape, np.int64)
+        for j in range(k):
+            for i in range(k):
+                total += kernel[j * k + i] * outside_is_origin(src, xs + i - k2, ys + j - k2)
+        want = np.clip(offset + c_divide(total, divisor), 0, 255)
+        if src.ndim == 2:
+            inside = (xs >= k2) & (ys >= k2) & (xs - k2 + k <= w) & (ys - k2 + k <= h)
+            want = np.where(inside, want, src)
+        check("filter %dx%d %s k %d / %d + %d" % (w, h, "grey" if src.ndim == 2 else "rgb", k, divisor, offset),
+              op(src, "filter", divisor, offset, *kernel), want, 0)
 
 
 # ---- UnsharpMask: Gaussian matrix, edge-normalised line blur, merge.

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <functional>
+#include <limits>
+#include <random>
 #include <set>
 #include <vector>
 
@@ -326,4 +328,162 @@ TEST(PxFilters, MaskAndEscape) {
     stopped.SetEscape(1);
     EXPECT_TRUE(stopped.Contour());
     EXPECT_EQ(opstest::Hash(stopped), opstest::Hash(before));
+}
+
+namespace {
+// Filter by its definition, one pixel at a time: 64-bit sums that wrap, window
+// pixels outside the image as GetPixelColor gives them (grey images: pixels whose
+// window leaves the image keep their index), the work area being the selection box.
+void ReferenceFilter(const PxImage& src, PxImage& dst, const long* kernel, long k, long divisor, long offset) {
+    auto wrap = [](uint64_t v) { return static_cast<int64_t>(v); };
+    auto finish = [&](uint64_t sum) {
+        int64_t s = wrap(sum);
+        int64_t q = divisor == 0 ? s : (divisor == -1 ? wrap(0 - static_cast<uint64_t>(s)) : s / divisor);
+        int64_t v = wrap(static_cast<uint64_t>(static_cast<int64_t>(offset)) + static_cast<uint64_t>(q));
+        return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
+    };
+    const long w = static_cast<long>(src.GetWidth()), h = static_cast<long>(src.GetHeight()), k2 = k / 2;
+    long left = 0, bottom = 0, right = w, top = h;
+    if (src.SelectionIsValid()) {
+        RECT box;
+        src.SelectionGetBox(box);
+        auto clamp = [](long v, long hi) { return v < 0 ? 0 : (v > hi ? hi : v); };
+        left = clamp(box.left, w), right = clamp(box.right, w), bottom = clamp(box.bottom, h), top = clamp(box.top, h);
+    }
+    const bool grey = src.GetBpp() == 8 && src.IsGrayScale();
+    for (long y = bottom; y < top; ++y)
+        for (long x = left; x < right; ++x) {
+            if (!src.SelectionIsInside(x, y)) continue;
+            uint64_t s[3] = {0, 0, 0};
+            for (long dy = -k2; dy < k - k2; ++dy)
+                for (long dx = -k2; dx < k - k2; ++dx) {
+                    uint64_t kv = static_cast<uint64_t>(static_cast<int64_t>(kernel[(dx + k2) + k * (dy + k2)]));
+                    if (grey) {
+                        s[0] += kv * src.GetPixelIndex(x + dx, y + dy);
+                    } else {
+                        RGBQUAD c = src.GetPixelColor(x + dx, y + dy);
+                        s[0] += kv * c.rgbRed;
+                        s[1] += kv * c.rgbGreen;
+                        s[2] += kv * c.rgbBlue;
+                    }
+                }
+            if (grey) {
+                if (x - k2 >= 0 && y - k2 >= 0 && x - k2 + k - 1 < w && y - k2 + k - 1 < h)
+                    dst.SetPixelIndex(x, y, finish(s[0]));
+            } else {
+                RGBQUAD c = src.GetPixelColor(x, y);
+                c.rgbRed = finish(s[0]);
+                c.rgbGreen = finish(s[1]);
+                c.rgbBlue = finish(s[2]);
+                dst.SetPixelColor(x, y, c, false);
+            }
+        }
+}
+}  // namespace
+
+// The row-wise convolution of 24-bit and grey images against the definition, on
+// random images of odd sizes, with and without a selection, for kernels inside and
+// outside the range it takes (larger ones take the 64-bit path).
+TEST(PxFilters, ConvolutionMatchesItsDefinition) {
+    std::mt19937 rng(20261211);
+    auto pick = [&](long lo, long hi) { return std::uniform_int_distribution<long>(lo, hi)(rng); };
+    enum Kind { Rgb24, Rgb24Alpha, Rgb24Trans, GreyIndex, Palette };
+    const struct {
+        long w, h;
+    } sizes[] = {{1, 1}, {3, 1}, {2, 5}, {5, 3}, {7, 9}, {17, 5}, {33, 21}, {101, 7}};
+    const struct {
+        long k;      // 0: 2..5 at random
+        long bound;  // weights in -bound..bound
+    } kernels[] = {{0, 1}, {1, 8}, {0, 300}, {3, 40000}, {3, 7000}, {1, 65793}, {0, std::numeric_limits<long>::max() / 3}};
+    const long divisors[] = {0, 1, -1, 9, 7, -13, 100000, 1L << 30};
+    const long offsets[] = {0, 7, -300, 128, 1L << 30, -(1L << 30) - 5};
+    int cases = 0;
+    for (const auto& size : sizes)
+        for (int kind = Rgb24; kind <= Palette; ++kind)
+            for (int selection = 0; selection < 3; ++selection) {
+                PxImage src;
+                src.Create(static_cast<uint32_t>(size.w), static_cast<uint32_t>(size.h),
+                           kind == GreyIndex || kind == Palette ? 8 : 24, PxFormatUnknown);
+                if (kind == GreyIndex) src.SetGrayPalette();
+                if (kind == Palette)
+                    for (int i = 0; i < 256; ++i)
+                        src.SetPaletteColor(static_cast<uint8_t>(i), static_cast<uint8_t>(i * 7),
+                                            static_cast<uint8_t>(255 - i), static_cast<uint8_t>(i * 3));
+                for (long y = 0; y < size.h; ++y)
+                    for (long x = 0; x < size.w; ++x) {
+                        if (src.IsIndexed())
+                            src.SetPixelIndex(x, y, static_cast<uint8_t>(pick(0, 255)));
+                        else
+                            src.SetPixelColor(x, y, Rgb(static_cast<uint8_t>(pick(0, 255)),
+                                                        static_cast<uint8_t>(pick(0, 255)),
+                                                        static_cast<uint8_t>(pick(0, 255))));
+                    }
+                if (kind == Rgb24Alpha) {
+                    src.AlphaCreate();
+                    for (long y = 0; y < size.h; ++y)
+                        for (long x = 0; x < size.w; ++x) src.AlphaSet(x, y, static_cast<uint8_t>(pick(0, 255)));
+                }
+                if (kind == Rgb24Trans) {  // the window outside the image reads the transparent colour
+                    src.SetTransIndex(0);
+                    src.SetTransColor(Rgb(250, 3, 128));
+                }
+                if (selection == 1) {
+                    RECT r;
+                    r.left = static_cast<LONG>(pick(0, size.w / 2));
+                    r.right = static_cast<LONG>(pick(size.w / 2, size.w));
+                    r.bottom = static_cast<LONG>(pick(0, size.h / 2));
+                    r.top = static_cast<LONG>(pick(size.h / 2, size.h));
+                    ASSERT_TRUE(src.SelectionAddRect(r));
+                } else if (selection == 2) {
+                    RECT r;
+                    r.left = -1;
+                    r.bottom = -1;
+                    r.right = static_cast<LONG>(size.w + 1);
+                    r.top = static_cast<LONG>(size.h + 1);
+                    src.SelectionAddEllipse(r);
+                    src.SelectionAddPixel(pick(0, size.w - 1), pick(0, size.h - 1));
+                }
+                for (const auto& kb : kernels) {
+                    const long k = kb.k ? kb.k : pick(2, 5);
+                    std::vector<long> kernel(static_cast<size_t>(k * k));
+                    for (long& v : kernel) v = pick(-kb.bound, kb.bound);
+                    const long divisor = divisors[pick(0, 7)], offset = offsets[pick(0, 5)];
+                    PxImage ours(src), want(src);
+                    ASSERT_TRUE(ours.Filter(kernel.data(), k, divisor, offset));
+                    ReferenceFilter(src, want, kernel.data(), k, divisor, offset);
+                    ++cases;
+                    ASSERT_EQ(opstest::Hash(ours), opstest::Hash(want))
+                        << size.w << "x" << size.h << " kind " << kind << " selection " << selection << " k " << k
+                        << " bound " << kb.bound << " divisor " << divisor << " offset " << offset;
+                }
+            }
+    EXPECT_EQ(cases, 8 * 5 * 3 * 7);
+
+    // A weighted mean keeps a uniform image, also with weights whose sums pass 2^24
+    // (where float sums would round).
+    for (long bound : {7000L, 40000L, 1000000L}) {
+        std::vector<long> kernel(9);
+        long sum = 0;
+        for (long& v : kernel) sum += v = pick(bound / 2, bound);
+        PxImage flat, grey;
+        opstest::Solid(flat, 37, 5, Rgb(201, 77, 255));
+        ASSERT_TRUE(flat.Filter(kernel.data(), 3, sum, 0));
+        EXPECT_TRUE(opstest::AllPixels(flat, Rgb(201, 77, 255))) << bound;
+        Grey(grey, 37, 5, [](long, long) { return 253; });
+        ASSERT_TRUE(grey.Filter(kernel.data(), 3, sum, 0));
+        EXPECT_TRUE(opstest::AllPixels(grey, Rgb(253, 253, 253))) << bound;
+    }
+
+    // The box filter of the benchmark, and an escape field set before the first row.
+    PxImage wide, stopped;
+    opstest::Numbered(wide, 643, 11);
+    PxImage want(wide);
+    stopped = wide;
+    ReferenceFilter(wide, want, kBox, 3, 9, 0);
+    ASSERT_TRUE(wide.Filter(kBox, 3, 9, 0));
+    EXPECT_EQ(opstest::Hash(wide), opstest::Hash(want));
+    uint64_t before = opstest::Hash(stopped);
+    stopped.SetEscape(1);
+    EXPECT_TRUE(stopped.Filter(kBox, 3, 9, 0));
+    EXPECT_EQ(opstest::Hash(stopped), before);
 }
