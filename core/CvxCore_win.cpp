@@ -1,8 +1,7 @@
 #include "core/Cvx.h"
 
-#include <d3d9.h>
-#include <mfapi.h>
-
+#include "core/Direct3DLibraries.h"
+#include "core/MediaFoundationLibrary.h"
 #include "core/ModeChoice.h"
 #include "core/StillCapture.h"
 #include "core/ReaderFactory.h"
@@ -89,12 +88,14 @@ bool CvxInit() {
     Log("CvxInit:win os %d.%d\n", int(version.major), int(version.minor));
     Log("CvxInit:CoInitializeEx ok\n");
 
+    const MediaFoundationFunctions& mf = MediaFoundationLibrary();
     if (!g_mediaFoundationStarted)
-        g_mediaFoundationStarted = SUCCEEDED(MFStartup(MF_VERSION, MFSTARTUP_FULL));
+        g_mediaFoundationStarted = mf.MFStartup && SUCCEEDED(mf.MFStartup(MF_VERSION, MFSTARTUP_FULL));
     Log(g_mediaFoundationStarted ? "CvxInit: MFStartup ok\n" : "CvxInit: MFStartup failed\n");
 
     if (g_direct3d9) g_direct3d9->Release();
-    g_direct3d9 = Direct3DCreate9(D3D_SDK_VERSION);
+    const Direct3D9Functions& d3d9 = Direct3D9Library();
+    g_direct3d9 = d3d9.Direct3DCreate9 ? d3d9.Direct3DCreate9(D3D_SDK_VERSION) : nullptr;
     Log(g_direct3d9 ? "CvxInit: d3d ok\n" : "CvxInit: d3d failed\n");
 
     CoreModeChoiceHost host;
@@ -120,7 +121,7 @@ bool CvxReinit() {
         g_direct3d9 = nullptr;
     }
     if (g_mediaFoundationStarted) {
-        MFShutdown();
+        if (auto shutdown = MediaFoundationLibrary().MFShutdown) shutdown();
         g_mediaFoundationStarted = false;
     }
     if (g_comInitialized) {

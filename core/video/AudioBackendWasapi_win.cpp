@@ -8,8 +8,23 @@
 #include <cstring>
 
 #include "core/video/AudioCapture.h"
+#include "foundation/SystemLibrary.h"
 
 namespace {
+
+// avrt.dll, loaded when the first audio capture thread asks for its scheduling class.
+struct MultimediaSchedulerFunctions {
+    decltype(&::AvSetMmThreadCharacteristicsW) AvSetMmThreadCharacteristicsW = nullptr;
+    decltype(&::AvRevertMmThreadCharacteristics) AvRevertMmThreadCharacteristics = nullptr;
+};
+const MultimediaSchedulerFunctions& MultimediaSchedulerLibrary() {
+    static const MultimediaSchedulerFunctions& functions = LoadLibraryForProcess<MultimediaSchedulerFunctions>(
+        "avrt.dll", [](auto find, MultimediaSchedulerFunctions& f) {
+            find("AvSetMmThreadCharacteristicsW", f.AvSetMmThreadCharacteristicsW);
+            find("AvRevertMmThreadCharacteristics", f.AvRevertMmThreadCharacteristics);
+        });
+    return functions;
+}
 
 // A WAVEFORMATEX (and, for an extensible one, its SubFormat) as the core describes it.
 CvxWaveFormat Describe(const WAVEFORMATEX* wfx) {
@@ -71,8 +86,10 @@ public:
         return m_client->GetService(__uuidof(IAudioClock), reinterpret_cast<void**>(&m_clock));
     }
     int32_t SetMmcss() override {
+        const auto setCharacteristics = MultimediaSchedulerLibrary().AvSetMmThreadCharacteristicsW;
+        if (!setCharacteristics) return kFunctionMissing;
         DWORD taskIndex = 0;   // must not be null
-        m_mmcss = AvSetMmThreadCharacteristicsW(L"Audio", &taskIndex);
+        m_mmcss = setCharacteristics(L"Audio", &taskIndex);
         if (m_mmcss) return S_OK;
         const DWORD error = GetLastError();
         return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
@@ -111,7 +128,10 @@ public:
     void Release(AudioStep step) override {
         switch (step) {
             case AudioStep::Started: m_client->Stop(); break;
-            case AudioStep::Mmcss: AvRevertMmThreadCharacteristics(m_mmcss); m_mmcss = nullptr; break;
+            case AudioStep::Mmcss:
+                if (auto revert = MultimediaSchedulerLibrary().AvRevertMmThreadCharacteristics) revert(m_mmcss);
+                m_mmcss = nullptr;
+                break;
             case AudioStep::Clock: m_clock->Release(); m_clock = nullptr; break;
             case AudioStep::CaptureClient: m_capture->Release(); m_capture = nullptr; break;
             case AudioStep::MixFormat:

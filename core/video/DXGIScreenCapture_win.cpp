@@ -5,6 +5,7 @@
 #include <dxgi1_2.h>
 
 #include "core/CvxException.h"
+#include "core/Direct3DLibraries.h"
 #include "core/QpcTime.h"
 #include "core/video/CComPtrCustom.h"
 #include "core/video/DX9Cursor.h"
@@ -115,9 +116,11 @@ DXGIScreenCapture::DXGIScreenCapture(bool captureCursor, const CvxRect& area)
     const D3D_FEATURE_LEVEL levels[] = {D3D_FEATURE_LEVEL_11_0, D3D_FEATURE_LEVEL_10_1,
                                         D3D_FEATURE_LEVEL_10_0, D3D_FEATURE_LEVEL_9_1};
     D3D_FEATURE_LEVEL level{};
-    HRESULT hr = D3D11CreateDevice(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, levels,
-                                   UINT(sizeof levels / sizeof levels[0]), D3D11_SDK_VERSION,
-                                   d.device.put(), &level, d.context.put());
+    const auto createDevice = Direct3D11Library().D3D11CreateDevice;
+    if (!createDevice) Fail("D3D11CreateDevice");
+    HRESULT hr = createDevice(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, levels,
+                              UINT(sizeof levels / sizeof levels[0]), D3D11_SDK_VERSION, d.device.put(),
+                              &level, d.context.put());
     if (FAILED(hr)) Fail("D3D11CreateDevice");
     if (!d.device) Fail("lDevice == nullptr");
 

@@ -7,7 +7,9 @@
 
 #include <cstring>
 
+#include "core/MediaFoundationLibrary.h"
 #include "core/video/Mp4Writer.h"
+#include "foundation/SystemLibrary.h"
 
 namespace {
 
@@ -19,6 +21,40 @@ struct ComRef {
     T* operator->() const { return p; }
     operator T*() const { return p; }
 };
+
+// The platform's factories, through the library loaded on first use; a missing one
+// fails like the call would.
+HRESULT CreateMediaType(IMFMediaType** type) {
+    const auto create = MediaFoundationLibrary().MFCreateMediaType;
+    return create ? create(type) : kFunctionMissing;
+}
+HRESULT CreateMemoryBuffer(DWORD size, IMFMediaBuffer** buffer) {
+    const auto create = MediaFoundationLibrary().MFCreateMemoryBuffer;
+    return create ? create(size, buffer) : kFunctionMissing;
+}
+HRESULT CreateSample(IMFSample** sample) {
+    const auto create = MediaFoundationLibrary().MFCreateSample;
+    return create ? create(sample) : kFunctionMissing;
+}
+HRESULT CreateAttributes(IMFAttributes** attributes, UINT32 size) {
+    const auto create = MediaFoundationLibrary().MFCreateAttributes;
+    return create ? create(attributes, size) : kFunctionMissing;
+}
+// mfreadwrite.dll, loaded when the first recording asks for a sink writer.
+struct SinkWriterFunctions {
+    decltype(&::MFCreateSinkWriterFromURL) MFCreateSinkWriterFromURL = nullptr;
+};
+const SinkWriterFunctions& SinkWriterLibrary() {
+    static const SinkWriterFunctions& functions =
+        LoadLibraryForProcess<SinkWriterFunctions>("mfreadwrite.dll", [](auto find, SinkWriterFunctions& f) {
+            find("MFCreateSinkWriterFromURL", f.MFCreateSinkWriterFromURL);
+        });
+    return functions;
+}
+HRESULT CreateSinkWriterFromURL(const wchar_t* url, IMFAttributes* attributes, IMFSinkWriter** writer) {
+    const auto create = SinkWriterLibrary().MFCreateSinkWriterFromURL;
+    return create ? create(url, nullptr, attributes, writer) : kFunctionMissing;
+}
 
 // The sink writer's media types, as the recorder has always described them.
 class MfMediaWriter : public IMediaFileWriter {
@@ -32,7 +68,7 @@ public:
 
     int32_t AddVideoStream(const VideoOutputType& output, uint32_t& index) override {
         ComRef<IMFMediaType> type;
-        HRESULT hr = MFCreateMediaType(&type);
+        HRESULT hr = CreateMediaType(&type);
         if (SUCCEEDED(hr)) hr = type->SetGUID(MF_MT_MAJOR_TYPE, MFMediaType_Video);
         if (SUCCEEDED(hr)) hr = type->SetGUID(MF_MT_SUBTYPE, MFVideoFormat_H264);
         if (SUCCEEDED(hr)) hr = type->SetUINT32(MF_MT_AVG_BITRATE, output.bitrate);
@@ -48,7 +84,7 @@ public:
 
     int32_t SetVideoInputType(uint32_t index, uint32_t width, uint32_t height, uint32_t fps) override {
         ComRef<IMFMediaType> type;
-        HRESULT hr = MFCreateMediaType(&type);
+        HRESULT hr = CreateMediaType(&type);
         if (SUCCEEDED(hr)) hr = type->SetGUID(MF_MT_MAJOR_TYPE, MFMediaType_Video);
         if (SUCCEEDED(hr)) hr = type->SetGUID(MF_MT_SUBTYPE, MFVideoFormat_RGB32);
         if (SUCCEEDED(hr)) hr = type->SetUINT32(MF_MT_INTERLACE_MODE, MFVideoInterlace_Progressive);
@@ -61,7 +97,7 @@ public:
 
     int32_t AddAudioStream(const AudioInputType& input, uint32_t& index) override {
         ComRef<IMFMediaType> out;
-        HRESULT hr = MFCreateMediaType(&out);
+        HRESULT hr = CreateMediaType(&out);
         if (SUCCEEDED(hr)) hr = out->SetGUID(MF_MT_MAJOR_TYPE, MFMediaType_Audio);
         if (SUCCEEDED(hr)) hr = out->SetGUID(MF_MT_SUBTYPE, MFAudioFormat_AAC);
         if (SUCCEEDED(hr)) hr = out->SetUINT32(MF_MT_AUDIO_BITS_PER_SAMPLE, 16);
@@ -71,7 +107,7 @@ public:
         DWORD stream = 0;
         if (SUCCEEDED(hr)) hr = m_writer->AddStream(out, &stream);
         ComRef<IMFMediaType> in;
-        if (SUCCEEDED(hr)) hr = MFCreateMediaType(&in);
+        if (SUCCEEDED(hr)) hr = CreateMediaType(&in);
         if (SUCCEEDED(hr)) hr = in->SetGUID(MF_MT_MAJOR_TYPE, MFMediaType_Audio);
         if (SUCCEEDED(hr)) hr = in->SetGUID(MF_MT_SUBTYPE, input.isFloat ? MFAudioFormat_Float : MFAudioFormat_PCM);
         if (SUCCEEDED(hr)) hr = in->SetUINT32(MF_MT_AUDIO_NUM_CHANNELS, input.channels);
@@ -90,7 +126,7 @@ public:
     int32_t WriteSample(uint32_t index, const uint8_t* data, uint32_t size, int64_t time, int64_t duration) override {
         ComRef<IMFMediaBuffer> buffer;
         ComRef<IMFSample> sample;
-        HRESULT hr = MFCreateMemoryBuffer(size, &buffer);
+        HRESULT hr = CreateMemoryBuffer(size, &buffer);
         BYTE* bytes = nullptr;
         if (SUCCEEDED(hr)) hr = buffer->Lock(&bytes, nullptr, nullptr);
         if (SUCCEEDED(hr)) {
@@ -98,7 +134,7 @@ public:
             hr = buffer->Unlock();
         }
         if (SUCCEEDED(hr)) hr = buffer->SetCurrentLength(size);
-        if (SUCCEEDED(hr)) hr = MFCreateSample(&sample);
+        if (SUCCEEDED(hr)) hr = CreateSample(&sample);
         if (SUCCEEDED(hr)) hr = sample->AddBuffer(buffer);
         if (SUCCEEDED(hr)) hr = sample->SetSampleTime(time);
         if (SUCCEEDED(hr) && duration >= 0) hr = sample->SetSampleDuration(duration);
@@ -121,11 +157,11 @@ std::unique_ptr<IMediaFileWriter> CreateMfMediaWriter(IMFSinkWriter* writer) {
 
 std::unique_ptr<IMediaFileWriter> CreateMfMediaWriter(const std::wstring& path, int32_t& result) {
     ComRef<IMFAttributes> attributes;
-    HRESULT hr = MFCreateAttributes(&attributes, 1);
+    HRESULT hr = CreateAttributes(&attributes, 1);
     if (SUCCEEDED(hr)) hr = attributes->SetGUID(MF_TRANSCODE_CONTAINERTYPE, MFTranscodeContainerType_MPEG4);
     if (SUCCEEDED(hr)) hr = attributes->SetUINT32(MF_SINK_WRITER_DISABLE_THROTTLING, TRUE);
     IMFSinkWriter* writer = nullptr;
-    if (SUCCEEDED(hr)) hr = MFCreateSinkWriterFromURL(path.c_str(), nullptr, attributes, &writer);
+    if (SUCCEEDED(hr)) hr = CreateSinkWriterFromURL(path.c_str(), attributes, &writer);
     result = hr;
     if (FAILED(hr) || !writer) {
         if (SUCCEEDED(hr)) result = E_FAIL;
