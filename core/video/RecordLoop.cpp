@@ -1,6 +1,7 @@
 #include "core/video/RecordLoop.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "core/CvxVideoMode.h"
@@ -40,6 +41,9 @@ void StoreRecordedMs(std::atomic<double>& target, double value) {
 namespace {
 
 constexpr int kRefreshTries = 10;
+// The longest single sleep while waiting for the next frame, so that a stop or a pause
+// at a low frame rate is still seen promptly.
+constexpr int kMaxWaitMs = 50;
 
 // The pauses of a recording on the performance-counter clock. Audio reaches the loop
 // late (device latency, the mixer's one-second packets), so whether a stretch of audio
@@ -89,7 +93,6 @@ public:
           m_p(platform),
           m_error(*job.error),
           m_writer(*job.writer),
-          m_lastWritten(0.0, platform.now),
           m_fpsTimer(1000.0, platform.now),
           m_speedTimer(5000.0, platform.now),
           m_meter(platform.now) {}
@@ -125,6 +128,7 @@ public:
         Log("[cvxcore]:Recording video modes: %s\n",
             FormatA("{}-{}").ArgInt(currentMode).ArgInt(m_sessionModeAtStart).Str().c_str());
         m_minFrameGapMs = double(1000 / std::max(1, m_job.fps)) * 0.7;
+        m_frameInterval = kTicksPerSecond / std::max(1, m_job.fps);
 
         while (Pass()) {
         }
@@ -137,7 +141,7 @@ private:
         if (m_job.stopFlag && m_job.stopFlag->load()) return false;
         if (m_session < 0) SetRecordError(m_error, CvxRecordError_NoSession, kRecordHrFalse);
         if (m_error.Failed()) return false;
-        m_p.sleep(m_job.slowComputer ? 33 : 1);
+        m_p.sleep(SleepMs());
 
         if (m_job.pauseFlag && m_job.pauseFlag->load()) {
             if (!m_paused) {
@@ -176,8 +180,33 @@ private:
         return true;
     }
 
+    // The pass's sleep: a short one, or while recording video up to the time the next
+    // frame is due, so that frames are neither read nor written faster than the rate the
+    // file declares.
+    int SleepMs() const {
+        const int shortSleep = m_job.slowComputer ? 33 : 1;
+        if (!m_job.recordVideo || m_paused || m_session < 0) return shortSleep;
+        const double waitMs = MsUntilNextFrame();
+        if (waitMs <= shortSleep) return shortSleep;
+        return std::min(kMaxWaitMs, int(std::ceil(waitMs)));
+    }
+
+    // Milliseconds until the next frame may be read; 0 or less when it may be read now.
+    // Frames follow a schedule at the declared rate from the first one on: a late frame
+    // leaves the next one its slot, but reads start no closer than the minimum frame gap,
+    // and a frame more than one interval late starts the schedule anew instead of making
+    // up for it.
+    double MsUntilNextFrame() const {
+        if (!m_frameWritten) return 0.0;
+        const int64_t now = m_p.now();
+        const double untilSlot = double(m_nextFrameDue - now) / double(kTicksPerMs);
+        const double untilGap = m_minFrameGapMs - double(now - m_lastFrameStart) / double(kTicksPerMs);
+        return std::max(untilSlot, untilGap);
+    }
+
     // Reads, paces and writes one frame; false when the monitors changed.
     bool Video() {
+        if (MsUntilNextFrame() > 0.0) return true;
         const int64_t passStart = m_p.now();
         uint64_t frameTime = 0;
         CvxGetScreenshotStatus status = CvxGetScreenshot_Ok;
@@ -201,9 +230,6 @@ private:
                 m_session = m_job.sessions->StartInMode(CvxVideoModeGdi, m_job.captureRect);
             }
         }
-        if (m_lastWritten.IsRunning() && m_lastWritten.ElapsedMs() < m_minFrameGapMs &&
-            m_sessionModeAtStart == CvxVideoModeDxgi)
-            return true;
         if (frameTime == 0) frameTime = m_p.qpc();
         const uint64_t t = uint64_t(double(frameTime) - m_pausedTotalMs * 10000.0);
         m_lastComputedFrameTime = t;
@@ -211,7 +237,10 @@ private:
             ++m_framesSincePublication;
             WriteVideoFrame(m_error, m_writer, m_buffer.data(), m_buffer.size(), t - m_origin);
             m_lastFrameTime = t;
-            m_lastWritten.Restart();
+            const bool onSchedule = m_frameWritten && passStart - m_nextFrameDue < m_frameInterval;
+            m_nextFrameDue = (onSchedule ? m_nextFrameDue : passStart) + m_frameInterval;
+            m_lastFrameStart = passStart;
+            m_frameWritten = true;
             if (m_job.measuredFps && m_fpsTimer.ElapsedMs() >= 1000.0) {
                 m_meter.Push(m_framesSincePublication);
                 m_job.measuredFps->store(m_meter.Sum());
@@ -260,12 +289,15 @@ private:
     int m_session = -1;
     int m_sessionModeAtStart = CvxVideoModeGdi;
     double m_minFrameGapMs = 0;
+    int64_t m_frameInterval = 0;   // ticks
+    int64_t m_nextFrameDue = 0;    // ticks; the slot of the next frame
+    int64_t m_lastFrameStart = 0;  // ticks; when the read of the last written frame began
+    bool m_frameWritten = false;
     int m_refreshTries = kRefreshTries;
     uint64_t m_lastFrameTime = 0;
     uint64_t m_lastComputedFrameTime = 0;
     int m_framesSincePublication = 0;
     bool m_memoryWarned = false;
-    IntervalGate m_lastWritten;
     IntervalGate m_fpsTimer;
     IntervalGate m_speedTimer;
     FrameRateMeter m_meter;

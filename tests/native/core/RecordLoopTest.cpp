@@ -40,6 +40,7 @@ struct LoopRig {
     uint64_t workingSet = 1000;
     RecordLoopJob job;
     int stepMs = 0;                               // clock step per sleep; 0: what the loop asks
+    int overshootMs = 0;                          // sleeps last up to this much longer than asked
     bool stampFrames = true;                      // readers stamp frames with the clock
     std::function<void(double elapsedMs)> onSleep;
     int64_t startTicks = 0;
@@ -77,6 +78,9 @@ struct LoopRig {
         AddAudioStream(error, writer, false, true, nullptr, &format);
     }
     double ElapsedMs() const { return double(clock.Now() - startTicks) / double(kMs); }
+    // A rate of one frame a millisecond: every pass of the rig's 1-ms sleeps may read and
+    // write a frame, for tests about what happens to the frames rather than their pace.
+    void ReadEveryPass() { job.fps = 1000; }
 
     void Run(double stopAtMs) {
         startTicks = clock.Now();
@@ -86,7 +90,7 @@ struct LoopRig {
         p.qpc = [this] { return uint64_t(clock.Now()); };
         p.sleep = [this, stopAtMs](int ms) {
             ++passes;
-            clock.AdvanceMs(stepMs ? stepMs : ms);
+            clock.AdvanceMs((stepMs ? stepMs : ms) + (overshootMs ? passes * 7 % (overshootMs + 1) : 0));
             if (stampFrames) world.time = uint64_t(clock.Now());
             if (audio) PushAudio();
             if (onSleep) onSleep(ElapsedMs());
@@ -131,6 +135,7 @@ bool HasLineStartingWith(LogCapture& log, const std::string& start) {
 
 TEST(RecordLoop, PauseKeepsTimeStillAndLosesNoAudio) {
     LoopRig rig;
+    rig.ReadEveryPass();
     rig.WithMicrophone();
     // Audio arrives 150 ms late: what was captured just before the pause comes in while
     // paused, what was captured at its end after it.
@@ -186,32 +191,65 @@ TEST(RecordLoop, PauseKeepsTimeStillAndLosesNoAudio) {
         << "the audio track reaches the end of the video";
 }
 
-TEST(RecordLoop, DxgiSessionsArePacedOthersAreNot) {
+TEST(RecordLoop, EveryModeIsPacedToTheDeclaredRate) {
+    // Frames follow the declared rate whatever the mode: never closer than 70 % of its
+    // interval, a late frame does not cost the next one its slot, and the loop sleeps
+    // until a frame is due instead of reading frames it would drop. Sound stays with the
+    // picture.
     struct Case {
-        int mode;
-        int64_t minGapMs;
-        size_t minFrames, maxFrames;
+        const char* what;
+        int mode, fps;
+        bool slowComputer;
+        int overshootMs;        // sleeps last up to this much longer (a coarse timer)
+        int readMs;             // what one read costs
+        double expectedFps;
+        int passesPerFrame;     // at most
     };
-    const Case cases[] = {{CvxVideoModeDxgi, 24, 38, 44}, {CvxVideoModeGdi, 1, 990, 1000},
-                          {CvxVideoModeDx9, 1, 990, 1000}};
+    const Case cases[] = {
+        {"GDI", CvxVideoModeGdi, 25, false, 0, 0, 25, 1},
+        {"GDI at 30", CvxVideoModeGdi, 30, false, 0, 0, 30, 1},
+        {"Direct3D 9", CvxVideoModeDx9, 25, false, 0, 0, 25, 1},
+        {"DXGI", CvxVideoModeDxgi, 30, false, 0, 0, 30, 1},
+        {"GDI, coarse timer", CvxVideoModeGdi, 25, false, 15, 0, 25, 1},
+        {"DXGI, coarse timer", CvxVideoModeDxgi, 30, false, 15, 0, 30, 1},
+        {"Direct3D 9, reads of 12 ms", CvxVideoModeDx9, 25, false, 0, 12, 25, 1},
+        {"GDI, reads slower than the rate", CvxVideoModeGdi, 25, false, 0, 50, 1000.0 / 51, 1},
+        {"GDI, slow computer", CvxVideoModeGdi, 6, true, 0, 0, 6, 4},
+        {"DXGI, slow computer", CvxVideoModeDxgi, 10, true, 0, 0, 10, 2},
+    };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.mode);
+        SCOPED_TRACE(c.what);
         LoopRig rig;
+        rig.WithMicrophone();
         rig.currentMode = c.mode;
+        rig.job.fps = c.fps;
+        rig.job.slowComputer = c.slowComputer;
+        rig.overshootMs = c.overshootMs;
+        rig.world.onRead = [&] { rig.clock.AdvanceMs(c.readMs); };
         LogCapture log;
-        rig.Run(1000);
+        rig.Run(10000);
         log.Lines();   // ends the capture, so that failures below are shown
-        const auto video = rig.record->Stream(kFakeVideoStream);
-        EXPECT_GE(video.size(), c.minFrames);
-        EXPECT_LE(video.size(), c.maxFrames);
-        for (size_t i = 1; i < video.size(); ++i) ASSERT_GE(video[i].time - video[i - 1].time, c.minGapMs * kMs);
+        ASSERT_EQ(rig.error.code.load(), 0) << log.All();
         EXPECT_TRUE(log.Has("[cvxcore]:Recording video modes: " + std::to_string(c.mode) + "-" +
                             std::to_string(c.mode)));
+        const auto video = rig.record->Stream(kFakeVideoStream);
+        ASSERT_GT(video.size(), 50u);
+        const double spanMs = double(video.back().time - video.front().time) / kMs;
+        EXPECT_NEAR(double(video.size() - 1) * 1000.0 / spanMs, c.expectedFps, c.expectedFps * 0.01);
+        const double minGapMs = double(1000 / c.fps) * 0.7;
+        for (size_t i = 1; i < video.size(); ++i)
+            ASSERT_GE(double(video[i].time - video[i - 1].time) / kMs, minGapMs) << "frame " << i;
+        EXPECT_EQ(size_t(rig.world.readCount), video.size()) << "every read frame is written";
+        EXPECT_LE(rig.passes, int(video.size()) * c.passesPerFrame + 2) << "sleeps until a frame is due";
+        EXPECT_EQ(rig.AudioLevelFrames(), rig.audioExpectedFrames);
+        EXPECT_NEAR(double(rig.writer.lastAudioEnd - rig.writer.origin), double(video.back().time), 10000.0)
+            << "the audio track reaches the end of the video";
     }
 }
 
 TEST(RecordLoop, FramesOnlyWhenTheirTimeAdvances) {
     LoopRig rig;
+    rig.ReadEveryPass();
     rig.stampFrames = false;
     // The reader's time moves every 10 ms only.
     rig.onSleep = [&](double ms) { rig.world.time = uint64_t(rig.startTicks) + uint64_t(ms / 10) * 10 * kMs; };
@@ -230,6 +268,7 @@ TEST(RecordLoop, ReadWithoutTimeIsStampedWithTheCounter) {
     rig.stampFrames = false;
     rig.world.time = 0;
     rig.stepMs = 30;
+    rig.job.fps = 100;   // every 30-ms pass is due
     LogCapture log;
     rig.Run(300);
     log.Lines();   // ends the capture, so that failures below are shown
@@ -243,7 +282,8 @@ TEST(RecordLoop, ReadFailuresGiveBlackFramesThenAGdiSession) {
     LoopRig rig;
     rig.currentMode = CvxVideoModeDxgi;
     rig.world.reads[CvxVideoModeDxgi] = FakeRead::ThrowCvx;
-    rig.stepMs = 30;   // beyond the DXGI pacing: every pass may write
+    rig.stepMs = 30;
+    rig.job.fps = 100;   // every 30-ms pass is due
     // Later the GDI session fails three times in a row: the tries are not restored.
     rig.onSleep = [&](double) {
         rig.world.reads[CvxVideoModeGdi] = rig.passes >= 20 && rig.passes < 23 ? FakeRead::ThrowCvx : FakeRead::Image;
@@ -277,11 +317,11 @@ TEST(RecordLoop, SessionThatFellBackToGdiAtStart) {
     rig.currentMode = CvxVideoModeDxgi;
     rig.world.buildFails[CvxVideoModeDxgi] = true;
     LogCapture log;
-    rig.Run(50);
+    rig.Run(1000);
     log.Lines();   // ends the capture, so that failures below are shown
     EXPECT_TRUE(log.Has("[cvxcore]:Recording video modes: 2-0")) << log.All();
-    // Not paced: the session is GDI.
-    EXPECT_GE(rig.record->Stream(kFakeVideoStream).size(), 45u);
+    // Paced at the declared rate like any session.
+    EXPECT_NEAR(double(rig.record->Stream(kFakeVideoStream).size()), 30.0, 1.0);
 }
 
 TEST(RecordLoop, ChangedMonitorsEndTheLoopWithoutAFailure) {
@@ -362,6 +402,7 @@ TEST(RecordLoop, EndDrainsTheMixerAndFillsSilenceToTheLastFrame) {
 
 TEST(RecordLoop, MemoryCapHoldsFramesAndAudioBack) {
     LoopRig rig;
+    rig.ReadEveryPass();
     rig.WithMicrophone();
     rig.job.memoryCap = 500000;
     size_t samplesAtStart = 0, samplesAtEnd = 0;
@@ -390,6 +431,7 @@ TEST(RecordLoop, MemoryCapHoldsFramesAndAudioBack) {
 TEST(RecordLoop, MeasuredFrameRateEverySecondSpeedLineEveryFive) {
     LoopRig rig;
     rig.stepMs = 10;   // 100 frames a second
+    rig.job.fps = 100;
     std::vector<std::pair<double, int>> published;
     // Every publication is taken and the value put back to -1.
     rig.onSleep = [&](double ms) {

@@ -341,7 +341,7 @@ TEST(Recorder, SecondRequestWhileOneRunsIsRefused) {
     EXPECT_EQ(second.errorText, nullptr);
     EXPECT_FALSE(other->record->began);
 
-    ASSERT_TRUE(first.RunFor(300));
+    ASSERT_TRUE(first.RunFor(600));   // 25 frames a second
     log.Lines();   // ends the capture, so that failures below are shown
     EXPECT_EQ(first.errorCode.load(), 0);
     EXPECT_EQ(platform->record->finalized, 1);

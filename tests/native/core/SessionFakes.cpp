@@ -16,6 +16,8 @@ ReaderFactory FakeReaderWorld::Factory() {
 }
 
 std::vector<uint8_t>& FakeReader::Read(std::vector<uint8_t>& buffer, uint64_t& time) {
+    ++m_world.readCount;
+    if (m_world.onRead) m_world.onRead();
     switch (m_world.reads[m_mode]) {
     case FakeRead::Image: {
         CvxRect area = m_area.IsAllZero() ? CvxRect{0, 0, 4, 2} : m_area;

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -18,6 +19,8 @@ struct FakeReaderWorld {
     std::vector<std::string> built;      // "mode cursor left,top,right,bottom"
     int alive = 0;                       // readers not yet destroyed
     uint64_t time = 4242;
+    int readCount = 0;                   // reads of every reader
+    std::function<void()> onRead;        // called at the start of every read
 
     ReaderFactory Factory();
 };
