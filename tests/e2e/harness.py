@@ -4,6 +4,7 @@ program leaves behind: its log file, created files, message boxes and exit code.
 
 Every wait is bounded; a scenario that times out fails instead of hanging."""
 
+import ctypes
 import glob
 import json
 import os
@@ -40,6 +41,128 @@ def wait_until(predicate, timeout, interval=0.1, what="condition"):
         if time.monotonic() > deadline:
             raise AssertionError("timed out after %.1f s waiting for %s" % (timeout, what))
         time.sleep(interval)
+
+
+PNG_END = b"IEND\xaeB`\x82"
+JPEG_END = b"\xff\xd9"
+
+
+def whole(path, previous={}):
+    """True once the file at path is written whole: a PNG or JPEG that ends with its closing
+    chunk or marker, any other file not empty and of the same size and time as at the last
+    look."""
+    try:
+        info = os.stat(path)
+    except OSError:
+        return False
+    if info.st_size == 0:
+        return False
+    with open(path, "rb") as f:
+        head = f.read(3)
+        f.seek(max(0, info.st_size - 8))
+        tail = f.read()
+    if head.startswith(b"\x89PN"):
+        return tail == PNG_END
+    if head == b"\xff\xd8\xff":
+        return tail.endswith(JPEG_END)
+    seen, previous[path] = previous.get(path), (info.st_size, info.st_mtime_ns)
+    return seen == previous[path]
+
+
+def wait_written(path, timeout=30):
+    """Waits until the file at path is written whole (see whole); returns path."""
+    wait_until(lambda: whole(path), timeout, interval=0.1, what="%s written whole" % path)
+    return path
+
+
+_x11 = None
+
+
+def _x11_display():
+    """libX11, the display of $DISPLAY and its root window, opened once."""
+    global _x11
+    if _x11 is None:
+        lib = ctypes.cdll.LoadLibrary("libX11.so.6")
+        lib.XOpenDisplay.restype = ctypes.c_void_p
+        lib.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        lib.XDefaultRootWindow.restype = ctypes.c_ulong
+        lib.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+        lib.XGetImage.restype = ctypes.c_void_p
+        lib.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int, ctypes.c_uint,
+                                  ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
+        lib.XGetPixel.restype = ctypes.c_ulong
+        lib.XGetPixel.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int]
+        lib.XDestroyImage.argtypes = [ctypes.c_void_p]
+        # An X error (a rectangle off the screen) makes XGetImage return nothing instead of
+        # ending this process.
+        handler = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p)(lambda display, event: 0)
+        lib.XSetErrorHandler.argtypes = [ctypes.c_void_p]
+        lib.XSetErrorHandler(ctypes.cast(handler, ctypes.c_void_p))
+        display = lib.XOpenDisplay(None)
+        if not display:
+            raise AssertionError("cannot open the X display %r" % os.environ.get("DISPLAY"))
+        _x11 = (lib, display, lib.XDefaultRootWindow(display), handler)
+    return _x11
+
+
+def screen_pixels(points):
+    """{(x, y): (r, g, b)}: the colours that X shows at the points of the screen now (read
+    in one request; a 24-bit TrueColor screen)."""
+    lib, display, root, _ = _x11_display()
+    left, top = min(x for x, _ in points), min(y for _, y in points)
+    width, height = max(x for x, _ in points) - left + 1, max(y for _, y in points) - top + 1
+    image = lib.XGetImage(display, root, left, top, width, height, 0xFFFFFFFF, 2)   # all planes, ZPixmap
+    if not image:
+        raise AssertionError("cannot read the screen at %r" % ((left, top, width, height),))
+    colours = {}
+    for x, y in points:
+        value = lib.XGetPixel(image, x - left, y - top)
+        colours[x, y] = (value >> 16) & 255, (value >> 8) & 255, value & 255
+    lib.XDestroyImage(image)
+    return colours
+
+
+def wait_pixels(expected, timeout=15, what="the screen", tolerance=0):
+    """Waits until the screen shows each colour of expected, {(x, y): (r, g, b)}, each
+    channel within tolerance."""
+    last = {}
+
+    def shown():
+        last.update(screen_pixels(list(expected)))
+        return all(max(abs(a - b) for a, b in zip(last[p], rgb)) <= tolerance for p, rgb in expected.items())
+    try:
+        wait_until(shown, timeout, interval=0.1, what=what)
+    except AssertionError as e:
+        wrong = {p: (last.get(p), rgb) for p, rgb in expected.items() if last.get(p) != rgb}
+        raise AssertionError("%s; (shown, expected) at %r" % (e, dict(list(wrong.items())[:8])))
+
+
+def picture_pixels(path, left, top):
+    """{(x, y): (r, g, b)} of the opaque pixels of the picture at path placed at (left, top)."""
+    out = subprocess.run(["identify", "-format", "%w", path], capture_output=True, check=True, timeout=60).stdout
+    width = int(out)
+    data = subprocess.run(["convert", path, "-depth", "8", "rgba:-"], capture_output=True, check=True,
+                          timeout=60).stdout
+    return {(left + i % width, top + i // width): tuple(data[4 * i:4 * i + 3])
+            for i in range(len(data) // 4) if data[4 * i + 3] == 255}
+
+
+def button_shown(picture, state, left, top, timeout=20):
+    """Waits until the screen shows a button in a state: the picture <picture>_<state>.png
+    (a path without its end, under resources/) placed at (left, top), where its opaque
+    pixels differ from the button's normal picture <picture>.png."""
+    path = os.path.join(REPO, "resources", picture)
+    normal = picture_pixels(path + ".png", left, top)
+    shown = {p: rgb for p, rgb in picture_pixels("%s_%s.png" % (path, state), left, top).items()
+             if normal.get(p) != rgb}
+    wait_pixels(shown, timeout, "the picture %s_%s at (%d, %d)" % (picture, state, left, top), tolerance=2)
+
+
+def badge_shown(name, x, y, timeout=30):
+    """Waits until the region editor, opened with the pointer at (x, y), is on the screen:
+    its badge resources/<name>.png drawn beside the pointer (3 px left, 1 px below)."""
+    badge = picture_pixels(os.path.join(REPO, "resources", name + ".png"), x - 3, y + 1)
+    wait_pixels(badge, timeout, what="the editor's %s at the pointer (%d, %d)" % (name, x, y), tolerance=2)
 
 
 class Prefix:
@@ -83,19 +206,19 @@ def xdo(*args):
 
 
 def drag(x1, y1, x2, y2, steps=6, settle=0.0):
-    """Drags with the real pointer in steps; waits settle seconds after the release and
-    returns the time of the release."""
+    """Drags with the real pointer in steps at a hand's pace; waits settle seconds after the
+    release and returns the time of the release."""
     xdo("mousemove", x1, y1)
-    time.sleep(0.1)
+    time.sleep(0.1)   # input: the pointer rests before the press
     xdo("mousedown", 1)
-    time.sleep(0.1)
+    time.sleep(0.1)   # input: the press held before the move
     for i in range(1, steps + 1):
         xdo("mousemove", x1 + (x2 - x1) * i // steps, y1 + (y2 - y1) * i // steps)
-        time.sleep(0.05)
-    time.sleep(0.1)
+        time.sleep(0.05)   # input: the pointer's pace
+    time.sleep(0.1)   # input: the pointer rests before the release
     xdo("mouseup", 1)
     released = time.time()
-    time.sleep(settle)
+    time.sleep(settle)   # input: a following key must not overtake the release (keys are polled)
     return released
 
 
@@ -294,8 +417,20 @@ class ProgramTest(unittest.TestCase):
         self.addCleanup(close_helper, proc)
         line = proc.stdout.readline().decode()
         self.assertTrue(line.startswith("ready"), line)
-        time.sleep(0.5)   # let X draw it
+        # Painted on the X screen: its first and last visible pixels.
+        first, last = (max(x, 0) + 2, max(y, 0) + 2), (x + width - 3, y + height - 3)
+        wait_pixels({p: test_window_colour(p[0] - x, p[1] - y, width, height, textured) for p in (first, last)},
+                    what="the test window at (%d, %d) on the screen" % (x, y))
         return proc
+
+
+def test_window_colour(x, y, width, height, textured):
+    """The colour of the test window's pixel (x, y) (tests/wine/helpers/screenshot_window.cpp)."""
+    if textured:
+        return (x * 11 + y) & 255, (x * 2 + y * 7) & 255, (x * 5 + y * 3) & 255
+    left, top = x < width // 2, y < height // 2
+    return {(True, True): (220, 30, 30), (False, True): (30, 200, 60), (True, False): (40, 60, 230),
+            (False, False): (240, 220, 20)}[left, top]
 
 
 def close_helper(proc):

@@ -38,7 +38,7 @@ class MainDialogTest(TrayProgramTest):
         self.start()
         wait_until(settings_window_visible, 20, interval=0.5, what="the settings window")
         self.assertTrue(post_messages((WM_COMMAND, IDCANCEL, 0)))
-        time.sleep(1.0)
+        time.sleep(1.0)   # nothing happens: the window stays
         self.assertTrue(settings_window_visible(), "Esc reloads the controls and keeps the window")
         self.assertTrue(post_messages((WM_CLOSE, 0, 0)))
         wait_until(lambda: not settings_window_visible(), 20, interval=0.5, what="the window to hide")

@@ -11,7 +11,8 @@ import subprocess
 import tempfile
 import time
 
-from harness import BUILD, ProgramTest, wait_until, windows, wine, xdo
+from harness import (BUILD, ProgramTest, badge_shown, button_shown, screen_pixels, wait_pixels, wait_until,
+                     wait_written, windows, wine, xdo)
 from harness import drag as pointer_drag
 from shell_support import Collector, read_settings, wait_main_window, write_settings
 from test_screenshot import helper, image_size, pixel, press, rgb_pixels, wait_balloon
@@ -27,11 +28,12 @@ def drag(x1, y1, x2, y2, steps=6):
 def key(*names):
     """Holds the keys long enough for the editor's 10 ms key poll, then releases them."""
     xdo("keydown", "+".join(names))
-    time.sleep(0.15)
+    time.sleep(0.15)   # input: held across the poll
     xdo("keyup", "+".join(names))
 
 
 RED = (255, 0, 0)
+DIM_SPOT = (200, 150)   # a point of the test window at (100, 80), 400 x 300
 PEN = 6            # the editor's pen width when it opens
 TEXT_SIZE = 140    # the text size (tenths of a point) when it opens
 TOOLS = {"arrow": 21, "pen": 62, "rectangle": 102, "text": 142, "blur": 182}   # x of each tool's button
@@ -131,6 +133,15 @@ def save_dialog():
     return None
 
 
+def text_box():
+    """The text of the editor's open text box (a dialog holding one Edit), or None."""
+    for w in dialog_windows():
+        edits = [c for c in w["children"] if c["class"] == "Edit"]
+        if len(w["children"]) == 1 and edits:
+            return edits[0]["text"]
+    return None
+
+
 def panel(width, height):
     """The screen rectangle of the visible editor panel of that size."""
     def find():
@@ -193,9 +204,21 @@ class RegionScenario(ProgramTest):
     def choose(self, tool):
         left, top, _, bottom = panel(285, 40)
         xdo("mousemove", left + TOOLS[tool], (top + bottom) // 2)
-        time.sleep(0.2)
+        button = left + (TOOLS[tool] - 2) // 40 * 40 + 2   # the button's left edge
+        button_shown("editor/" + tool, "hover", button, top)
         xdo("click", 1)
-        time.sleep(0.3)
+        button_shown("editor/" + tool, "active", button, top)
+
+    def point_at(self, x, y):
+        """Moves the pointer into the selection and waits until the drawing tool's dot shows
+        there: the editor draws with the pointer."""
+        xdo("mousemove", x, y)
+        wait_pixels({(x, y): RED}, 15, "the drawing tool's dot at the pointer (%d, %d)" % (x, y))
+
+    def shot(self):
+        """The one screenshot file, once written whole."""
+        wait_until(lambda: len(self.files()) == 1, 30, what="one screenshot file")
+        return wait_written(os.path.join(self.shots, self.files()[0]))
 
     def open_save_dialog(self):
         """Ctrl+S; waits for the save dialog with "Jpeg Files" chosen, checks it stands
@@ -211,16 +234,30 @@ class RegionScenario(ProgramTest):
 
     def save_as(self, path):
         """The save dialog, the file name typed into it and Enter."""
-        self.open_save_dialog()
-        time.sleep(0.5)
+        dialog = self.open_save_dialog()
+        wait_until(lambda: dialog["caption"] in wine([helper("wininfo"), "foreground"], timeout=30).stdout.decode(
+            "utf-8", "replace"), 15, interval=0.3, what="the save dialog in the foreground")
         xdo("type", "--delay", "30", path)
-        time.sleep(0.3)
+        wait_until(lambda: any(c["text"] == path for c in (save_dialog() or {"children": []})["children"]), 15,
+                   interval=0.3, what="%r in the save dialog's name field" % path)
         key("Return")
 
     def wait_opened(self, action, count=1):
         wait_until(lambda: self.count("SelectRegion", action) >= count, 30, interval=0.2,
                    what="the editor to open (%s)" % action)
-        time.sleep(0.8)   # the window is shown and painted
+        # Shown and painted: the editor's badge beside the pointer, or without the editor
+        # the test window's spot dimmed grey.
+        if action == "Open with Editor":
+            xdo("mousemove", 60, 60)
+            badge_shown("editor_badge", 60, 60)
+        else:
+            wait_until(lambda: len(set(screen_pixels([DIM_SPOT])[DIM_SPOT])) == 1, 30, interval=0.1,
+                       what="the dimmed screen at %r" % (DIM_SPOT,))
+
+    def editor_closed(self):
+        """Waits until the editor's window (over the whole screen) is gone."""
+        wait_until(lambda: not [w for w in dialog_windows() if w["rect"][:2] == [0, 0] and w["rect"][2] >= 640
+                                and w["rect"][3] >= 480], 15, interval=0.3, what="the editor to close")
 
 
 class RegionTest(RegionScenario):
@@ -240,9 +277,7 @@ class RegionTest(RegionScenario):
             self.assertEqual(g, b, (x, y))
             self.assertLessEqual(abs(r - grey_then_darker(pixel(before, x, y))), 3, (x, y))
         drag(150, 130, 400, 260)
-        wait_until(lambda: len(self.files()) == 1, 30, what="one screenshot file")
-        time.sleep(0.3)
-        path = os.path.join(self.shots, self.files()[0])
+        path = self.shot()
         self.assertTrue(self.files()[0].startswith("Screenshot ") and path.endswith(".png"), self.files())
         shot = rgb_pixels(path)
         self.assertEqual(shot[:2], (250, 130))
@@ -260,18 +295,16 @@ class RegionTest(RegionScenario):
         self.start("-r", select_and_draw_mode=True)
         self.wait_opened("Open with Editor")
         drag(150, 130, 450, 330)
-        xdo("mousemove", 300, 230)
-        time.sleep(0.3)
+        self.point_at(300, 230)
         drag(180, 160, 380, 160)   # an arrow (the Arrow tool is chosen by itself)
         drag(180, 300, 380, 300)   # a second arrow, undone below
         key("ctrl", "z")
-        time.sleep(0.5)
+        wait_until(lambda: screen_pixels([(280, 300)])[280, 300] != RED, 15, interval=0.1,
+                   what="the second arrow undone on the screen")
         arrow = self.root("arrow.png")
         self.assertEqual(pixel(arrow, 280, 160), (255, 0, 0), "the first arrow is drawn")
         key("Return")
-        wait_until(lambda: len(self.files()) == 1, 30, what="one screenshot file")
-        time.sleep(0.3)
-        shot = rgb_pixels(os.path.join(self.shots, self.files()[0]))
+        shot = rgb_pixels(self.shot())
         self.assertEqual(shot[:2], (300, 200))
         self.assertEqual(pixel(shot, 280 - 150, 160 - 130), (255, 0, 0), "the arrow's shaft")
         self.assertNotEqual(pixel(shot, 280 - 150, 300 - 130), (255, 0, 0), "the undone arrow is gone")
@@ -287,7 +320,7 @@ class RegionTest(RegionScenario):
         drag(250, 250, 400, 350)
         key("Escape")
         self.collector.wait_event("SelectRegion", "Cancel", "")
-        time.sleep(0.5)
+        self.editor_closed()
         press("d%d" % REGION_KEY, "s150", "u%d" % REGION_KEY)
         self.wait_opened("Open with Editor", count=2)
         key("Escape")
@@ -301,8 +334,7 @@ class RegionTest(RegionScenario):
         self.start("-r", select_and_draw_mode=True)
         self.wait_opened("Open with Editor")
         drag(150, 130, 450, 330)
-        xdo("mousemove", 300, 230)
-        time.sleep(0.3)
+        self.point_at(300, 230)
         drag(170, 160, 280, 190)    # the Arrow tool is chosen by itself
         self.choose("rectangle")
         drag(320, 150, 420, 200)
@@ -312,18 +344,15 @@ class RegionTest(RegionScenario):
         drag(320, 230, 420, 310)
         self.choose("text")
         xdo("mousemove", 200, 290)
-        time.sleep(0.2)
         xdo("click", 1)
-        time.sleep(0.6)
+        wait_until(lambda: text_box() is not None, 15, interval=0.3, what="the text box")
         xdo("type", "--delay", "60", "Hi")
-        time.sleep(0.4)
+        wait_until(lambda: text_box() == "Hi", 15, interval=0.3, what="\"Hi\" in the text box")
         left, top, right, _ = panel(40, 162)
         xdo("mousemove", (left + right) // 2, top + 62)
-        time.sleep(0.2)
+        button_shown("editor/copy", "hover", left, top + 42)
         xdo("click", 1)   # copy: commits the text first
-        wait_until(lambda: len(self.files()) == 1, 30, what="one screenshot file")
-        time.sleep(0.3)
-        shot = rgb_pixels(os.path.join(self.shots, self.files()[0]))
+        shot = rgb_pixels(self.shot())
         self.assertEqual(shot[:2], (300, 200))
 
         # The reference: the screen before, with the arrow, the rectangle and the text
@@ -379,8 +408,7 @@ class RegionTest(RegionScenario):
             press("d%d" % REGION_KEY, "s150", "u%d" % REGION_KEY)
             self.wait_opened("Open with Editor", count=round)
             drag(150, 130, 450, 330)
-            xdo("mousemove", 300, 230)
-            time.sleep(0.3)
+            self.point_at(300, 230)
             drag(180, 160, 380, 160)
             self.save_as(path)
             if round == 1:
@@ -393,7 +421,7 @@ class RegionTest(RegionScenario):
                                  "the clipboard is untouched")
         saved = os.path.join(out, "marked.png")
         wait_until(lambda: os.path.exists(saved) and os.path.getsize(saved) > 0, 30, what="C:\\out\\marked.png")
-        time.sleep(0.5)
+        wait_written(saved)
         with open(saved, "rb") as f:
             self.assertEqual(f.read(8), b"\x89PNG\r\n\x1a\n", "a PNG despite the JPEG setting")
         shot = rgb_pixels(saved)

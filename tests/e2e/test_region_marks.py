@@ -80,8 +80,7 @@ class RegionMarksTest(RegionScenario):
         the selection: waits until both panels are hidden."""
         drag(180, 160, 380, 160)
         self.wait_screen(lambda img: pixel(img, 280, 160) == RED, what)
-        xdo("mousemove", 300, 250)
-        time.sleep(0.2)
+        self.point_at(300, 250)
         xdo("click", 3)
         wait_until(panels_hidden, 15, interval=0.3, what="both panels hidden")
 
@@ -165,7 +164,7 @@ class RegionMarksTest(RegionScenario):
         key("ctrl", "z")
         self.wait_screen(crop_is_unmarked, "the first stroke undone")
         key("ctrl", "z")
-        time.sleep(0.5)
+        time.sleep(0.5)   # nothing happens: nothing left to undo
         self.assertTrue(crop_is_unmarked(self.root("screen.png")), "Ctrl+Z with nothing left changes nothing")
 
         # An arrow, then a Blur click without a drag: the arrow stays.
@@ -173,10 +172,10 @@ class RegionMarksTest(RegionScenario):
         self.stroke(180, 160, 380, 160)
         self.choose("blur")
         xdo("mousemove", 300, 200)
-        time.sleep(0.2)
+        time.sleep(0.2)   # input: the pointer rests before the click
         xdo("click", 1)
         self.pointer = (300, 200)
-        time.sleep(0.5)
+        time.sleep(0.5)   # nothing happens: the click takes no arrow
         self.wait_screen(lambda img: pixel(img, 280, 160) == RED, "the arrow after the Blur click")
 
         # Three strokes, Ctrl+Z: the third goes, the first two and the arrow stay.
@@ -234,7 +233,7 @@ class RegionMarksTest(RegionScenario):
         finally:
             press("u2", "s100", "u1")
         program.wait_log("Hotkey: RegionScreenshotByMouse\n", timeout=10)
-        time.sleep(0.5)
+        time.sleep(0.5)   # nothing happens: the right release cancels nothing
         selection = (150, 130, 450, 330)
         drag(*selection)
         self.assert_panels(selection)
@@ -288,7 +287,7 @@ class RegionMarksTest(RegionScenario):
         try:
             press("d%d" % REGION_KEY, "s150", "u%d" % REGION_KEY)
             self.wait_frozen(before, "Open with Editor")
-            time.sleep(0.5)   # several of the draw-mode key's 100 ms polls while it is held
+            time.sleep(0.5)   # input: held across several of the draw-mode key's 100 ms polls
         finally:
             xdo("keyup", "ctrl")
         # Near the bottom-right corner: the tools panel goes above the selection, the

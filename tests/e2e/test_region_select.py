@@ -171,16 +171,16 @@ class RegionSelectTest(RegionScenario):
         # A press held while the pointer moves 2 px shows a frame there; its release
         # leaves nothing selected, so the plain editor stays open.
         xdo("mousemove", 450, 340)
-        time.sleep(0.1)
+        time.sleep(0.1)   # input: the pointer rests before the press
         xdo("mousedown", 1)
-        time.sleep(0.1)
+        time.sleep(0.1)   # input: the press held before the move
         xdo("mousemove", 452, 342)
         self.wait_screen("tiny.png", lambda img: [] if pixel(img, 446, 336) == WHITE else ["no handle"],
                          "the 2-px selection's handle")
         xdo("mouseup", 1)
         plain = Canvas(dimmed)
         self.wait_screen("released.png", plain.differences, "the dimmed screen again after the 2-px click")
-        time.sleep(1.0)
+        time.sleep(1.0)   # nothing happens: no picture
         self.assertEqual(self.files(), [], "a 2-px click takes no picture")
         self.assertEqual(plain.differences(self.root("still.png")), [], "nothing selected")
         self.assertFalse(self.collector.find("Screenshot", "Finished", ""))
@@ -189,14 +189,14 @@ class RegionSelectTest(RegionScenario):
         stops = ((350, 230), (400, 260))
         expected = [self.expected_selection(dimmed, before, base, 150, 130, x, y) for x, y in stops]
         xdo("mousemove", 150, 130)
-        time.sleep(0.1)
+        time.sleep(0.1)   # input: the pointer rests before the press
         xdo("mousedown", 1)
         try:
             start = (150, 130)
             for i, (x, y) in enumerate(stops):
                 for step in range(1, 6):
                     xdo("mousemove", start[0] + (x - start[0]) * step // 5, start[1] + (y - start[1]) * step // 5)
-                    time.sleep(0.05)
+                    time.sleep(0.05)   # input: the pointer's pace
                 start = (x, y)
                 self.wait_screen("held%d.png" % i, expected[i][0].differences,
                                  "the selection to (%d, %d) with frame, handles and label" % (x, y))
@@ -210,9 +210,7 @@ class RegionSelectTest(RegionScenario):
         self.assertNotEqual(labels[0], labels[1], "the label's text changed")
 
         # The release takes the 250x130 picture.
-        wait_until(lambda: len(self.files()) == 1, 30, what="one screenshot file")
-        time.sleep(0.3)
-        shot = rgb_pixels(os.path.join(self.shots, self.files()[0]))
+        shot = rgb_pixels(self.shot())
         self.assertEqual(shot[:2], (250, 130))
         self.collector.wait_event("Screenshot", "Finished", "")
         self.assertEqual(self.count("SelectRegion", "Open without Editor"), 1)
@@ -249,16 +247,14 @@ class RegionSelectTest(RegionScenario):
         close_helper(window)
         wait_until(lambda: not [w for w in top_windows() if w["rect"] == [100, 80, 500, 380]], 15, interval=0.5,
                    what="the test window to close")
-        time.sleep(0.5)
+        time.sleep(0.5)   # nothing happens: the frozen screen stays
         unchanged = Canvas(frozen)
         for name in ("after1.png", "after2.png"):
             self.assertEqual(unchanged.differences(self.root(name)), [], "the frozen screen is unchanged")
-            time.sleep(0.3)
+            time.sleep(0.3)   # nothing happens: the frozen screen stays
 
         drag(150, 130, 400, 260)
-        wait_until(lambda: len(self.files()) == 1, 30, what="one screenshot file")
-        time.sleep(0.3)
-        shot = rgb_pixels(os.path.join(self.shots, self.files()[0]))
+        shot = rgb_pixels(self.shot())
         self.assertEqual(shot[:2], (250, 130))
         mismatches = [(x, y) for y in range(0, 130, 3) for x in range(0, 250, 3)
                       if pixel(shot, x, y) != pixel(before, 150 + x, 130 + y)]
@@ -294,8 +290,7 @@ class RegionSaveCancelTest(RegionScenario):
         press("d%d" % REGION_KEY, "s150", "u%d" % REGION_KEY)
         self.wait_opened("Open with Editor")
         drag(150, 130, 450, 330)
-        xdo("mousemove", 300, 230)
-        time.sleep(0.3)
+        self.point_at(300, 230)
         drag(180, 160, 380, 160)   # an arrow (the Arrow tool is chosen by itself)
 
         dialog = self.open_save_dialog()
@@ -303,7 +298,6 @@ class RegionSaveCancelTest(RegionScenario):
         self.assertEqual(len(cancel), 1, dialog["children"])
         l, t, r, b = cancel[0]["rect"]
         xdo("mousemove", (l + r) // 2, (t + b) // 2)
-        time.sleep(0.2)
         xdo("click", 1)
         wait_until(lambda: not save_dialog(), 15, interval=0.5, what="the save dialog to close")
 
@@ -311,8 +305,7 @@ class RegionSaveCancelTest(RegionScenario):
         sizes = lambda: sorted((w["rect"][2] - w["rect"][0], w["rect"][3] - w["rect"][1]) for w in dialog_windows())
         wait_until(lambda: (40, 162) in sizes() and (285, 40) in sizes(), 15, interval=0.5,
                    what="both panels shown again")
-        xdo("mousemove", 300, 250)
-        time.sleep(0.3)
+        self.point_at(300, 250)
         drag(180, 300, 380, 300)
         self.assertEqual(self.files(), [], "nothing written by the cancelled dialog")
 

@@ -10,7 +10,7 @@ import subprocess
 import tempfile
 import time
 
-from harness import ProgramTest, helper, wait_until, windows, wine
+from harness import ProgramTest, helper, wait_until, wait_written, windows, wine
 from shell_support import Collector, post_messages, wait_main_window, write_settings
 
 WM_APP_FULL_SCREENSHOT = 0x404
@@ -111,7 +111,8 @@ class ScreenshotTest(ProgramTest):
 
     def wait_files(self, count, timeout=30):
         wait_until(lambda: len(self.files()) >= count, timeout, what="%d screenshot file(s) in %r" % (count, self.files()))
-        time.sleep(0.3)   # let the writer finish
+        for name in self.files():
+            wait_written(os.path.join(self.shots, name))
         return self.files()
 
     def screen_size(self):
@@ -185,7 +186,8 @@ class ScreenshotTest(ProgramTest):
                 self.assertEqual(pixel(shot, 1, shot[1] - 2), BLUE)
                 win.kill()
                 win.wait(timeout=30)
-                time.sleep(0.3)
+                wait_until(lambda: not [w for w in windows() if w["class"] == "ScreenshotTestWindow"], 15, interval=0.3,
+                           what="the test window to close")
         self.collector.wait_event("Screenshot.Window", "Launch on Hotkey", "Clipboard + Local")
         self.assertIn("Hotkey: ActiveWindowScreenshot", program.log_text())
 
@@ -193,14 +195,14 @@ class ScreenshotTest(ProgramTest):
         program = self.start()
         press("d%d" % PRTSCR, "s1000", "u%d" % PRTSCR)
         self.wait_files(1)
-        time.sleep(1.0)
+        time.sleep(1.0)   # nothing happens: the held key takes no second shot
         self.assertEqual(len(self.files()), 1, self.files())
         self.assertEqual(program.log_messages().count("Hotkey: FullScreenshot"), 1)
 
         press("d%d" % CTRL, "d%d" % PRTSCR, "s300", "u%d" % PRTSCR, "u%d" % CTRL)
         program.wait_log("Hotkey: RegionScreenshot\n", timeout=10)
         self.collector.wait_event("Screenshot.Region", "Launch on Hotkey", "Clipboard + Local")
-        time.sleep(0.5)
+        time.sleep(0.5)   # nothing happens: no full-screen shot
         self.assertEqual(program.log_messages().count("Hotkey: FullScreenshot"), 1)
         self.assertEqual(len(self.files()), 1, "the region slot takes no full-screen shot")
         # The region slot opened the editor over the screen: Escape closes it, and the
@@ -211,7 +213,7 @@ class ScreenshotTest(ProgramTest):
         # Two presses within 200 ms are one shot.
         press("d%d" % PRTSCR, "s60", "u%d" % PRTSCR, "s60", "d%d" % PRTSCR, "s60", "u%d" % PRTSCR)
         self.wait_files(2)
-        time.sleep(1.5)
+        time.sleep(1.5)   # nothing happens: no third shot
         self.assertEqual(len(self.files()), 2, self.files())
 
     def test_silent_mode_disables_the_mouse_gesture_only(self):
@@ -222,7 +224,7 @@ class ScreenshotTest(ProgramTest):
                 press("d%d" % LBUTTON, "d%d" % RBUTTON, "s200", "u%d" % RBUTTON, "u%d" % LBUTTON)
                 program.wait_log("Hotkey: RegionScreenshotByMouse\n", timeout=10)
                 if silent:
-                    time.sleep(2)
+                    time.sleep(2)   # nothing happens: the gesture takes no shot
                     self.assertIsNone(self.collector.find("Screenshot.Region", "Launch on Mouse"))
                     # The keyboard still works in silent mode.
                     press("d%d" % PRTSCR, "s100", "u%d" % PRTSCR)
@@ -250,7 +252,7 @@ class ScreenshotTest(ProgramTest):
         self.collector.wait_event("Error", "SaveScreenshotFile", "CreateDirectory")
         program.wait_log("SaveScreenshotFile: cannot create", timeout=10)
         wait_balloon()   # 138
-        time.sleep(1)
+        time.sleep(1)   # nothing happens: no Finished event
         self.assertIsNone(self.collector.find("Screenshot", "Finished"))
 
     def test_failed_write_is_a_failed_screenshot(self):
@@ -265,6 +267,6 @@ class ScreenshotTest(ProgramTest):
         self.collector.wait_event("Screenshot", "Failed", "")
         program.wait_log("SaveScreenshotFile: cannot write", timeout=10)
         wait_balloon()   # 137
-        time.sleep(1)
+        time.sleep(1)   # nothing happens: no Finished event
         self.assertIsNone(self.collector.find("Screenshot", "Finished"))
         self.assertNotIn("Screenshot saved", program.log_text())

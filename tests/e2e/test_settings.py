@@ -130,7 +130,7 @@ class SettingsWindowTest(TrayProgramTest):
             keys("d39", "u39", "s100")
         # The pointer leaves the tabs, so that none is drawn hot.
         wininfo("move", left + 5, top - 60)
-        time.sleep(0.3)
+        time.sleep(0.3)   # for the pictures only: no sign tells when the hot tab is drawn cold
 
     def visible_page(self):
         """The template controls that tell the pages apart: 1068 General, 1027 Save,
@@ -210,7 +210,7 @@ class SettingsWindowTest(TrayProgramTest):
         self.assertIn("The hotkey combination is already in use", [c["text"] for c in box["children"]])
         wait_until(lambda: foreground().get("caption") == "Brivane", 10, interval=0.3, what="the box in front")
         keys("d13", "u13")
-        time.sleep(2.5)
+        time.sleep(2.5)   # nothing happens: no setting and no event after the autosave
         settings = read_settings(self.prefix)
         self.assertEqual(settings.get("hotkey_full_screenshot"), "17,16,83")
         self.assertEqual(settings.get("hotkey_region_screenshot"), "17,18,82")
@@ -225,7 +225,7 @@ class SettingsWindowTest(TrayProgramTest):
                 keys("d17", "d18", "d90", "s200", "u90", "u18", "u17")
             keys(*finish)
             wait_until(lambda: not visible(CAPTURE), 10, interval=0.3, what="the capture dialog to close")
-        time.sleep(2.5)
+        time.sleep(2.5)   # nothing happens: no setting and no event after the autosave
         self.assertEqual(read_settings(self.prefix).get("hotkey_region_screenshot"), "17,18,82")
         self.assertIsNone(self.collector.find("Settings", "Set Hotkey for Region"))
 
@@ -271,7 +271,7 @@ class SettingsWindowTest(TrayProgramTest):
         click_at(left, top + 12)
         click_at(left + 48, top + 12)
         click_at(left + 24, top + 24)
-        time.sleep(1.5)
+        time.sleep(1.5)   # nothing happens: the switch stays off
         self.assertFalse(read_settings(self.prefix).get("silent_mode", False))
         self.assertIsNone(self.collector.find("Settings", "Set Game Mode"))
 

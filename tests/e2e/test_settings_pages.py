@@ -29,10 +29,14 @@ def choose_in_combo(id_, key):
     """Two real clicks drop the list down and close it again, leaving the focus on the
     closed combo box; an arrow key then moves its selection (CBN_SELCHANGE)."""
     ts.click(id_)
-    time.sleep(0.3)
+    wait_until(dropped_down, 10, interval=0.2, what="the list of combo box %d to drop down" % id_)
     ts.click(id_)
-    time.sleep(0.3)
+    wait_until(lambda: not dropped_down(), 10, interval=0.2, what="the list of combo box %d to close" % id_)
     press(key)
+
+
+def dropped_down():
+    return any(w["class"] == "ComboLBox" for w in windows())
 
 
 def press(*vks):
@@ -135,7 +139,7 @@ class SettingsPagesTest(TrayProgramTest):
             wait_until(lambda: ts.foreground().get("caption", "").startswith(CAPTION), 10, interval=0.3,
                        what="the settings window again")
             if finish == "cancel":
-                time.sleep(2.5)
+                time.sleep(2.5)   # nothing happens: the folder stays after the autosave
                 self.assertEqual(read_settings(self.prefix).get("screenshots_path"), first_win)
         second_win = ts.windows_path(self.prefix, second)
         self.wait_setting("screenshots_path", second_win)
@@ -145,7 +149,7 @@ class SettingsPagesTest(TrayProgramTest):
         # Enter on the Save page does nothing (elsewhere it would be the window's OK).
         ts.click(1001)
         press(VK_RETURN)
-        time.sleep(1.0)
+        time.sleep(1.0)   # nothing happens: the window stays
         self.assertTrue(ts.visible(CAPTION), "Enter on the Save page hid the window")
         self.assertEqual(self.visible_page(), [SAVE_TAB])
 
@@ -186,7 +190,7 @@ class SettingsPagesTest(TrayProgramTest):
         ts.click(1062)
         self.wait_setting("capture_audio", False)
         self.collector.wait_event("Settings", "Unset Video Record Sound", "")
-        time.sleep(1.5)
+        time.sleep(1.5)   # nothing happens: no box
         self.assertFalse([w for w in windows() if w["class"] == "#32770" and w["caption"] == ""])
         self.assertIsNone(self.collector.find("Settings", "Show Sound Quality Warning"))
 
@@ -195,6 +199,6 @@ class SettingsPagesTest(TrayProgramTest):
             ts.click(1063)
             self.wait_setting("capture_mic", True)
             self.collector.wait_event("Settings", "Set Video Record Microphone", "")
-            time.sleep(1.5)
+            time.sleep(1.5)   # nothing happens: no box
             self.assertFalse([w for w in windows() if w["class"] == "#32770" and w["caption"] == ""])
             self.assertIsNone(self.collector.find("Settings", "Show No Mic Warning"))

@@ -91,7 +91,7 @@ class CloseRequestTest(TrayProgramTest):
         program = self.start()
         self.assertTrue(post_messages((WM_COMMAND, ID_TRAY_SILENT_MODE, 0)))
         marker = os.path.join(folder, "cvx_do_close")
-        time.sleep(0.3)
+        self.collector.wait_event("Application", "Set Game Mode in Tray", "")
         with open(marker, "w"):
             pass
         started = time.monotonic()
@@ -136,7 +136,7 @@ class CleanupTest(TrayProgramTest):
         os.utime(folder, (stamp, stamp))
         self.start()
         wait_until(lambda: not os.path.exists(old), 20, what="the old log to be deleted")
-        time.sleep(0.5)
+        time.sleep(0.5)   # nothing happens: the other entries stay
         self.assertTrue(os.path.exists(young))
         self.assertTrue(os.path.exists(future), "a last-write time in the future is not old")
         self.assertTrue(os.path.isdir(folder))
@@ -161,5 +161,5 @@ class CleanupTest(TrayProgramTest):
         # The region message opened the editor, so the start is over; old logs are pruned
         # by the same start, which shows that the cleanup threads had their chance.
         self.collector.wait_event("SelectRegion", "Open with Editor", "", timeout=20)
-        time.sleep(1.0)
+        time.sleep(1.0)   # nothing happens: the leftover stays
         self.assertTrue(os.path.exists(leftover))

@@ -128,7 +128,7 @@ class UploadTest(UploadScenario):
         # Two tray notifications within a minute: one history ping.
         self.assertTrue(post_messages((WM_APP_TRAY_NOTIFY, 0, WM_MOUSEMOVE), (WM_APP_TRAY_NOTIFY, 0, WM_MOUSEMOVE)))
         wait_until(lambda: "GET /history_add_to_cache.php?appid=" in self.requests(), 20, what="the history ping")
-        time.sleep(1)
+        time.sleep(1)   # nothing happens: no second ping
         self.assertEqual(self.requests().count("GET /history_add_to_cache.php?appid="), 1)
 
         self.assertTrue(post_messages((WM_APP_FULL_SCREENSHOT, 0, 0)))
@@ -188,12 +188,12 @@ class UploadTest(UploadScenario):
         # Handed over to the running instance: one byte over the limit is refused. The
         # progress window stays up for 1 s after the end, and a file handed over while it
         # is up is refused as "still running": let it close first.
-        time.sleep(2.5)
+        wait_until(lambda: not progress_windows(), 20, interval=0.2, what="the progress window to close")
         posts = self.requests().count("POST /post_file2")
         second = self.install(name="Second").start("upload", "C:\\up load\\big.bin")
         second.wait_exit(60)
         program.wait_log("[Error] [Sorry, but file is too big to upload.]", timeout=30)
-        time.sleep(1)
+        time.sleep(1)   # nothing happens: no upload
         self.assertEqual(self.requests().count("POST /post_file2"), posts)
 
         # A hostile name handed over arrives as it is too.
@@ -374,11 +374,11 @@ class Relay:
                     body = b""
                     while len(body) < length:
                         body += self.rfile.read(min(32768, length - len(body)))
-                        time.sleep(0.03)
-                    time.sleep(1.5)
+                        time.sleep(0.03)   # a slow service: the relay's pace, no wait
+                    time.sleep(1.5)   # a slow service: the answer comes late
                 elif mode == "hold":
                     body = self.rfile.read(length)
-                    time.sleep(4)
+                    time.sleep(4)   # a service that holds the answer back
                 else:
                     body = self.rfile.read(length)
                 if mode == "garbage":
@@ -587,7 +587,7 @@ class MisbehavingServiceTest(UploadScenario):
         press("Cancel")
         wait_until(lambda: not progress_windows(), 5, interval=0.05, what="Cancel to close the window")
         wait_until(lambda: fetch(link + ".jpg")[0] == 200, 20, what="the cancelled upload to arrive")
-        time.sleep(1.5)
+        time.sleep(1.5)   # nothing happens: no page opens
         self.assertEqual(len(self.opened_pages()), 1, "Cancel opened the link")
 
         # Failures: their exact balloon, no "Finished", no browser, both files kept, the

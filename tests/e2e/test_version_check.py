@@ -117,6 +117,14 @@ class VersionCheckTest(TrayProgramTest):
         wait_until(lambda: read_settings(self.prefix).get("available_version") == version, timeout, interval=0.5,
                    what="available_version %r in %r" % (version, read_settings(self.prefix)))
 
+    def check_again(self, program):
+        """Timer 5 once more; waits until the comparison has found the newer version again
+        (its log line)."""
+        found = lambda: program.log_text().count(" is available\n")
+        before = found()
+        self.assertTrue(post_messages((WM_TIMER, TIMER_VERSION_CHECK, 0)))
+        wait_until(lambda: found() > before, 20, interval=0.3, what="another version check in the log")
+
     def test_newer_version_pop_up_and_banner(self):
         self.start_service("3.11.0.1")
         before = int(time.time())
@@ -154,8 +162,7 @@ class VersionCheckTest(TrayProgramTest):
         wait_until(lambda: "GET /new-version?" in self.requests(), 20, what="the download page request")
 
         # Within a day: another check shows no pop-up.
-        self.assertTrue(post_messages((WM_TIMER, TIMER_VERSION_CHECK, 0)))
-        time.sleep(2)
+        self.check_again(program)
         self.assertIsNone(find_dialog("Download"))
 
         # The banner: shown with the settings window, above its controls.
@@ -175,8 +182,7 @@ class VersionCheckTest(TrayProgramTest):
         # A second positive check adds nothing: same window height, controls in place.
         height = main["rect"][3] - main["rect"][1]
         tab_top = child(main, 1026)["rect"][1]
-        self.assertTrue(post_messages((WM_TIMER, TIMER_VERSION_CHECK, 0)))
-        time.sleep(1.5)
+        self.check_again(program)
         main2 = main_dialog()
         self.assertEqual(main2["rect"][3] - main2["rect"][1], height)
         self.assertEqual(child(main2, 1026)["rect"][1], tab_top)
@@ -205,7 +211,7 @@ class VersionCheckTest(TrayProgramTest):
         popup = wait_until(lambda: find_dialog("Download"), 20, interval=0.5, what="the pop-up")
         click(child(popup, IDCANCEL)["rect"])
         wait_until(lambda: find_dialog("Download") is None, 10, interval=0.5, what="the pop-up to hide")
-        time.sleep(2)
+        time.sleep(2)   # nothing happens: no page opens
         self.assertEqual(self.opened_pages(), [])
 
     def check_not_newer(self, latest):
@@ -213,7 +219,7 @@ class VersionCheckTest(TrayProgramTest):
         self.start_program({"available_version": "1.0"}, "-s")
         self.wait_stored_version(latest)
         self.assertTrue(post_messages((WM_TIMER, TIMER_VERSION_CHECK, 0)))
-        time.sleep(2)
+        time.sleep(2)   # nothing happens: no pop-up
         self.assertIsNone(find_dialog("Download"))
         self.assertFalse(read_settings(self.prefix).get("notify_new_version_last_ts"))
 
@@ -227,6 +233,6 @@ class VersionCheckTest(TrayProgramTest):
         self.site = "http://127.0.0.1:%d" % free_port()   # nobody listens there
         program = self.start_program({"available_version": "3.10.0.58"}, "-s")
         self.assertTrue(post_messages((WM_TIMER, TIMER_LATEST_VERSION, 0)))
-        time.sleep(4)
+        time.sleep(4)   # nothing happens: the stored version stays
         self.assertEqual(read_settings(self.prefix).get("available_version"), "3.10.0.58")
         self.assertIsNone(find_dialog("Download"))

@@ -12,24 +12,34 @@ import tempfile
 import time
 import unittest
 
-from harness import (BUILD, SERVICE, ProgramTest, drag, free_port, start_service, stop_service, wait_until, wine,
-                     xdo)
+from harness import (BUILD, SERVICE, ProgramTest, badge_shown, button_shown, drag, free_port, start_service,
+                     stop_service, wait_until, wine, xdo)
 from shell_support import Collector, post_messages, wait_main_window, write_settings
 from test_screenshot import RED, GREEN, BLUE, YELLOW, helper, pixel, press, rgb_pixels
-from test_upload import APP_ID, clipboard_text, fetch
+from test_upload import APP_ID, clipboard_text, fetch, progress_windows
 
 VIDEO_KEYS = (17, 16, 44)   # Ctrl+Shift+PrintScreen
 AREA = (200, 200, 600, 500)
 WM_DEVICECHANGE = 0x219
 WM_APP_TRAY_NOTIFY = 0x800A
 WM_LBUTTONUP = 0x202
+PANEL_BUTTONS = {"restart": 0, "pause": 40, "resume": 40, "cancel": 200}   # x of each button on the recording panel
 
 
 def click(x, y):
     xdo("mousemove", x, y)
-    time.sleep(0.15)
     xdo("click", 1)
     return time.time()
+
+
+def hover(panel, button):
+    """Moves the pointer onto the button of the recording panel (its window rectangle) and
+    waits until the button shows its hover picture: the panel is painted and follows the
+    pointer. Returns the point."""
+    left, top = panel[0] + PANEL_BUTTONS[button], panel[1]
+    xdo("mousemove", left + 20, top + 20)
+    button_shown("video/" + button, "hover", left, top)
+    return left + 20, top + 20
 
 
 def click_with_keypress(x, y):
@@ -98,7 +108,8 @@ class VideoScenario(ProgramTest):
         """Waits for the area choice and drags the recorded area; returns the release time."""
         wait_until(lambda: self.count("SelectRegion", "Open with Video") >= count, 30, interval=0.2,
                    what="the area choice")
-        time.sleep(1.0)   # the editor's window is shown and painted
+        xdo("mousemove", *AREA[:2])
+        badge_shown("video_badge", *AREA[:2])
         released = drag(*AREA)
         wait_until(lambda: program.log_text().count("CtavimorerfDlg::OnMakeGIF:: Got region\n") >= count, 20,
                    interval=0.2, what="the chosen area")
@@ -170,12 +181,10 @@ class VideoTest(VideoScenario):
         start = self.collector.wait_event("Video", "Start")
         self.assertRegex(start["el"], r"^Ver\[[^\]]+\],A\[M\+\],U\[[^\]]*\]$")
 
-        px, py = panel[0]["rect"][0], panel[0]["rect"][1]
-        time.sleep(1.0)
-        paused = click_with_keypress(px + 60, py + 20)
-        time.sleep(2.0)
-        resumed = click_with_keypress(px + 60, py + 20)
-        time.sleep(1.5)
+        paused = click_with_keypress(*hover(panel[0]["rect"], "pause"))
+        time.sleep(2.0)   # a duration: the pause the file leaves out
+        resumed = click_with_keypress(*hover(panel[0]["rect"], "resume"))
+        time.sleep(1.5)   # a duration: recorded after the pause
         stopped = press_video_key()
         path = self.wait_file()
         self.wait_idle(program)
@@ -188,7 +197,7 @@ class VideoTest(VideoScenario):
         self.assertRegex(name, r"^Video \d\d-\d\d-\d{4} \d{6}\.mp4$")
         # Frame and panel are gone, the progress window came and went, the icon is blue.
         wait_until(lambda: self.recording_windows(pid) == ([], []), 10, interval=0.3, what="frame and panel closed")
-        time.sleep(1.5)
+        wait_until(lambda: not progress_windows(), 20, interval=0.3, what="the progress window to close")
         self.assertFalse([w for w in window_rects() if w["pid"] == pid and w["caption"] == "" and
                           w["rect"][2] - w["rect"][0] < 600 and w["topmost"] and w["class"] == "#32770"])
         reds, blues = self.tray_colours("tray-after.png")
@@ -247,17 +256,14 @@ class VideoTest(VideoScenario):
                            interval=0.3, what="the recording frame")
         pid = frame[0]["pid"]
         panel = wait_until(lambda: self.recording_windows(pid)[1], 10, interval=0.3, what="the panel")
-        px, py = panel[0]["rect"][0], panel[0]["rect"][1]
-        time.sleep(1.0)
-        click(px + 20, py + 20)   # restart
+        click(*hover(panel[0]["rect"], "restart"))
         self.collector.wait_event("Video", "Undo")
         self.choose_area(program, count=2)
         panel = wait_until(lambda: self.recording_windows(pid)[1], 20, interval=0.3, what="the second panel")
-        time.sleep(1.0)
-        click(px + 220, py + 20)   # cancel
+        click(*hover(panel[0]["rect"], "cancel"))
         wait_until(lambda: self.count("Video", "Cancel") >= 2, 30, interval=0.3, what="two Cancel events")
         wait_until(lambda: self.recording_windows(pid) == ([], []), 10, interval=0.3, what="frame and panel closed")
-        time.sleep(1.0)
+        time.sleep(1.0)   # nothing happens: no file, no Finished event
         self.assertEqual(self.files(), [], self.log_excerpt(program))
         self.assertFalse(self.collector.find("Video", "Finished"))
         log = program.log_text()
@@ -286,7 +292,8 @@ class VideoTest(VideoScenario):
         failed = self.collector.wait_event("Video", "Failed")
         self.assertIn("Err[2-", failed["el"])
         wine([helper("wininfo"), "close"], timeout=30)
-        time.sleep(0.5)
+        wait_until(lambda: not [w for w in window_rects() if w["caption"] == "Error"], 10, interval=0.3,
+                   what="the error box to close")
         reds, blues = self.tray_colours("tray-failed.png")
         self.assertLess(reds, 5)
         # A posted device change stops nothing while only the area is being chosen...
@@ -294,7 +301,7 @@ class VideoTest(VideoScenario):
         wait_until(lambda: program.log_text().count("CtavimorerfDlg::OnMakeGIF:: Taking region\n") >= 2, 20,
                    interval=0.2, what="the second area choice")
         post_messages((WM_DEVICECHANGE, 7, 0))
-        time.sleep(0.5)
+        time.sleep(0.5)   # nothing happens: the choice goes on
         self.assertFalse(self.collector.find("Video", "Save OnDeviceChange"))
         xdo("key", "Escape")
 
@@ -303,12 +310,12 @@ class VideoTest(VideoScenario):
         program = self.start("-v")
         self.choose_area(program)
         program.wait_log("[cvxcore]:Start record loop\n", timeout=30)
-        time.sleep(1.0)
+        time.sleep(1.0)   # a duration: the recording's length
         self.assertTrue(post_messages((WM_APP_TRAY_NOTIFY, 0, WM_LBUTTONUP)))
         self.collector.wait_event("Video", "Save In Tray")
         self.wait_file(1)
         wait_until(lambda: self.count("Video", "Finished") == 1, 30, interval=0.3, what="the first recording's end")
-        time.sleep(1.5)   # the progress window closes
+        wait_until(lambda: not progress_windows(), 20, interval=0.3, what="the progress window to close")
         # "-v" handed to the running program opens a new choice; a device change stops it.
         second = self.install(name="Brivane2")
         second.start("-v")
@@ -316,7 +323,7 @@ class VideoTest(VideoScenario):
         self.choose_area(program, count=2)
         wait_until(lambda: program.log_text().count("[cvxcore]:Start record loop\n") >= 2, 30, interval=0.3,
                    what="the second recording")
-        time.sleep(1.0)
+        time.sleep(1.0)   # a duration: the recording's length
         self.assertTrue(post_messages((WM_DEVICECHANGE, 7, 0)))
         self.collector.wait_event("Video", "Save OnDeviceChange")
         self.wait_file(2)
@@ -341,7 +348,7 @@ class VideoTest(VideoScenario):
             taken[name] = path
         self.choose_area(program)
         program.wait_log("[cvxcore]:Start record loop\n", timeout=30)
-        time.sleep(3.0)
+        time.sleep(3.0)   # a duration: the recording's length
         press_video_key()
         wait_until(lambda: len(self.files()) == len(taken) + 1, 60, interval=0.3, what="the new recording")
         new = [n for n in self.files() if n not in taken]
@@ -387,7 +394,7 @@ class VideoUploadTest(VideoScenario):
         tmp_videos = lambda: glob.glob(os.path.join(self.prefix.common, "tmp", "*.mp4"))
         made = wait_until(tmp_videos, 10, interval=0.3, what="the recording in the tmp folder")
         self.assertRegex(os.path.basename(made[0]), r"^[0-9A-Za-z]{16}\.mp4$")
-        time.sleep(2.0)
+        time.sleep(2.0)   # a duration: the recording's length
         press_video_key()
         program.wait_log("CtavimorerfDlg::OnUploadFinished: ok", timeout=60)
         link = wait_until(clipboard_text, 10, what="the link on the clipboard")
