@@ -2,6 +2,7 @@
 // the editor's picture into the common screenshot routine.
 #include <exception>
 
+#include "app/FlowHolds.h"
 #include "app/MainDlg.h"
 #include "app/ScreenshotCapture.h"
 #include "app/ScreenshotFlow.h"
@@ -10,6 +11,16 @@
 #include "settings/SettingsManager.h"
 
 namespace {
+
+// Ends the region request's hold on every way out of the region handler (the editor's
+// first frame normally ends it earlier).
+class ShotRequestEnd {
+public:
+    ShotRequestEnd() = default;
+    ~ShotRequestEnd() { FlowHolds::ShotRequest().End(); }
+    ShotRequestEnd(const ShotRequestEnd&) = delete;
+    ShotRequestEnd& operator=(const ShotRequestEnd&) = delete;
+};
 
 // Clears the capture-busy flag on every way out of the region handler.
 class BusyGuard {
@@ -29,9 +40,11 @@ RegionEditorOutcome RunSelectRegionDialog(const RegionEditorRequest& request) {
     RegionEditorOutcome outcome;
     outcome.result = kRegionEditorFailed;
     try {
+        SelectRegionEnvironment env = SelectRegionEnvironment::Default();
+        env.onFirstPaint = request.onShown;
         std::unique_ptr<CSelectRegionDlg> dialog(new CSelectRegionDlg(
             *request.screen, request.video ? std::wstring() : request.defaultName,
-            request.video ? false : request.editorMode, nullptr));
+            request.video ? false : request.editorMode, nullptr, std::move(env)));
         if (request.video) dialog->m_mode = kModeVideo;
         INT_PTR result = dialog->DoModal();
         if (result == IDOK) {
@@ -60,6 +73,8 @@ bool CtavimorerfDlg::RunRegionSelection(const PxImage& screen, std::wstring& nam
     request.screen = &screen;
     request.defaultName = name;
     request.editorMode = SettingsManager::Instance().GetSelectAndDrawMode();
+    // The events of the request (and the editor's opening) go once its first frame is up.
+    request.onShown = [] { FlowHolds::ShotRequest().End(); };
     RegionEditorOutcome outcome = m_env.runRegionEditor ? m_env.runRegionEditor(request) : RunSelectRegionDialog(request);
     failed = outcome.result != IDOK && outcome.result != IDCANCEL;
     if (outcome.result != IDOK) return false;
@@ -83,6 +98,7 @@ bool CtavimorerfDlg::RunVideoRegionSelection(const PxImage& screen, RECT& rect) 
 }
 
 LRESULT CtavimorerfDlg::OnRegionScreenshot() {
+    ShotRequestEnd requestEnd;
     if (m_captureBusy.exchange(true)) return 0;
     BusyGuard busy(m_captureBusy);
     bool failed = false;
