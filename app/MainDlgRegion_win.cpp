@@ -12,16 +12,6 @@
 
 namespace {
 
-// Ends the region request's hold on every way out of the region handler (the editor's
-// first frame normally ends it earlier).
-class ShotRequestEnd {
-public:
-    ShotRequestEnd() = default;
-    ~ShotRequestEnd() { FlowHolds::ShotRequest().End(); }
-    ShotRequestEnd(const ShotRequestEnd&) = delete;
-    ShotRequestEnd& operator=(const ShotRequestEnd&) = delete;
-};
-
 // Clears the capture-busy flag on every way out of the region handler.
 class BusyGuard {
 public:
@@ -98,7 +88,8 @@ bool CtavimorerfDlg::RunVideoRegionSelection(const PxImage& screen, RECT& rect) 
 }
 
 LRESULT CtavimorerfDlg::OnRegionScreenshot() {
-    ShotRequestEnd requestEnd;
+    // The request's hold ends on every way out (the editor's first frame ends it earlier).
+    QuietPeriod::SlotEnd requestEnd(FlowHolds::ShotRequest());
     if (m_captureBusy.exchange(true)) return 0;
     BusyGuard busy(m_captureBusy);
     bool failed = false;

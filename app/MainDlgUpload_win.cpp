@@ -150,9 +150,7 @@ bool CtavimorerfDlg::StartUpload(const std::wstring& serverName, const std::wstr
 
 LRESULT CtavimorerfDlg::OnUploadFile(LPARAM heapPath) {
     // The request's hold ends on every way out (a started upload ends it earlier).
-    struct RequestEnd {
-        ~RequestEnd() { FlowHolds::UploadRequest().End(); }
-    } requestEnd;
+    QuietPeriod::SlotEnd requestEnd(FlowHolds::UploadRequest());
     std::unique_ptr<std::wstring> owned(reinterpret_cast<std::wstring*>(heapPath));
     if (!owned || owned->empty()) return 0;
     const std::wstring path = *owned;

@@ -42,6 +42,18 @@ private:
     std::atomic<Token> m_token{0};
 };
 
+// Ends a slot's hold on every way out of a scope.
+class SlotEnd {
+public:
+    explicit SlotEnd(Slot& slot) : m_slot(slot) {}
+    ~SlotEnd() { m_slot.End(); }
+    SlotEnd(const SlotEnd&) = delete;
+    SlotEnd& operator=(const SlotEnd&) = delete;
+
+private:
+    Slot& m_slot;
+};
+
 // The program is ending: from now on nothing holds, so the events sent before the exit
 // (its own among them) go at once.
 void EndAll();

@@ -74,6 +74,12 @@ TEST(QuietPeriod, HoldsEndByTokenOrByTimeAndSlotsKeepOne) {
     slot.End();
     EXPECT_FALSE(QuietPeriod::IsActive()) << "one End ends the slot's only hold";
     slot.End();
+    {
+        QuietPeriod::SlotEnd end(slot);
+        slot.Begin();
+        EXPECT_TRUE(QuietPeriod::IsActive());
+    }
+    EXPECT_FALSE(QuietPeriod::IsActive()) << "ended on leaving the scope";
 }
 
 // Child starts held back start in the order in which they were requested, whichever
