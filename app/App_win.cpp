@@ -9,6 +9,7 @@
 
 #include "app/MainDlg.h"
 #include "app/CommandLine.h"
+#include "app/FlowHolds.h"
 #include "app/HotkeysManager.h"
 #include "app/MainDlgMessages.h"
 #include "app/ProgramFolders.h"
@@ -55,6 +56,8 @@ bool CSingleInstanceApp::OnThreadMessage(const MSG& msg) {
 void CtavimorerfApp::OnSecondInstance() {
     const LaunchCommand command = ParseHandedOverCommandLine(m_singleInstance.TakeHandedOverCommandLine());
     HWND main = m_hMainWnd;
+    // The request's event (below) starts its curl.exe once the request shows its result.
+    FlowHolds::BeginForLaunch(command.action);
     switch (command.action) {
     case LaunchAction::RegionScreenshot: PostMessageW(main, WM_APP_REGION_SCREENSHOT, 0, 0); break;
     case LaunchAction::FullScreenshot: PostMessageW(main, WM_APP_FULL_SCREENSHOT, 0, 0); break;

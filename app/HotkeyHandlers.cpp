@@ -7,7 +7,7 @@
 
 namespace {
 constexpr int kPrintScreen = 44;
-constexpr int kPrintScreenWaitMs = 100;
+constexpr int kPrintScreenWaitMs = 10;
 }  // namespace
 
 bool HotkeyHandlers::IsGame() const { return m_env.isFullScreenAppActive() && m_env.isDisplayChangeRecent(); }
@@ -27,6 +27,9 @@ void HotkeyHandlers::OnFullScreenshot() {
 
 void HotkeyHandlers::OnRegionScreenshot() {
     if (m_env.isBusy()) return;
+    // The event's curl.exe starts once the shot is taken or the editor shows; the request
+    // carries the hold on from here.
+    QuietPeriod::Scope quiet;
     if (IsGame()) {
         // The region editor would cover a full-screen game: take the whole screen quietly.
         m_env.postEvent(L"Screenshot.Region.Silent", L"Launch on Hotkey", StorageLabelNow());
@@ -39,6 +42,7 @@ void HotkeyHandlers::OnRegionScreenshot() {
 
 void HotkeyHandlers::OnRegionScreenshotByMouse() {
     if (m_env.isBusy() || m_env.silentMode() || IsGame()) return;
+    QuietPeriod::Scope quiet;
     m_env.postEvent(L"Screenshot.Region", L"Launch on Mouse", StorageLabelNow());
     m_env.post(HotkeyRequest::RegionScreenshot);
 }

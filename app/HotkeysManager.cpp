@@ -33,11 +33,14 @@ void SetSlotAndSave(HotkeySlot slot, const HotkeyCombination& combination) {
     SettingsManager::Instance().SetHotkeys(g_hotkeys);
 }
 
-void PollLoop(KeyDownFunction isKeyDown) noexcept {
+void PollLoop(KeyReadFunction readKey) noexcept {
+    KeyPressReader keys(std::move(readKey));
+    const KeyDownFunction isHeld = [&keys](int key) { return keys.IsHeld(key); };
     while (g_hotkeysRunning.load()) {
         std::this_thread::sleep_for(kPollInterval);
         try {
-            HotkeysManager::RunPollPass(isKeyDown);
+            keys.BeginPass();
+            HotkeysManager::RunPollPass(isHeld);
         } catch (const std::exception& e) {
             Log("HotkeysManager: handler failed: %s\n", e.what());
         } catch (...) {
@@ -50,10 +53,10 @@ void PollLoop(KeyDownFunction isKeyDown) noexcept {
 
 namespace HotkeysManager {
 
-bool StartWith(KeyDownFunction isKeyDown) {
+bool StartWith(KeyReadFunction readKey) {
     if (g_hotkeysRunning.exchange(true)) return false;
     try {
-        std::thread(&PollLoop, std::move(isKeyDown)).detach();
+        std::thread(&PollLoop, std::move(readKey)).detach();
     } catch (const std::exception& e) {
         Log("HotkeysManager: poller thread could not start: %s\n", e.what());
         g_hotkeysRunning = false;

@@ -3,6 +3,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/KeyPressReader.h"
 #include "settings/HotkeyCombination.h"
 #include "settings/HotkeySet.h"
 
@@ -20,12 +21,13 @@ namespace HotkeysManager {
 using Handler = std::function<void()>;
 
 // Loads the eight combinations from the settings and starts the poller on a detached
-// thread that runs for the rest of the process (Windows: GetAsyncKeyState). Call once,
-// after the settings are loaded.
+// thread that runs for the rest of the process (Windows: GetAsyncKeyState, whose
+// "pressed since" bit keeps a press that a late pass would miss; see KeyPressReader).
+// Call once, after the settings are loaded.
 void Start();
 // The same with another keyboard (tests); false when the poller already runs or no
 // thread could be made.
-bool StartWith(KeyDownFunction isKeyDown);
+bool StartWith(KeyReadFunction readKey);
 // Replaces the live set (no lock: only before the poller runs, and from tests).
 void LoadCombinations(const HotkeySet& set);
 

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "app/HotkeyHandlers.h"
+#include "app/FlowHolds.h"
 #include "app/HotkeysManager.h"
 #include "app/MainDlgMessages.h"
 #include "core/Cvx.h"
@@ -67,6 +68,10 @@ void InstallMainDialogHotkeyHandlers(HWND dialog, const std::atomic<bool>* captu
         if (request == HotkeyRequest::MakeGameVideo) {
             PostGameVideo(dialog, tracker);
         } else {
+            // Held until the shot is taken or the editor has painted (the handler holds till here).
+            if (request == HotkeyRequest::FullScreenshot || request == HotkeyRequest::RegionScreenshot) {
+                FlowHolds::ShotRequest().Begin();
+            }
             PostMessageW(dialog, MessageFor(request), 0, 0);
         }
     };

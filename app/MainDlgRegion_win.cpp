@@ -2,6 +2,7 @@
 // the editor's picture into the common screenshot routine.
 #include <exception>
 
+#include "app/FlowHolds.h"
 #include "app/MainDlg.h"
 #include "app/ScreenshotCapture.h"
 #include "app/ScreenshotFlow.h"
@@ -29,9 +30,11 @@ RegionEditorOutcome RunSelectRegionDialog(const RegionEditorRequest& request) {
     RegionEditorOutcome outcome;
     outcome.result = kRegionEditorFailed;
     try {
+        SelectRegionEnvironment env = SelectRegionEnvironment::Default();
+        env.onFirstPaint = request.onShown;
         std::unique_ptr<CSelectRegionDlg> dialog(new CSelectRegionDlg(
             *request.screen, request.video ? std::wstring() : request.defaultName,
-            request.video ? false : request.editorMode, nullptr));
+            request.video ? false : request.editorMode, nullptr, std::move(env)));
         if (request.video) dialog->m_mode = kModeVideo;
         INT_PTR result = dialog->DoModal();
         if (result == IDOK) {
@@ -60,6 +63,8 @@ bool CtavimorerfDlg::RunRegionSelection(const PxImage& screen, std::wstring& nam
     request.screen = &screen;
     request.defaultName = name;
     request.editorMode = SettingsManager::Instance().GetSelectAndDrawMode();
+    // The events of the request (and the editor's opening) go once its first frame is up.
+    request.onShown = [] { FlowHolds::ShotRequest().End(); };
     RegionEditorOutcome outcome = m_env.runRegionEditor ? m_env.runRegionEditor(request) : RunSelectRegionDialog(request);
     failed = outcome.result != IDOK && outcome.result != IDCANCEL;
     if (outcome.result != IDOK) return false;
@@ -83,6 +88,8 @@ bool CtavimorerfDlg::RunVideoRegionSelection(const PxImage& screen, RECT& rect) 
 }
 
 LRESULT CtavimorerfDlg::OnRegionScreenshot() {
+    // The request's hold ends on every way out (the editor's first frame ends it earlier).
+    QuietPeriod::SlotEnd requestEnd(FlowHolds::ShotRequest());
     if (m_captureBusy.exchange(true)) return 0;
     BusyGuard busy(m_captureBusy);
     bool failed = false;

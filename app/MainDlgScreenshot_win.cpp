@@ -1,5 +1,6 @@
 // The main dialog's full-screen and active-window screenshots and the routine that
 // sends every finished shot where the storage setting says.
+#include "app/FlowHolds.h"
 #include "app/MainDlg.h"
 
 #include "app/ScreenshotCapture.h"
@@ -15,6 +16,7 @@ LRESULT CtavimorerfDlg::OnFullScreenshot() {
     // progress window's modal loop.
     ShotTiming::Mark("dispatch");
     QuietPeriod::Scope quiet;   // child processes start after the shot
+    FlowHolds::ShotRequest().End();   // the request's hold: this scope takes over
     std::wstring name = MakeDefaultScreenshotName();
     PxImage screen;
     RECT area;

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <memory>
 
+#include "app/FlowHolds.h"
 #include "app/MainDlg.h"
 #include "app/ProgressDlg.h"
 #include "app/ScreenshotCapture.h"
@@ -110,7 +111,10 @@ bool CtavimorerfDlg::UploadFile(const std::wstring& serverName, const std::wstri
     handler->OnProgress(5);
     dialog->SetPosition(5);   // shown at 5 from its first frame, not only once the message came
 
-    if (!StartUpload(serverName, path, type, extension, displayName, handler)) {
+    const bool started = StartUpload(serverName, path, type, extension, displayName, handler);
+    // A started upload holds child starts itself until its curl.exe runs.
+    FlowHolds::UploadRequest().End();
+    if (!started) {
         Log("CtavimorerfDlg::UploadFile: the upload did not start\n");
         m_progressDlg.reset();
         m_uploadHandler.reset();
@@ -140,6 +144,8 @@ bool CtavimorerfDlg::StartUpload(const std::wstring& serverName, const std::wstr
 }
 
 LRESULT CtavimorerfDlg::OnUploadFile(LPARAM heapPath) {
+    // The request's hold ends on every way out (a started upload ends it earlier).
+    QuietPeriod::SlotEnd requestEnd(FlowHolds::UploadRequest());
     std::unique_ptr<std::wstring> owned(reinterpret_cast<std::wstring*>(heapPath));
     if (!owned || owned->empty()) return 0;
     const std::wstring path = *owned;

@@ -8,6 +8,7 @@
 
 #include "app/CaptureLabels.h"
 #include "app/CommandLine.h"
+#include "app/FlowHolds.h"
 #include "app/MainDlgHotkeys.h"
 #include "app/NewVersionBannerDlg.h"
 #include "app/NewVersionDlg.h"
@@ -207,6 +208,7 @@ bool CtavimorerfDlg::RunFirstInstanceCommandLine() {
     if (command.action == LaunchAction::None) return false;
     m_showWindow = false;
     SettingsManager& settings = SettingsManager::Instance();
+    FlowHolds::BeginForLaunch(command.action);
     LaunchEvent event;
     if (LaunchCommandEvent(command, settings.GetStorageType(), settings.GetVideoSaveType(), event)) {
         m_env.postEvent(event.category, event.action, event.label);
@@ -448,6 +450,7 @@ LRESULT CtavimorerfDlg::OnTrayNotify(LPARAM mouseMessage) {
         return 0;
     }
     if (mouse == WM_LBUTTONUP) {
+        FlowHolds::ShotRequest().Begin();
         m_env.postEvent(L"Screenshot.Region", L"Launch on Tray with Left Mouse", StorageLabel(settings.GetStorageType()));
         Post(WM_APP_REGION_SCREENSHOT, 0, 0);
     } else if (mouse == WM_RBUTTONUP) {
@@ -502,11 +505,13 @@ bool CtavimorerfDlg::OnCommand(WORD id, WORD code, HWND control) {
 }
 
 void CtavimorerfDlg::OnTrayCaptureRegion() {
+    FlowHolds::ShotRequest().Begin();
     m_env.postEvent(L"Screenshot.Region", L"Launch on Tray", StorageLabel(SettingsManager::Instance().GetStorageType()));
     Post(WM_APP_REGION_SCREENSHOT, 0, 0);
 }
 
 void CtavimorerfDlg::OnTrayCaptureFullscreen() {
+    FlowHolds::ShotRequest().Begin();
     m_env.postEvent(L"Screenshot.Fullscreen", L"Launch on Tray",
                     StorageLabel(SettingsManager::Instance().GetStorageType()));
     Post(WM_APP_FULL_SCREENSHOT, 0, 0);
@@ -519,6 +524,7 @@ void CtavimorerfDlg::OnTrayCaptureVideo() {
 
 void CtavimorerfDlg::OnTraySendFile() {
     std::wstring path = m_env.chooseFile(m_hWnd);
+    FlowHolds::UploadRequest().Begin();
     m_env.postEvent(L"File", L"Launch on Tray", L"");
     auto* heapPath = new std::wstring(path);
     if (!Post(WM_APP_UPLOAD_FILE, 0, reinterpret_cast<LPARAM>(heapPath))) delete heapPath;

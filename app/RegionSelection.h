@@ -2,6 +2,7 @@
 // The shell's calls into the region editor: what it is asked, and what it answers.
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "image/PxImage.h"
@@ -11,6 +12,7 @@ struct RegionEditorRequest {
     std::wstring defaultName;          // offered by the editor's save dialog
     bool editorMode = false;           // start with the markup tools
     bool video = false;                // pick a recording area: no editor, no image
+    std::function<void()> onShown;     // optional: once, when the editor has painted its first frame
 };
 
 struct RegionEditorOutcome {

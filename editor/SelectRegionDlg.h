@@ -32,6 +32,8 @@ struct SelectRegionEnvironment {
     std::function<bool(const HotkeyCombination&)> isHotkeyHeld;
     // Whether a key is down now (the key timer, Shift, Ctrl, the right button).
     std::function<bool(int virtualKey)> isKeyDown;
+    // Optional: called once, right after the first paint of the dialog has completed.
+    std::function<void()> onFirstPaint;
 
     static SelectRegionEnvironment Default();
 };

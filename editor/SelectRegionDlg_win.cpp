@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <exception>
+#include <utility>
 
 #include "core/Cvx.h"
 #include "editor/EditorMessages.h"
@@ -261,6 +262,7 @@ void CSelectRegionDlg::OnPaint() {
         BitBlt(dc, 0, 0, width, height, m_frameDC, 0, 0, SRCCOPY);
     }
     EndPaint(m_hWnd, &ps);
+    if (m_env.onFirstPaint) std::exchange(m_env.onFirstPaint, nullptr)();
 }
 
 void CSelectRegionDlg::RebuildSelectionOverlay() {

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <exception>
+#include <memory>
 #include <thread>
 
 #include "foundation/Log.h"
@@ -66,17 +67,23 @@ void Process::SettleStart() const {
         m_startPending = false;
         g_pendingStarts--;
     }
+    if (m_turn) {
+        m_turn->Started();
+        m_turn.reset();
+    }
 }
 
 void Process::RunAsync() const {
     Process copy = *this;
     copy.m_startPending = true;
+    // Taken here, on the requesting thread: children held back start in request order.
+    copy.m_turn = std::make_shared<QuietPeriod::Turn>();
     g_pendingStarts++;
     const bool awaited = m_finishBeforeExit;
     if (awaited) g_unfinishedExitRuns++;
     try {
         std::thread([copy, awaited]() {
-            QuietPeriod::WaitUntilQuiet(kQuietWaitMs);
+            copy.m_turn->Wait(kQuietWaitMs);
             copy.Run();
             if (awaited) g_unfinishedExitRuns--;
         }).detach();

@@ -1,6 +1,9 @@
 #pragma once
 #include <functional>
+#include <memory>
 #include <string>
+
+#include "foundation/QuietPeriod.h"
 
 // Runs one console program without a window, collects its standard output and standard
 // error as text while it runs and reports the end once. A value type: RunAsync copies
@@ -78,6 +81,7 @@ private:
     ChunkCallback m_onStdout;
     ChunkCallback m_onStderr;
     bool m_finishBeforeExit = false;
-    // Set on the copy that RunAsync hands to its thread; only that thread touches it.
+    // Set on the copy that RunAsync hands to its thread; only that thread touches them.
     mutable bool m_startPending = false;
+    mutable std::shared_ptr<QuietPeriod::Turn> m_turn;
 };

@@ -8,6 +8,7 @@
 #include "foundation/Path.h"
 #include "foundation/Process.h"
 #include "foundation/ProcessArguments.h"
+#include "foundation/QuietPeriod.h"
 #include "foundation/Utf.h"
 #include "server/ServerAPI.h"
 #include "server/Upload.h"
@@ -25,6 +26,27 @@ std::wstring CurlQuotedFileName(const std::wstring& path) {
     return out + L"\"";
 }
 
+// An upload's start holds other child processes (analytics events) back until its curl.exe
+// runs: the first piece of curl's progress meter ends the hold. Past this it ends anyway.
+constexpr int kUploadStartHoldMs = 3000;
+
+// Hands every call on; the first progress report of curl ends the start's hold.
+class EndHoldOnProgress : public IProgressHandler {
+public:
+    EndHoldOnProgress(std::shared_ptr<IProgressHandler> inner, QuietPeriod::Token hold)
+        : m_inner(std::move(inner)), m_hold(hold) {}
+    void OnProgress(int percent) override {
+        QuietPeriod::End(m_hold);
+        m_inner->OnProgress(percent);
+    }
+    void OnFinished(bool ok) override { m_inner->OnFinished(ok); }
+    void OnError(int code) override { m_inner->OnError(code); }
+
+private:
+    std::shared_ptr<IProgressHandler> m_inner;
+    QuietPeriod::Token m_hold;
+};
+
 // One upload: attempts on its own thread, then the handler's end calls.
 struct UploadJob {
     std::wstring curlPath;
@@ -37,14 +59,21 @@ struct UploadJob {
     std::shared_ptr<IProgressHandler> progress;
     std::shared_ptr<IServerSyncDataReceiver> syncReceiver;   // kept alive, not called
     std::wstring displayName;
+    QuietPeriod::Token startHold = 0;
 
     void Run() {
+        auto meter = std::make_shared<EndHoldOnProgress>(progress, startHold);
         RunUploadAttempts(
-            [this] {
+            [this, meter] {
                 return ServerAPI::TryUploadFile(curlPath, appId, localPath, fileExtension, serverFileName,
-                                                siteUrl, uploadType, displayName, progress, kUploadStallSeconds);
+                                                siteUrl, uploadType, displayName, meter, kUploadStallSeconds);
             },
-            [](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }, *progress);
+            [this](int ms) {
+                QuietPeriod::End(startHold);   // an attempt that printed nothing
+                std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+            },
+            *progress);
+        QuietPeriod::End(startHold);
     }
 };
 
@@ -188,6 +217,7 @@ bool ServerAPI::UploadScreenshotAsync(const std::wstring& localPath, const std::
     job->progress = std::move(progress);
     job->syncReceiver = std::move(syncReceiver);
     job->displayName = displayName;
+    job->startHold = QuietPeriod::Begin(kUploadStartHoldMs);
     try {
         std::thread([job] {
             try {
@@ -198,6 +228,7 @@ bool ServerAPI::UploadScreenshotAsync(const std::wstring& localPath, const std::
         }).detach();
     } catch (const std::exception&) {
         Log("UploadScreenshotAsync: no thread\n");
+        QuietPeriod::End(job->startHold);
         return false;
     }
     return true;

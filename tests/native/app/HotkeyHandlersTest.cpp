@@ -174,17 +174,20 @@ TEST(HotkeyHandlersTest, ActiveWindowWaitsForPrintScreenReleaseAndDebouncesAfter
     fake.printScreenHeldPolls = 3;
     HotkeyHandlers handlers(fake.Env());
     handlers.OnActiveWindowScreenshot();
-    EXPECT_EQ(fake.sleeps, (std::vector<int>{100, 100, 100}));
+    EXPECT_EQ(fake.sleeps, (std::vector<int>{10, 10, 10})) << "tested every 10 ms";
     EXPECT_EQ(fake.requests, (std::vector<std::string>{"send:window"}));
     EXPECT_EQ(fake.events, (std::vector<Event>{{L"Screenshot.Window", L"Launch on Hotkey", L"Clipboard + Local"}}));
-    // The timestamp is the tick before the wait: 300 ms of waiting already count.
+    // The timestamp is the tick before the wait: 30 ms of waiting do not count.
+    handlers.OnActiveWindowScreenshot();
+    EXPECT_EQ(fake.requests.size(), 1u);
+    fake.tick += 171;   // 201 ms after the tick read before the wait
     handlers.OnActiveWindowScreenshot();
     EXPECT_EQ(fake.requests.size(), 2u);
     // Within 200 ms of that: the event still goes out, the shot does not.
     fake.tick += 150;
     handlers.OnActiveWindowScreenshot();
     EXPECT_EQ(fake.requests.size(), 2u);
-    EXPECT_EQ(fake.events.size(), 3u);
+    EXPECT_EQ(fake.events.size(), 4u);
 
     // Without PrintScreen in the combination nothing waits.
     Fake other;
@@ -242,18 +245,33 @@ TEST(HotkeyHandlersTest, VideoHotkeyStartsOrStopsInBothBranches) {
 }
 
 // The full-screen and window shots hold child processes back (the analytics event's
-// curl.exe) from their event until the shot has been taken, and only that long.
-TEST(HotkeyHandlersTest, SentShotsHoldAQuietPeriodFromTheirEventToTheEndOfTheShot) {
+// curl.exe) from their event until the shot has been taken, and only that long. The
+// region keys hold from their event until their request is posted; the request carries
+// the hold on to the editor's first frame (the main dialog's part).
+TEST(HotkeyHandlersTest, ShotsHoldAQuietPeriodFromTheirEventOn) {
     Fake fake;
     fake.activeWindowHotkey = {17, 65};
-    HotkeyHandlers handlers(fake.Env());
+    std::vector<bool> quietAtPost;
+    HotkeyHandlers::Environment env = fake.Env();
+    env.post = [&fake, &quietAtPost](HotkeyRequest r) {
+        fake.requests.push_back("post:" + Fake::Name(r));
+        quietAtPost.push_back(QuietPeriod::IsActive());
+    };
+    HotkeyHandlers handlers(std::move(env));
     handlers.OnFullScreenshot();
     handlers.OnActiveWindowScreenshot();
     EXPECT_EQ(fake.quietAtEvent, (std::vector<bool>{true, true}));
     EXPECT_EQ(fake.quietAtSend, (std::vector<bool>{true, true}));
     EXPECT_FALSE(QuietPeriod::IsActive()) << "released when the shot is done";
-    handlers.OnRegionScreenshot();   // posted: the editor waits for the user
-    EXPECT_EQ(fake.quietAtEvent.back(), false);
+    handlers.OnRegionScreenshot();
+    handlers.OnRegionScreenshotByMouse();
+    fake.fullScreenApp = fake.displayChangeRecent = true;   // the game's quiet full-screen shot
+    handlers.OnRegionScreenshot();
+    EXPECT_EQ(fake.quietAtEvent, (std::vector<bool>{true, true, true, true, true}));
+    EXPECT_EQ(quietAtPost, (std::vector<bool>{true, true, true}));
+    EXPECT_EQ(fake.requests, (std::vector<std::string>{"send:full", "send:window", "post:region", "post:region",
+                                                       "post:full"}));
+    EXPECT_FALSE(QuietPeriod::IsActive()) << "the handler's own hold ends when it returns";
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "app/HotkeysManager.h"
@@ -105,6 +106,113 @@ TEST(HotkeysManagerTest, HeldKeyFiresOnceUntilEveryPolledCombinationIsReleased) 
     EXPECT_FALSE(latch);
     keys.down = {kCtrl, kPrtScr};
     EXPECT_EQ(pass(), HotkeySlot::RegionScreenshot);
+}
+
+// A keyboard as GetAsyncKeyState shows it: a key's "pressed since" bit is set when it
+// goes down (again by auto-repeat) and cleared when the key is read.
+struct AsyncKeys {
+    std::set<int> down, pressedSince;
+    std::vector<int> reads;
+    void Press(int key) {
+        down.insert(key);
+        pressedSince.insert(key);
+    }
+    void Release(int key) { down.erase(key); }
+    void Tap(int key) {   // down and up again between two passes
+        Press(key);
+        Release(key);
+    }
+    KeyReadFunction Function() {
+        return [this](int key) {
+            reads.push_back(key);
+            KeyRead read{down.count(key) != 0, pressedSince.count(key) != 0};
+            pressedSince.erase(key);
+            return read;
+        };
+    }
+};
+
+// What the poller counts as held, pass by pass: a press that began and ended between two
+// passes (a late pass) counts once; a press from before the first read does not; a key
+// released after passes saw it held does not count again because of its own repeats.
+TEST(HotkeysManagerTest, KeyPressReaderKeepsShortPressesAndCountsEachOnce) {
+    struct Step {
+        const char* action;   // "tap", "press", "release", "repeat" or "" before the pass
+        bool held;            // the pass's answer for the key
+    };
+    struct Case {
+        const char* name;
+        bool pressedBeforeStart;
+        std::vector<Step> steps;
+    };
+    const Case cases[] = {
+        {"held over several passes", false, {{"", false}, {"press", true}, {"", true}, {"release", false}, {"", false}}},
+        {"tapped between two passes", false, {{"", false}, {"tap", true}, {"", false}, {"tap", true}, {"", false}}},
+        {"a press before the first read is old", true, {{"", false}, {"", false}, {"tap", true}}},
+        {"auto-repeat before the release", false,
+         {{"", false}, {"press", true}, {"repeat", true}, {"release", false}, {"", false}}},
+        {"released and tapped again between two passes while seen held", false,
+         {{"", false}, {"press", true}, {"release", false}, {"tap", true}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        AsyncKeys keys;
+        if (c.pressedBeforeStart) keys.Tap(kPrtScr);
+        KeyPressReader reader(keys.Function());
+        int pass = 0;
+        for (const Step& step : c.steps) {
+            const std::string action = step.action;
+            if (action == "tap") keys.Tap(kPrtScr);
+            if (action == "press" || action == "repeat") keys.Press(kPrtScr);
+            if (action == "release") keys.Release(kPrtScr);
+            reader.BeginPass();
+            EXPECT_EQ(reader.IsHeld(kPrtScr), step.held) << "pass " << pass << " after " << action;
+            EXPECT_EQ(reader.IsHeld(kPrtScr), step.held) << "asked twice in one pass";
+            ++pass;
+        }
+        EXPECT_EQ(keys.reads.size(), c.steps.size()) << "read once per pass";
+    }
+}
+
+// In the poller: Ctrl held and PrintScreen tapped between two passes fires the Ctrl
+// slot, although two slots ask for PrintScreen (its bit is read once for both); and
+// fifty 50 ms presses with the passes 60 ms apart (each press falls between two passes
+// or is seen by one) fire fifty times.
+TEST(HotkeysManagerTest, ShortPressesBetweenPassesFireTheirSlotOnce) {
+    HotkeySet set = MakeSet({{HotkeySlot::FullScreenshot, {kPrtScr}}, {HotkeySlot::RegionScreenshot, {kCtrl, kPrtScr}}});
+    AsyncKeys keys;
+    KeyPressReader reader(keys.Function());
+    KeyDownFunction isHeld = [&reader](int key) { return reader.IsHeld(key); };
+    bool latch = false;
+    auto pass = [&] {
+        reader.BeginPass();
+        return HotkeysManager::PollPass(set, isHeld, true, latch);
+    };
+    EXPECT_EQ(pass(), std::nullopt);
+    keys.Press(kCtrl);
+    EXPECT_EQ(pass(), std::nullopt);
+    keys.Tap(kPrtScr);
+    EXPECT_EQ(pass(), HotkeySlot::RegionScreenshot);
+    EXPECT_EQ(pass(), std::nullopt);
+    EXPECT_FALSE(latch);
+    keys.Release(kCtrl);
+
+    // Time in milliseconds: fifty presses of 50 ms, 130 ms apart; a pass every 60 ms. A
+    // poller that only asks whether the key is down now misses the presses that fall
+    // between two passes.
+    int fired = 0, firedDownOnly = 0;
+    bool latchDownOnly = false;
+    KeyDownFunction isDownNow = [&keys](int key) { return keys.down.count(key) != 0; };
+    for (int t = 0; t < 50 * 130; ++t) {
+        if (t % 130 == 0) keys.Press(kPrtScr);
+        if (t % 130 == 50) keys.Release(kPrtScr);
+        if (t % 60 == 7) {
+            if (HotkeysManager::PollPass(set, isDownNow, true, latchDownOnly)) ++firedDownOnly;
+            if (pass() == HotkeySlot::FullScreenshot) ++fired;
+        }
+    }
+    EXPECT_LT(firedDownOnly, 50) << "the case is one where passes miss presses";
+    EXPECT_EQ(fired, 50);
 }
 
 TEST(HotkeysManagerTest, DisabledHandlersFireNothingAndTheLatchClearsOnlyOnRelease) {

@@ -2,9 +2,12 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "foundation/QuietPeriod.h"
 #include "foundation/ShotTiming.h"
@@ -41,6 +44,100 @@ TEST(QuietPeriod, WaitEndsWhenTheLastOverlappingScopeEnds) {
     EXPECT_LT(MsSince(start), 5000.0) << "woken by the release, not by the time-out";
     release.join();
     EXPECT_FALSE(QuietPeriod::IsActive());
+}
+
+// A hold begun on one thread is ended on another, or ends by itself at its time bound, so
+// that a flow whose end never comes keeps nothing waiting for long. A slot keeps one hold
+// per flow: beginning it again replaces the old hold.
+TEST(QuietPeriod, HoldsEndByTokenOrByTimeAndSlotsKeepOne) {
+    ASSERT_FALSE(QuietPeriod::IsActive());
+    QuietPeriod::Token token = QuietPeriod::Begin(10000);
+    EXPECT_NE(token, 0u);
+    EXPECT_TRUE(QuietPeriod::IsActive());
+    std::thread([token] { QuietPeriod::End(token); }).join();
+    EXPECT_FALSE(QuietPeriod::IsActive()) << "ended from another thread";
+    QuietPeriod::End(token);   // twice, and the empty token: nothing
+    QuietPeriod::End(0);
+
+    QuietPeriod::Begin(150);   // never ended
+    EXPECT_TRUE(QuietPeriod::IsActive());
+    auto start = Clock::now();
+    EXPECT_TRUE(QuietPeriod::WaitUntilQuiet(10000)) << "the hold expires";
+    EXPECT_GE(MsSince(start), 100.0);
+    EXPECT_LT(MsSince(start), 5000.0) << "woken at the expiry, not at the wait's own bound";
+    EXPECT_FALSE(QuietPeriod::IsActive());
+
+    QuietPeriod::Slot slot(10000);
+    slot.Begin();
+    slot.Begin();   // the first hold is replaced, not leaked
+    EXPECT_TRUE(QuietPeriod::IsActive());
+    slot.End();
+    EXPECT_FALSE(QuietPeriod::IsActive()) << "one End ends the slot's only hold";
+    slot.End();
+    {
+        QuietPeriod::SlotEnd end(slot);
+        slot.Begin();
+        EXPECT_TRUE(QuietPeriod::IsActive());
+    }
+    EXPECT_FALSE(QuietPeriod::IsActive()) << "ended on leaving the scope";
+}
+
+// Child starts held back start in the order in which they were requested, whichever
+// runner thread wakes first; a place dropped without starting lets the next one go.
+TEST(QuietPeriod, HeldStartsGoInRequestOrder) {
+    constexpr int kStarts = 6;
+    std::vector<std::unique_ptr<QuietPeriod::Turn>> turns;
+    QuietPeriod::Token hold = QuietPeriod::Begin(10000);
+    for (int i = 0; i < kStarts; ++i) turns.push_back(std::make_unique<QuietPeriod::Turn>());
+    auto dropped = std::make_unique<QuietPeriod::Turn>();   // requested, never started
+    auto last = std::make_unique<QuietPeriod::Turn>();
+    std::mutex mutex;
+    std::vector<int> order;
+    std::vector<std::thread> runners;
+    // Threads made in the reverse order, the latest request first.
+    runners.emplace_back([&] {
+        last->Wait(10000);
+        std::lock_guard<std::mutex> lock(mutex);
+        order.push_back(kStarts);
+        last->Started();
+    });
+    for (int i = kStarts - 1; i >= 0; --i) {
+        runners.emplace_back([&, i] {
+            EXPECT_TRUE(turns[i]->Wait(10000));
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                order.push_back(i);
+            }
+            turns[i]->Started();
+        });
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        EXPECT_TRUE(order.empty()) << "nothing starts while held";
+    }
+    QuietPeriod::End(hold);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    dropped.reset();
+    for (std::thread& t : runners) t.join();
+    EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4, 5, kStarts}));
+}
+
+// The exit ends every hold at once, and none begun after it holds. (In a child process:
+// the end is for good.)
+TEST(QuietPeriod, EndAllReleasesEverythingForGood) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            QuietPeriod::Scope scope;
+            QuietPeriod::Begin(10000);
+            bool heldBefore = QuietPeriod::IsActive();
+            QuietPeriod::EndAll();
+            bool ok = heldBefore && !QuietPeriod::IsActive() && QuietPeriod::Begin(10000) == 0 &&
+                      QuietPeriod::WaitUntilQuiet(0);
+            std::exit(ok ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
 }
 
 TEST(ShotTiming, LineListsEachStepSinceThePreviousOnlyWhenSwitchedOn) {

@@ -8,6 +8,9 @@
 //     mX,Y  move the pointer to screen position X,Y (for drags and clicks on windows)
 //     t     print the wall-clock time (milliseconds since 1970, with fractions) on a
 //           line of its own, so that a script knows when the next key went down
+//     p     prepare the input path without pressing anything: a process's first input
+//           costs tens of milliseconds under Wine (the display driver is loaded and
+//           connected), which a timed press after "p" no longer pays
 //     cX,Y[,RRGGBB]  wait until the screen's pixel at (X, Y) differs from the given
 //           colour (hex), or from what it was when this step began (polled about every
 //           millisecond, for at most 10 s), then print the wall-clock time as "t" does
@@ -108,11 +111,25 @@ bool WaitForPixel(const wchar_t* step, bool reach) {
     return true;
 }
 
+// The "p" step: the first input of the process, one that changes nothing (the pointer
+// moved by nothing), and the key translation the presses use.
+bool PrepareInput() {
+    MapVirtualKeyW(VK_SHIFT, MAPVK_VK_TO_VSC);
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = MOUSEEVENTF_MOVE;
+    return SendInput(1, &input, sizeof(input)) == 1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) return 2;
     for (int i = 1; i < argc; ++i) {
+        if (std::wcscmp(argv[i], L"p") == 0) {
+            if (!PrepareInput()) return 1;
+            continue;
+        }
         if (std::wcscmp(argv[i], L"t") == 0) {
             std::printf("%.3f\n", WallClockMs());
             std::fflush(stdout);
