@@ -2,6 +2,10 @@
 #include <memory>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>   // the drawing calls of the *_win.cpp files
+#endif
+
 #include "image/PxCompat.h"
 
 // Something painted over the frozen screen (or onto a panel): one small value object

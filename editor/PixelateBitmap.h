@@ -1,6 +1,10 @@
 #pragma once
 #include <cstdint>
 
+#ifdef _WIN32
+#include <windows.h>   // the drawing calls of the *_win.cpp files
+#endif
+
 #include "image/PxCompat.h"
 
 // Pixelates a 32-bit bottom-up BGRX buffer in place: passes of 8-, 4- and 2-px blocks,
