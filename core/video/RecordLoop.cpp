@@ -44,6 +44,9 @@ constexpr int kRefreshTries = 10;
 // The longest single sleep while waiting for the next frame, so that a stop or a pause
 // at a low frame rate is still seen promptly.
 constexpr int kMaxWaitMs = 50;
+// How far the frames may fall behind their schedule and still make up for it (at the
+// minimum frame gap); after a longer stall the schedule starts again from the next frame.
+constexpr int64_t kMaxLagTicks = 1000 * kTicksPerMs;
 
 // The pauses of a recording on the performance-counter clock. Audio reaches the loop
 // late (device latency, the mixer's one-second packets), so whether a stretch of audio
@@ -154,7 +157,9 @@ private:
             return true;
         }
         if (m_paused) {
-            m_pausedTotalMs += double(m_p.now() - m_pauseStart) / 10000.0;
+            const int64_t pausedTicks = m_p.now() - m_pauseStart;
+            m_pausedTotalMs += double(pausedTicks) / 10000.0;
+            m_nextFrameDue += pausedTicks;   // the schedule leaves the pause out
             m_paused = false;
             m_pauses.End(m_p.qpc(), m_pausedTotalMs);
         }
@@ -192,10 +197,9 @@ private:
     }
 
     // Milliseconds until the next frame may be read; 0 or less when it may be read now.
-    // Frames follow a schedule at the declared rate from the first one on: a late frame
-    // leaves the next one its slot, but reads start no closer than the minimum frame gap,
-    // and a frame more than one interval late starts the schedule anew instead of making
-    // up for it.
+    // Frames follow a schedule at the declared rate from the first one on: frames that
+    // come late (a busy machine, a slow read) are made up for by the next ones, but reads
+    // start no closer than the minimum frame gap.
     double MsUntilNextFrame() const {
         if (!m_frameWritten) return 0.0;
         const int64_t now = m_p.now();
@@ -237,7 +241,7 @@ private:
             ++m_framesSincePublication;
             WriteVideoFrame(m_error, m_writer, m_buffer.data(), m_buffer.size(), t - m_origin);
             m_lastFrameTime = t;
-            const bool onSchedule = m_frameWritten && passStart - m_nextFrameDue < m_frameInterval;
+            const bool onSchedule = m_frameWritten && passStart - m_nextFrameDue < kMaxLagTicks;
             m_nextFrameDue = (onSchedule ? m_nextFrameDue : passStart) + m_frameInterval;
             m_lastFrameStart = passStart;
             m_frameWritten = true;

@@ -118,13 +118,19 @@ def record_with_program(tmp):
     program.start("-v")
     try:
         program.wait_log("CtavimorerfDlg::OnMakeGIF:: Taking region\n", timeout=60)
-        time.sleep(2.0)
+        # The area choice is on the screen once its event is logged (seconds on a busy machine).
+        program.wait_log("Analytics: SelectRegion Open with Video", timeout=60)
+        time.sleep(1.0)
         xdo("mousemove", AREA[0], AREA[1])
         xdo("mousedown", 1)
         xdo("mousemove", (AREA[0] + AREA[2]) // 2, (AREA[1] + AREA[3]) // 2)
         xdo("mousemove", AREA[2], AREA[3])
         xdo("mouseup", 1)
-        program.wait_log("[cvxcore]:Start record loop\n", timeout=60)
+        try:
+            program.wait_log("[cvxcore]:Start record loop\n", timeout=60)
+        except AssertionError:
+            print(program.log_text()[-3000:])
+            raise
         patterns = (r"brivane\.exe", r"wineserver", r"Xvfb")
         before = [cpu_sample(p) for p in patterns]
         start = time.monotonic()

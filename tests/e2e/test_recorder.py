@@ -4,6 +4,7 @@ microphone of the private PulseAudio server that scripts/with-pulse.sh runs: a 1
 and the file is read back with ffprobe and ffmpeg."""
 
 import array
+import json
 import math
 import os
 import re
@@ -42,6 +43,15 @@ def duration(path):
     out = subprocess.run(["ffprobe", "-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", path],
                          capture_output=True, check=True).stdout.decode()
     return float(out.strip())
+
+
+def video_frames_and_duration(path):
+    """Frames decoded from the video stream and the stream's duration in seconds."""
+    out = subprocess.run(["ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0", "-show_entries",
+                          "stream=nb_read_frames,duration", "-of", "json", path],
+                         capture_output=True, check=True).stdout
+    stream = json.loads(out)["streams"][0]
+    return int(stream["nb_read_frames"]), float(stream["duration"])
 
 
 def frame_at(path, seconds):
@@ -121,6 +131,10 @@ class RecorderTest(unittest.TestCase):
         self.assertIn("codec_name=h264|width=320|height=240", streams)
         self.assertIn("codec_name=aac|sample_rate=48000|channels=2", streams)
         self.assertAlmostEqual(duration(path), 5.0, delta=0.5)
+        # The GDI session is paced to the declared rate: as many frames as the rate gives
+        # for the video's length, within 5 %.
+        frames, seconds = video_frames_and_duration(path)
+        self.assertAlmostEqual(frames / seconds, fps, delta=fps * 0.05, msg="%d frames in %.2f s" % (frames, seconds))
         palette = [tuple(int(v) for v in c.split(",")) for line in lines if line.startswith("colours: ")
                    for c in line[len("colours: "):].split(";")]
         for second in (1, 3):
