@@ -6,14 +6,23 @@ void PaintPanel(HWND window, HBITMAP background, SIZE size, const std::function<
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(window, &ps);
     if (!dc) return;
+    // The buttons are drawn over a fresh copy of the background each time: their
+    // half-transparent edges then look the same however often the panel is painted.
+    HDC source = CreateCompatibleDC(dc);
     HDC memory = CreateCompatibleDC(dc);
-    if (memory && background) {
-        HGDIOBJ old = SelectObject(memory, background);
+    HBITMAP frame = background ? CreateCompatibleBitmap(dc, size.cx, size.cy) : nullptr;
+    if (source && memory && frame) {
+        HGDIOBJ oldSource = SelectObject(source, background);
+        HGDIOBJ oldMemory = SelectObject(memory, frame);
+        BitBlt(memory, 0, 0, size.cx, size.cy, source, 0, 0, SRCCOPY);
         drawOver(memory);
         BitBlt(dc, 0, 0, size.cx, size.cy, memory, 0, 0, SRCCOPY);
-        SelectObject(memory, old);
+        SelectObject(memory, oldMemory);
+        SelectObject(source, oldSource);
     }
+    if (frame) DeleteObject(frame);
     if (memory) DeleteDC(memory);
+    if (source) DeleteDC(source);
     EndPaint(window, &ps);
 }
 

@@ -3,8 +3,8 @@
 
 #include <functional>
 
-// Paints a panel: its background bitmap on a memory context, `drawOver` on top, the
-// whole copied to the window.
+// Paints a panel: a copy of its background bitmap on a memory context, `drawOver` on
+// top, the whole copied to the window.
 void PaintPanel(HWND window, HBITMAP background, SIZE size, const std::function<void(HDC)>& drawOver);
 // Loads a panel's background bitmap and reads its size; null (logged) when missing.
 HBITMAP LoadPanelBitmap(UINT id, SIZE& size);

@@ -54,6 +54,9 @@ public:
     enum UsedFlag { kUsedArrow, kUsedPencil, kUsedText, kUsedPalette, kUsedUndo, kUsedRectangle, kUsedBlur, kUsedDragText };
     // Deletes the text boxes closed meanwhile (posted to the dialog).
     static constexpr UINT kMsgDeleteTextBoxes = WM_USER + 0x460;
+    // Makes what the first frame did not need: the panels and the blur picture (posted
+    // once the first frame is painted).
+    static constexpr UINT kMsgAfterFirstPaint = WM_USER + 0x461;
     int GetCursorChoice() const { return m_cursor; }
 
     RECT m_selectedRect{};   // screen coordinates, written on accept
@@ -74,8 +77,11 @@ public:
     // The ordered selection in client coordinates.
     RECT GetSelection() const;
     bool IsHotkeyLatched() const { return m_hotkeyLatch; }
-    // Whether the blur picture has been made (joins the preparation).
+    // Whether the blur picture has been made (starts the preparation when it has not
+    // started yet, and joins it).
     bool IsBlurReady();
+    // Whether the window has been painted once.
+    bool IsFirstPaintDone() const { return m_firstPaintDone; }
 
     // The wheel step (also called by the text box's edit).
     void OnMouseWheel(UINT flags, short delta, POINT screenPoint);
@@ -85,7 +91,9 @@ public:
     void ReplaceLastAnnotations(std::vector<std::shared_ptr<IDrawCommand>> commands, size_t n);
 
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
-    BOOL PreTranslateMessage(MSG* msg) override { return FALSE; }
+    // Sees the key messages of the editor and its panels before they are dispatched
+    // (the keys' commands); never consumes one.
+    BOOL PreTranslateMessage(MSG* msg) override;
 
 protected:
     BOOL OnInitDialog() override;
@@ -99,6 +107,14 @@ private:
 
     // Painting and input (SelectRegionDlg_win.cpp).
     void OnPaint();
+    // The window's first frame is on the screen: what it did not need can be made now.
+    void OnFirstPaint();
+    void AfterFirstPaint();
+    void CreatePanels();
+    // The picture the window would show now, and whether it differs from the painted one.
+    EditorPicture CurrentPicture() const;
+    void RepaintIfChanged();
+    void ClearOverlay();
     void OnMouseMove(UINT flags, POINT p);
     void OnLButtonDown(UINT flags, POINT p);
     void OnLButtonUp(UINT flags, POINT p);
@@ -112,10 +128,14 @@ private:
     void ShowPanels(bool show);
     void ToggleEditorByHotkey();
     void PollKeys();
+    bool KeysActive() const;
+    void TakeKeyMessage(const MSG& msg);
+    void RunKeyCommand(KeyCommand command);
     void RebuildSelectionOverlay();
     void StartFreshTracker(POINT p);
     POINT CursorInClient() const;
     HBITMAP BlurBitmap();
+    void StartBlurPreparation();
     void JoinBlurThread();
     void PostEvent(const wchar_t* action);
     void PostEventOnce(int flag, const wchar_t* action);
@@ -146,9 +166,9 @@ private:
     SelectRegionEnvironment m_env;
     int m_state = SelectRegionState::NoSelection;
     int m_savedState = SelectRegionState::None;
-    HBITMAP m_dimmed = nullptr;
+    HBITMAP m_dimmed = nullptr;     // 8-bit grey levels with the dimmed palette
     HBITMAP m_undimmed = nullptr;
-    HDC m_backDC = nullptr;
+    HDC m_backDC = nullptr;         // holds the dimmed screen, the base of every repaint
     HBITMAP m_backBitmap = nullptr;
     HGDIOBJ m_backOld = nullptr;
     HDC m_frameDC = nullptr;   // the off-screen frame of each repaint
@@ -159,6 +179,9 @@ private:
     POINT m_lastPoint{};
     HBITMAP m_blur = nullptr;
     std::thread m_blurThread;
+    bool m_blurStarted = false;
+    // The screen for the blur picture when the undimmed bitmap cannot be read as rows.
+    std::shared_ptr<PxImage> m_blurSource;
     bool m_used[8] = {};
     std::unique_ptr<SelectionTracker> m_tracker;
     bool m_buttonDown = false;
@@ -174,10 +197,13 @@ private:
     POINT m_anchor{};
     bool m_horizontalLock = false, m_verticalLock = false;
     std::vector<std::shared_ptr<IDrawCommand>> m_overlay;
+    unsigned long long m_overlayRevision = 0;
+    EditorPicture m_painted;        // what the last paint showed
+    bool m_firstPaintDone = false;
     AnnotationList<IDrawCommand> m_annotations;
     std::wstring m_defaultFileName;
     PxImage m_editorBadge, m_videoBadge;
     bool m_hotkeyLatch = false;
     bool m_ended = false;
-    KeyEdgeReader m_keys[5];   // Esc, Return, C, S, Z (Ctrl is read as held)
+    KeyEdgeReader m_keys[kEditorKeyCount];   // kEditorKeys (Ctrl is read as held)
 };

@@ -20,11 +20,13 @@
 #include "editor/DrawSelectionSizeCommand.h"
 #include "editor/DrawTextCommand.h"
 #include "editor/PixelateBitmap.h"
+#include "editor/ScreenBitmaps.h"
 #include "editor/SelectRegionManagementDlg.h"
 #include "editor/SelectRegionToolsDlg.h"
 #include "editor/SelectionTracker.h"
 #include "editor/TextBoxDlg.h"
 #include "foundation/Log.h"
+#include "foundation/ShotTiming.h"
 #include "resources/resource.h"
 #include "server/Analytics.h"
 #include "settings/HotkeySet.h"
@@ -38,9 +40,6 @@ constexpr UINT_PTR kTimerRepaint = 0;
 constexpr UINT_PTR kTimerKeys = 1;
 constexpr UINT_PTR kTimerTopmost = 2;
 constexpr UINT_PTR kTimerDrawModeHotkey = 4;
-
-// The keys of the key timer, in KeyEdgeReader order.
-constexpr int kPolledKeys[] = {VK_ESCAPE, VK_RETURN, 'C', 'S', 'Z'};
 
 void LoadBadge(unsigned id, PxImage& image) {
     HRSRC resource = FindResourceW(nullptr, MAKEINTRESOURCEW(id), L"PNG");
@@ -72,30 +71,25 @@ CSelectRegionDlg::CSelectRegionDlg(const PxImage& screen, std::wstring defaultFi
     m_mode = editorMode ? kModeEditor : kModePlain;
 
     m_undimmed = screen.MakeBitmap(nullptr);
+    ShotTiming::Mark("screen bitmap");
 
-    // The blur picture is made meanwhile; every reader joins the thread first.
-    try {
-        auto copy = std::make_shared<PxImage>(screen);
-        m_blurThread = std::thread([this, copy] {
-            try {
-                HBITMAP bitmap = copy->MakeBitmap(nullptr);
-                copy->Destroy();
-                if (bitmap) PixelateBitmap(bitmap);
-                m_blur = bitmap;
-            } catch (...) {
-                Log("CSelectRegionDlg::PrepareBlurBitmap: failed\n");
-            }
-        });
-    } catch (const std::exception& e) {
-        Log("CSelectRegionDlg: no blur thread: %s\n", e.what());
+    // The dimmed screen is made from the undimmed bitmap's rows in one pass; the blur
+    // picture is made from them too, once the window shows (AfterFirstPaint).
+    Rgb24Rows rows;
+    if (ReadRgb24Rows(m_undimmed, rows)) {
+        m_dimmed = MakeDimmedBitmap(rows);
+    } else {
+        try {
+            PxImage dimmed(screen);
+            dimmed.GrayScale();
+            dimmed.Light(-46, 0);
+            m_dimmed = dimmed.MakeBitmap(nullptr);
+            m_blurSource = std::make_shared<PxImage>(screen);
+        } catch (const std::exception& e) {
+            Log("CSelectRegionDlg: no dimmed screen: %s\n", e.what());
+        }
     }
-
-    {
-        PxImage dimmed(screen);
-        dimmed.GrayScale();
-        dimmed.Light(-46, 0);
-        m_dimmed = dimmed.MakeBitmap(nullptr);
-    }
+    ShotTiming::Mark("dimmed copy");
 
     m_rightPress = !m_env.isKeyDown(VK_RBUTTON);
     LoadBadge(IDB_EDITOR_BADGE, m_editorBadge);
@@ -105,9 +99,7 @@ CSelectRegionDlg::CSelectRegionDlg(const PxImage& screen, std::wstring defaultFi
         m_mode = kModeEditor;
     }
     g_editorTextSize = kMinTextSize;
-    for (size_t i = 0; i < sizeof(kPolledKeys) / sizeof(kPolledKeys[0]); i++) {
-        m_keys[i].Prime(m_env.isKeyDown(kPolledKeys[i]));
-    }
+    for (int i = 0; i < kEditorKeyCount; i++) m_keys[i].Prime(m_env.isKeyDown(kEditorKeys[i]));
 }
 
 CSelectRegionDlg::~CSelectRegionDlg() {
@@ -136,7 +128,37 @@ void CSelectRegionDlg::JoinBlurThread() {
     if (m_blurThread.joinable()) m_blurThread.join();
 }
 
+void CSelectRegionDlg::StartBlurPreparation() {
+    if (m_blurStarted) return;
+    m_blurStarted = true;
+    // Every reader joins the thread first. The undimmed bitmap's rows are only read
+    // meanwhile: the result step, the one writer, joins before it draws the marks.
+    Rgb24Rows rows;
+    bool haveRows = ReadRgb24Rows(m_undimmed, rows);
+    std::shared_ptr<PxImage> copy = std::move(m_blurSource);
+    if (!haveRows && !copy) return;
+    try {
+        m_blurThread = std::thread([this, rows, haveRows, copy] {
+            try {
+                if (haveRows) {
+                    m_blur = MakePixelatedBitmap(rows);
+                    return;
+                }
+                HBITMAP bitmap = copy->MakeBitmap(nullptr);
+                copy->Destroy();
+                if (bitmap) PixelateBitmap(bitmap);
+                m_blur = bitmap;
+            } catch (...) {
+                Log("CSelectRegionDlg::PrepareBlurBitmap: failed\n");
+            }
+        });
+    } catch (const std::exception& e) {
+        Log("CSelectRegionDlg: no blur thread: %s\n", e.what());
+    }
+}
+
 HBITMAP CSelectRegionDlg::BlurBitmap() {
+    StartBlurPreparation();
     JoinBlurThread();
     return m_blur;
 }
@@ -171,19 +193,20 @@ BOOL CSelectRegionDlg::OnInitDialog() {
     SetForegroundWindow(m_hWnd);
     SetWindowPos(m_hWnd, HWND_TOPMOST, m_virtualScreen.left, m_virtualScreen.top, width, height, SWP_SHOWWINDOW);
     m_client = {0, 0, width, height};
+    ShotTiming::Mark("window placement");
 
+    // The back buffer is the dimmed screen itself; the frame of each repaint is a bitmap
+    // like the window's.
     HDC windowDC = GetDC(m_hWnd);
     m_backDC = CreateCompatibleDC(windowDC);
-    m_backBitmap = CreateCompatibleBitmap(windowDC, width, height);
-    m_backOld = SelectObject(m_backDC, m_backBitmap);
+    m_backBitmap = m_dimmed;
+    m_dimmed = nullptr;
+    if (m_backBitmap) m_backOld = SelectObject(m_backDC, m_backBitmap);
     m_frameDC = CreateCompatibleDC(windowDC);
     m_frameBitmap = CreateCompatibleBitmap(windowDC, width, height);
     m_frameOld = SelectObject(m_frameDC, m_frameBitmap);
     ReleaseDC(m_hWnd, windowDC);
-    DrawStateW(m_backDC, nullptr, nullptr, reinterpret_cast<LPARAM>(m_dimmed), 0, 0, 0, 0, 0, DST_BITMAP);
-    // The dimmed picture lives in the back buffer from now on.
-    DeleteObject(m_dimmed);
-    m_dimmed = nullptr;
+    ShotTiming::Mark("back buffers");
 
     m_state = SelectRegionState::NoSelection;
     SetTimer(kTimerRepaint, 10);
@@ -191,14 +214,35 @@ BOOL CSelectRegionDlg::OnInitDialog() {
     SetTimer(kTimerTopmost, 100);
     SetTimer(kTimerDrawModeHotkey, 100);
     m_tracker = std::make_unique<SelectionTracker>();
+    // The panels come after the first frame (AfterFirstPaint).
+    return TRUE;
+}
 
+void CSelectRegionDlg::CreatePanels() {
+    if (m_toolsPanel || !m_hWnd) return;
+    // Both start hidden: the selection's release shows them where they belong.
     m_managementPanel = std::make_unique<CSelectRegionManagementDlg>(this);
     m_managementPanel->Create(this);
     m_toolsPanel = std::make_unique<CSelectRegionToolsDlg>(SettingsManager::Instance().GetDrawColor(), this);
     m_toolsPanel->Create(this);
     m_managementPanel->ShowWindow(SW_HIDE);
     m_toolsPanel->ShowWindow(SW_HIDE);
-    return TRUE;
+}
+
+void CSelectRegionDlg::OnFirstPaint() {
+    // The one place where the window's first frame is known to be painted.
+    ShotTiming::Mark("first paint");
+    ShotTiming::Finish();
+    Post(kMsgAfterFirstPaint);
+}
+
+void CSelectRegionDlg::AfterFirstPaint() {
+    if (!m_ended) {
+        CreatePanels();
+        StartBlurPreparation();
+    }
+    // What waited for the first frame (the caller's deferred work) may run now.
+    if (m_env.onFirstPaint) std::exchange(m_env.onFirstPaint, nullptr)();
 }
 
 COLORREF CSelectRegionDlg::GetColor() const {
@@ -243,12 +287,39 @@ void CSelectRegionDlg::ShowPanels(bool show) {
     }
 }
 
+EditorPicture CSelectRegionDlg::CurrentPicture() const {
+    EditorPicture picture;
+    picture.state = m_state;
+    picture.mode = m_mode;
+    picture.penWidth = m_penWidth;
+    picture.color = GetColor();
+    picture.overlayRevision = m_overlayRevision;
+    picture.annotationRevision = m_annotations.Revision();
+    picture.followsCursor = PictureFollowsCursor(m_mode, m_state);
+    if (picture.followsCursor) {
+        POINT cursor = CursorInClient();
+        picture.cursorX = cursor.x;
+        picture.cursorY = cursor.y;
+    }
+    return picture;
+}
+
+void CSelectRegionDlg::RepaintIfChanged() {
+    if (CurrentPicture() != m_painted) Invalidate(FALSE);
+}
+
+void CSelectRegionDlg::ClearOverlay() {
+    m_overlay.clear();
+    ++m_overlayRevision;
+}
+
 void CSelectRegionDlg::OnPaint() {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(m_hWnd, &ps);
     int width = m_client.right, height = m_client.bottom;
+    m_painted = CurrentPicture();
     if (m_frameDC && m_backDC) {
-        POINT cursor = CursorInClient();
+        POINT cursor = {m_painted.cursorX, m_painted.cursorY};
         BitBlt(m_frameDC, 0, 0, width, height, m_backDC, 0, 0, SRCCOPY);
         for (const auto& command : m_overlay) command->Draw(m_frameDC);
         for (const auto& command : m_annotations.Items()) command->Draw(m_frameDC);
@@ -262,7 +333,10 @@ void CSelectRegionDlg::OnPaint() {
         BitBlt(dc, 0, 0, width, height, m_frameDC, 0, 0, SRCCOPY);
     }
     EndPaint(m_hWnd, &ps);
-    if (m_env.onFirstPaint) std::exchange(m_env.onFirstPaint, nullptr)();
+    if (!m_firstPaintDone) {
+        m_firstPaintDone = true;
+        OnFirstPaint();
+    }
 }
 
 void CSelectRegionDlg::RebuildSelectionOverlay() {
@@ -270,7 +344,7 @@ void CSelectRegionDlg::RebuildSelectionOverlay() {
     IntPoint label = SizeLabelPosition({s.left, s.top, s.right, s.bottom},
                                        {m_client.left, m_client.top, m_client.right, m_client.bottom});
     int w = s.right - s.left, h = s.bottom - s.top;
-    m_overlay.clear();
+    ClearOverlay();
     m_overlay.push_back(std::make_shared<DrawSelectedAreaCommand>(s.left, s.top, w, h, m_undimmed));
     m_overlay.push_back(std::make_shared<DrawSelectionCommand>(s.left, s.top, w, h, true));
     m_overlay.push_back(std::make_shared<DrawSelectionSizeCommand>(label.x, label.y, w, h));
@@ -384,7 +458,7 @@ void CSelectRegionDlg::OnLButtonDown(UINT flags, POINT p) {
         bool band = m_tracker->HitEdges(p.x, p.y);
         if (!inside && !band) {
             StartFreshTracker(p);
-            m_overlay.clear();
+            ClearOverlay();
         } else if (band) {
             m_tracker->BeginResize(p.x, p.y);
         } else {
@@ -452,7 +526,7 @@ void CSelectRegionDlg::OnLButtonUp(UINT flags, POINT p) {
     case SelectRegionState::Selecting: {
         if (std::abs(m_tracker->m_x1 - m_tracker->m_x2) < 3 || std::abs(m_tracker->m_y1 - m_tracker->m_y2) < 3) {
             m_state = SelectRegionState::NoSelection;
-            m_overlay.clear();
+            ClearOverlay();
             break;
         }
         m_tracker->SetFinished(true);
@@ -461,9 +535,10 @@ void CSelectRegionDlg::OnLButtonUp(UINT flags, POINT p) {
             Post(WM_APP_EDITOR_ACCEPT);
             break;
         }
+        CreatePanels();
         PlaceToolsPanel();
         PlaceManagementPanel();
-        if (!ToolActive() && !m_arrowTurnedOff) {
+        if (m_toolsPanel && !ToolActive() && !m_arrowTurnedOff) {
             m_state = SelectRegionState::Arrow;
             m_toolsPanel->SelectTool(&m_toolsPanel->m_arrow);
         }
@@ -509,13 +584,13 @@ void CSelectRegionDlg::OnRButtonUp(UINT flags, POINT p) {
         break;
     case RightRelease::BackToNoSelection:
         m_state = SelectRegionState::NoSelection;
-        m_overlay.clear();
+        ClearOverlay();
         break;
     case RightRelease::DropSelection:
         StartFreshTracker(p);
         m_state = SelectRegionState::NoSelection;
         m_savedState = SelectRegionState::None;
-        m_overlay.clear();
+        ClearOverlay();
         ShowPanels(false);
         break;
     case RightRelease::Ignore:
@@ -589,11 +664,10 @@ void CSelectRegionDlg::PlaceManagementPanel() {
 }
 
 void CSelectRegionDlg::OnTimer(UINT_PTR id) {
-    if (m_ended) return;
-    if (m_state == SelectRegionState::PaletteOpen || m_state == SelectRegionState::SaveDialogOpen || (m_state == SelectRegionState::Text && m_textBox)) return;
+    if (!KeysActive()) return;   // the timers rest while a modal dialog or a text box has the keys
     switch (id) {
     case kTimerRepaint:
-        Invalidate(FALSE);
+        RepaintIfChanged();
         break;
     case kTimerKeys:
         PollKeys();
@@ -613,9 +687,15 @@ void CSelectRegionDlg::OnTimer(UINT_PTR id) {
     }
 }
 
+bool CSelectRegionDlg::KeysActive() const {
+    if (m_ended) return false;
+    return !(m_state == SelectRegionState::PaletteOpen || m_state == SelectRegionState::SaveDialogOpen ||
+             (m_state == SelectRegionState::Text && m_textBox));
+}
+
 void CSelectRegionDlg::PollKeys() {
-    bool edge[5];
-    for (int i = 0; i < 5; i++) edge[i] = m_keys[i].Poll(m_env.isKeyDown(kPolledKeys[i]));
+    bool edge[kEditorKeyCount];
+    for (int i = 0; i < kEditorKeyCount; i++) edge[i] = m_keys[i].Poll(m_env.isKeyDown(kEditorKeys[i]));
     KeyEdges keys;
     keys.escape = edge[0];
     keys.enter = edge[1];
@@ -623,7 +703,28 @@ void CSelectRegionDlg::PollKeys() {
     keys.s = edge[3];
     keys.z = edge[4];
     keys.ctrl = m_env.isKeyDown(VK_CONTROL);
-    switch (KeyTimerCommand(keys, m_state)) {
+    RunKeyCommand(KeyTimerCommand(keys, m_state));
+}
+
+BOOL CSelectRegionDlg::PreTranslateMessage(MSG* msg) {
+    if (msg) TakeKeyMessage(*msg);
+    return FALSE;
+}
+
+void CSelectRegionDlg::TakeKeyMessage(const MSG& msg) {
+    bool down = msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN;
+    bool up = msg.message == WM_KEYUP || msg.message == WM_SYSKEYUP;
+    if ((!down && !up) || !KeysActive()) return;
+    int index = EditorKeyIndex(static_cast<int>(msg.wParam));
+    if (index < 0 || !m_keys[index].Poll(down)) return;
+    // Ctrl as it was when this key went down (the thread's key state follows the
+    // messages taken so far), not as it is now.
+    bool ctrl = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
+    RunKeyCommand(KeyPressCommand(index, ctrl, m_state));
+}
+
+void CSelectRegionDlg::RunKeyCommand(KeyCommand command) {
+    switch (command) {
     case KeyCommand::Cancel: Post(WM_APP_EDITOR_CANCEL); break;
     case KeyCommand::Accept: Post(WM_APP_EDITOR_ACCEPT); break;
     case KeyCommand::Copy: Post(WM_APP_EDITOR_COPY); break;
@@ -677,6 +778,7 @@ LRESULT CSelectRegionDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_APP_EDITOR_TEXT_CLOSE: return OnTextClose();
     case WM_APP_EDITOR_TEXT_DRAG: return OnTextDrag();
     case kMsgDeleteTextBoxes: m_deadTextBoxes.clear(); return 0;
+    case kMsgAfterFirstPaint: AfterFirstPaint(); return 0;
     default: break;
     }
     return CDialogEx::WindowProc(msg, wParam, lParam);

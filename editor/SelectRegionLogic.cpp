@@ -109,6 +109,33 @@ KeyCommand KeyTimerCommand(const KeyEdges& k, int state) {
     return KeyCommand::None;
 }
 
+int EditorKeyIndex(int virtualKey) {
+    for (int i = 0; i < kEditorKeyCount; ++i) {
+        if (kEditorKeys[i] == virtualKey) return i;
+    }
+    return -1;
+}
+
+KeyCommand KeyPressCommand(int index, bool ctrl, int state) {
+    KeyEdges keys;
+    keys.ctrl = ctrl;
+    bool* edges[kEditorKeyCount] = {&keys.escape, &keys.enter, &keys.c, &keys.s, &keys.z};
+    if (index < 0 || index >= kEditorKeyCount) return KeyCommand::None;
+    *edges[index] = true;
+    return KeyTimerCommand(keys, state);
+}
+
+bool EditorPicture::operator==(const EditorPicture& o) const {
+    return state == o.state && mode == o.mode && penWidth == o.penWidth && color == o.color &&
+           overlayRevision == o.overlayRevision && annotationRevision == o.annotationRevision &&
+           followsCursor == o.followsCursor && (!followsCursor || (cursorX == o.cursorX && cursorY == o.cursorY));
+}
+
+bool PictureFollowsCursor(int mode, int state) {
+    if (mode != kModePlain && (state == SelectRegionState::NoSelection || state == SelectRegionState::Selecting)) return true;
+    return state == SelectRegionState::Pencil || state == SelectRegionState::Arrow || state == SelectRegionState::Rectangle;
+}
+
 int NextPenWidth(int width, int delta) {
     if (delta > 0) width += 2;
     else if (delta < 0) width -= 2;

@@ -3,6 +3,7 @@
 // choices, panel and label placement, the key timer, the wheel, the draw-mode hotkey
 // latch, the preview rule and the undo checkpoints. CSelectRegionDlg feeds them what it
 // reads from the system and carries out what they return. UI thread only.
+#include <algorithm>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -93,8 +94,23 @@ struct KeyEdges {
 enum class KeyCommand { None, Cancel, Accept, Copy, Save, Undo };
 KeyCommand KeyTimerCommand(const KeyEdges& keys, int state);
 
-// "Pressed since the last poll" for one key, made from the plain key state: a press is
-// counted once, when the key is down now and was up at the previous poll.
+// The keys the editor acts on, in the order of its KeyEdgeReaders: Esc, Return, C, S, Z
+// (virtual key codes). EditorKeyIndex gives a key's place, -1 for any other key.
+constexpr int kEditorKeys[] = {0x1B, 0x0D, 'C', 'S', 'Z'};
+constexpr int kEditorKeyCount = 5;
+int EditorKeyIndex(int virtualKey);
+// The command of one press of the key at `index` (Ctrl held or not), as the key timer
+// would post it for that press alone.
+KeyCommand KeyPressCommand(int index, bool ctrl, int state);
+
+// "Pressed since the last look" for one key, made from the plain key state: a press is
+// counted once, when the key is down now and was up at the look before. The looks come
+// from two places in the order the window sees them: the key timer's poll of the key
+// state, and the window's own key messages (down and up). A short press that falls
+// between two polls still arrives as messages, and a press seen by both counts once:
+// whichever looks first counts it, the other sees the key down already. (The system
+// queues a key's message before its new state can be polled, and takes input
+// messages before timers, so a poll never runs ahead of a press's down message.)
 // GetAsyncKeyState's own "pressed since the last query" bit is not used: Wine sets it
 // one query late and any thread's query clears it process-wide, so it would count a
 // held key twice or lose a press to the hotkey poller.
@@ -110,6 +126,25 @@ public:
 private:
     bool m_wasDown = true;   // a key held when the dialog opens does not count
 };
+
+// What an open editor shows depends, beside the frozen screen, on these: the window is
+// repainted when one of them changed since the last paint (and when the system asks).
+struct EditorPicture {
+    int state = 0;
+    int mode = 0;
+    int penWidth = 0;
+    unsigned long color = 0;
+    unsigned long long overlayRevision = 0;      // the selection's frame, handles and label
+    unsigned long long annotationRevision = 0;   // the marks
+    bool followsCursor = false;                  // the cursor's place is part of the picture
+    int cursorX = 0, cursorY = 0;                // only while followsCursor
+    bool operator==(const EditorPicture& o) const;
+    bool operator!=(const EditorPicture& o) const { return !(*this == o); }
+};
+// The picture shows something at the cursor: the mode badge while nothing is selected
+// yet (in editor or video mode), the pen's dot while the pencil, arrow or rectangle is
+// chosen.
+bool PictureFollowsCursor(int mode, int state);
 
 // The wheel: the pen width moves by 2 within 6..60 (a zero delta leaves it); the text
 // size by 20 within 140..800 (a zero delta shrinks it).
@@ -140,12 +175,19 @@ class AnnotationList {
 public:
     using Item = std::shared_ptr<T>;
 
-    std::vector<Item>& Items() { return m_items; }
     const std::vector<Item>& Items() const { return m_items; }
     size_t Size() const { return m_items.size(); }
-    void Append(Item item) { m_items.push_back(std::move(item)); }
+    // Grows with every change of the list (a repaint is due).
+    unsigned long long Revision() const { return m_revision; }
+    void Append(Item item) {
+        m_items.push_back(std::move(item));
+        ++m_revision;
+    }
     void RemoveLast(size_t n) {
-        while (n-- > 0 && !m_items.empty()) m_items.pop_back();
+        while (n-- > 0 && !m_items.empty()) {
+            m_items.pop_back();
+            ++m_revision;
+        }
     }
 
     // A left press: a new drag begins.
@@ -164,6 +206,7 @@ public:
         if (m_addedOne && !m_items.empty()) m_items.back() = std::move(item);
         else m_items.push_back(std::move(item));
         m_addedOne = true;
+        ++m_revision;
     }
     // Preview of several commands (the blur area and its frame).
     void ReplaceLastMany(std::vector<Item> items, bool buttonDown) {
@@ -171,6 +214,7 @@ public:
         RemoveLast(m_addedMany);
         for (Item& item : items) m_items.push_back(std::move(item));
         m_addedMany = items.size();
+        ++m_revision;
     }
     // The blur's release: the frame of this drag's preview goes, the area stays.
     void RemovePreviewFrame() {
@@ -185,7 +229,9 @@ public:
             k = m_checkpoints.back();
             m_checkpoints.pop_back();
         }
-        while (!m_items.empty() && static_cast<int>(m_items.size()) - 1 > k) m_items.pop_back();
+        // Everything after item k goes.
+        size_t keep = k < 0 ? 0 : std::min(m_items.size(), static_cast<size_t>(k) + 1);
+        RemoveLast(m_items.size() - keep);
     }
     size_t CheckpointCount() const { return m_checkpoints.size(); }
 
@@ -194,4 +240,5 @@ private:
     std::vector<int> m_checkpoints;
     bool m_addedOne = false;
     size_t m_addedMany = 0;
+    unsigned long long m_revision = 0;
 };

@@ -31,14 +31,18 @@ BOOL CSelectRegionManagementDlg::OnInitDialog() {
 void CSelectRegionManagementDlg::OnTimer(UINT_PTR id) {
     if (id != 0) return;
     POINT pt = CursorInClient(m_hWnd);
+    bool changed = false;
     for (ImageButton* button : {&m_upload, &m_copy, &m_save, &m_close}) {
+        const PxImage* before = button->m_current;
         if (button->HitTest(pt.x, pt.y)) {
             button->ShowHover();
         } else {
             button->ShowNormal();
         }
+        changed = changed || button->m_current != before;
     }
-    Invalidate(FALSE);
+    // Painted again only when a picture changed.
+    if (changed) Invalidate(FALSE);
 }
 
 void CSelectRegionManagementDlg::DrawButtons(HDC dc) {

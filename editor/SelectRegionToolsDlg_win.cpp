@@ -84,8 +84,17 @@ void CSelectRegionToolsDlg::UpdateHover() {
 
 void CSelectRegionToolsDlg::OnTimer(UINT_PTR id) {
     if (id != 0) return;
+    ImageButton* all[] = {&m_arrow, &m_pen, &m_rectangle, &m_text, &m_blur, &m_colorButton, &m_undo};
+    const PxImage* before[7];
+    for (int i = 0; i < 7; ++i) before[i] = all[i]->m_current;
     UpdateHover();
-    Invalidate(FALSE);
+    // Painted again only when a picture changed (the other changes invalidate at once).
+    for (int i = 0; i < 7; ++i) {
+        if (all[i]->m_current != before[i]) {
+            Invalidate(FALSE);
+            break;
+        }
+    }
 }
 
 void CSelectRegionToolsDlg::DrawButtons(HDC dc) {

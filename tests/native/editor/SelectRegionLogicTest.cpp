@@ -357,3 +357,155 @@ TEST(SelectRegionLogicTest, UndoRemovesOneStrokeAtATime) {
     EXPECT_EQ(l.CheckpointCount(), 0u);
 }
 }  // namespace
+
+namespace {
+
+TEST(SelectRegionLogicTest, EveryChangeOfTheMarksAndOnlyAChangeMovesTheRevision) {
+    List l;
+    unsigned long long seen = l.Revision();
+    auto changed = [&] {
+        bool moved = l.Revision() != seen;
+        seen = l.Revision();
+        return moved;
+    };
+    l.BeginDrag();
+    EXPECT_FALSE(changed()) << "a press alone";
+    l.ReplaceLast(S("a1"), true);
+    EXPECT_TRUE(changed()) << "the first preview";
+    l.ReplaceLast(S("a2"), true);
+    EXPECT_TRUE(changed()) << "a preview replaced";
+    l.ReplaceLast(S("a3"), false);
+    EXPECT_FALSE(changed()) << "a preview dropped with the button up";
+    l.BeginDrag();
+    l.PushCheckpoint();
+    EXPECT_FALSE(changed()) << "a checkpoint";
+    l.ReplaceLastMany({S("area"), S("frame")}, true);
+    EXPECT_TRUE(changed()) << "the blur preview";
+    l.RemovePreviewFrame();
+    EXPECT_TRUE(changed()) << "the blur's frame removed";
+    l.Append(S("line"));
+    EXPECT_TRUE(changed()) << "a pencil segment";
+    l.RemoveLast(1);
+    EXPECT_TRUE(changed()) << "the text drag's previews removed";
+    l.Undo();
+    EXPECT_TRUE(changed()) << "an undo that removes marks";
+    EXPECT_EQ(Joined(l), "a2;");
+    l.RemoveLast(0);
+    EXPECT_FALSE(changed()) << "nothing removed";
+    l.Undo();
+    EXPECT_TRUE(changed());
+    EXPECT_EQ(l.Size(), 0u);
+    l.Undo();
+    EXPECT_FALSE(changed()) << "an undo with nothing left";
+}
+
+TEST(SelectRegionLogicTest, UndoToACheckpointBeyondTheListKeepsEverything) {
+    List l;
+    l.Append(S("a"));
+    l.Append(S("b"));
+    l.PushCheckpoint();   // checkpoint 1: after b
+    l.RemoveLast(2);      // the text drag's previews go without an undo
+    l.Append(S("c"));
+    l.Undo();
+    EXPECT_EQ(Joined(l), "c;");
+}
+
+TEST(SelectRegionLogicTest, KeyMessagesAndPollsCountEachPressOnce) {
+    // The two ways the editor looks at a key, in the order they reach it: 'M'/'m' a key
+    // message down/up, 'P'/'p' a poll that finds the key down/up.
+    struct Case {
+        const char* name;
+        const char* looks;
+        int presses;
+    };
+    const Case cases[] = {
+        {"poll only", "pPpPpp", 2},
+        {"messages only", "MmMm", 2},
+        {"a short press between two polls", "pMmp", 1},
+        {"message first, then the poll sees it held", "MPPmp", 1},
+        {"poll first, then the message of the same press", "PMmp", 1},
+        {"poll first, message late after the release was polled", "PpMm", 2},
+        {"auto-repeated down messages", "MMMMm", 1},
+        {"two quick presses between polls", "pMmMmp", 2},
+        {"held through the opening", "HPMmMm", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        KeyEdgeReader reader;
+        reader.Prime(false);
+        int presses = 0;
+        for (const char* p = c.looks; *p; ++p) {
+            if (*p == 'H') {
+                reader.Prime(true);
+                continue;
+            }
+            presses += reader.Poll(*p == 'M' || *p == 'P');
+        }
+        EXPECT_EQ(presses, c.presses);
+    }
+}
+
+TEST(SelectRegionLogicTest, EachEditorKeyGivesItsCommandAlone) {
+    struct Case {
+        int key;
+        bool ctrl;
+        int state;
+        KeyCommand want;
+    };
+    const Case cases[] = {
+        {0x1B, false, St::Selected, KeyCommand::Cancel},
+        {0x1B, false, St::Text, KeyCommand::None},
+        {0x0D, false, St::Text, KeyCommand::Accept},
+        {0x0D, true, St::NoSelection, KeyCommand::Accept},
+        {'C', true, St::Arrow, KeyCommand::Copy},
+        {'C', false, St::Arrow, KeyCommand::None},
+        {'S', true, St::Selected, KeyCommand::Save},
+        {'Z', true, St::Pencil, KeyCommand::Undo},
+        {'Z', false, St::Pencil, KeyCommand::None},
+        {'X', true, St::Selected, KeyCommand::None},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        EXPECT_EQ(KeyPressCommand(EditorKeyIndex(c.key), c.ctrl, c.state), c.want);
+    }
+    EXPECT_EQ(EditorKeyIndex('X'), -1);
+    for (int i = 0; i < kEditorKeyCount; ++i) EXPECT_EQ(EditorKeyIndex(kEditorKeys[i]), i);
+}
+
+TEST(SelectRegionLogicTest, ThePictureFollowsTheCursorOnlyWhereItShowsSomethingThere) {
+    struct Case {
+        int mode, state;
+        bool follows;
+    };
+    const Case cases[] = {
+        {kModeEditor, St::NoSelection, true},   // the editor badge
+        {kModeVideo, St::Selecting, true},      // the camera badge
+        {kModePlain, St::NoSelection, false},
+        {kModeEditor, St::Selected, false},
+        {kModeEditor, St::Pencil, true},        // the pen's dot
+        {kModeEditor, St::Arrow, true},
+        {kModeEditor, St::Rectangle, true},
+        {kModeEditor, St::Blur, false},
+        {kModeEditor, St::Text, false},
+        {kModeEditor, St::HoverEdge, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.state);
+        EXPECT_EQ(PictureFollowsCursor(c.mode, c.state), c.follows);
+    }
+    EditorPicture a;
+    a.state = St::Selected;
+    EditorPicture b = a;
+    b.cursorX = 50;
+    EXPECT_EQ(a, b) << "the cursor does not count where nothing follows it";
+    a.followsCursor = b.followsCursor = true;
+    EXPECT_NE(a, b);
+    b = a;
+    b.annotationRevision++;
+    EXPECT_NE(a, b);
+    b = a;
+    b.color = 1;
+    EXPECT_NE(a, b);
+}
+
+}  // namespace

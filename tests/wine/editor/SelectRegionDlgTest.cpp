@@ -361,6 +361,104 @@ TEST_F(SelectRegionDlgTest, KeysByTheTimerAndTheRightPressGuard) {
     EXPECT_EQ(fakes.Count(L"Cancel"), 0);
 }
 
+TEST_F(SelectRegionDlgTest, KeyMessagesAndTheKeyTimerCountEachPressOnce) {
+    ScriptedRegionDlg dlg(screen, true, fakes);
+    std::vector<size_t> counts;
+    auto ctrlHeld = [](bool held) {
+        BYTE state[256] = {};
+        GetKeyboardState(state);
+        state[VK_CONTROL] = held ? 0x80 : 0;
+        SetKeyboardState(state);
+    };
+    auto key = [](ScriptedRegionDlg& d, UINT message, WPARAM vk) { PostMessageW(d.m_hWnd, message, vk, 0); };
+    dlg.steps = {
+        [&](ScriptedRegionDlg& d) {
+            d.Select(100, 100, 600, 500);
+            for (int i = 0; i < 6; i++) d.Drag(150, 150 + 40 * i, 350, 150 + 40 * i);   // six arrows
+            counts.push_back(d.GetAnnotationCount());
+            // Ctrl+Z seen by its messages and, held, by the key timer too.
+            ctrlHeld(true);
+            fakes.keys[VK_CONTROL] = true;
+            fakes.keys['Z'] = true;
+            key(d, WM_KEYDOWN, 'Z');
+        },
+        [&](ScriptedRegionDlg& d) {},   // the timer polls it held
+        [&](ScriptedRegionDlg& d) {
+            fakes.keys['Z'] = false;
+            key(d, WM_KEYUP, 'Z');
+        },
+        [&](ScriptedRegionDlg& d) {
+            counts.push_back(d.GetAnnotationCount());
+            // A press over before the timer ran: only its messages show it.
+            key(d, WM_KEYDOWN, 'Z');
+            key(d, WM_KEYUP, 'Z');
+        },
+        [&](ScriptedRegionDlg& d) {
+            counts.push_back(d.GetAnnotationCount());
+            // Two quick presses, the second held long enough to repeat: two undos.
+            key(d, WM_KEYDOWN, 'Z');
+            key(d, WM_KEYUP, 'Z');
+            key(d, WM_KEYDOWN, 'Z');
+            key(d, WM_KEYDOWN, 'Z');
+            key(d, WM_KEYUP, 'Z');
+        },
+        [&](ScriptedRegionDlg& d) {
+            counts.push_back(d.GetAnnotationCount());
+            ctrlHeld(false);
+            fakes.keys[VK_CONTROL] = false;
+            // Z without Ctrl does nothing; Escape by its messages alone cancels.
+            key(d, WM_KEYDOWN, 'Z');
+            key(d, WM_KEYUP, 'Z');
+            key(d, WM_KEYDOWN, VK_ESCAPE);
+            key(d, WM_KEYUP, VK_ESCAPE);
+        },
+    };
+    ASSERT_EQ(dlg.Run(), IDCANCEL);
+    ctrlHeld(false);
+    EXPECT_EQ(counts, (std::vector<size_t>{6, 5, 4, 2}));
+    EXPECT_EQ(fakes.Count(L"Cancel"), 1);
+}
+
+TEST_F(SelectRegionDlgTest, PaintsOnlyWhenThePictureChanged) {
+    struct Counting : ScriptedRegionDlg {
+        using ScriptedRegionDlg::ScriptedRegionDlg;
+        int paints = 0;
+        LRESULT WindowProc(UINT msg, WPARAM w, LPARAM l) override {
+            if (msg == WM_PAINT) paints++;
+            return ScriptedRegionDlg::WindowProc(msg, w, l);
+        }
+    } dlg(screen, false, fakes);
+    int afterOpening = 0, idle = 0, afterDrag = 0;
+    bool firstPaintDone = false, panelsMade = false;
+    dlg.steps = {
+        [&](ScriptedRegionDlg& d) {
+            firstPaintDone = d.IsFirstPaintDone();
+            panelsMade = d.GetToolsPanel() != nullptr;
+            afterOpening = dlg.paints;
+        },
+        // 300 ms without input: the 10 ms timer finds nothing to paint.
+        [&](ScriptedRegionDlg& d) {}, [&](ScriptedRegionDlg& d) {}, [&](ScriptedRegionDlg& d) {},
+        [&](ScriptedRegionDlg& d) {}, [&](ScriptedRegionDlg& d) {}, [&](ScriptedRegionDlg& d) {},
+        [&](ScriptedRegionDlg& d) {}, [&](ScriptedRegionDlg& d) {}, [&](ScriptedRegionDlg& d) {},
+        [&](ScriptedRegionDlg& d) {
+            idle = dlg.paints - afterOpening;
+            d.Down(100, 100);
+            d.Move(200, 200);
+        },
+        [&](ScriptedRegionDlg& d) {},
+        [&](ScriptedRegionDlg& d) {
+            afterDrag = dlg.paints;
+            d.Up(300, 300);
+        },
+    };
+    ASSERT_EQ(dlg.Run(), IDOK);
+    EXPECT_TRUE(firstPaintDone);
+    EXPECT_TRUE(panelsMade) << "the panels are made right after the first frame";
+    EXPECT_GE(afterOpening, 1);
+    EXPECT_EQ(idle, 0);
+    EXPECT_GT(afterDrag, afterOpening) << "the selection's frame is painted";
+}
+
 TEST_F(SelectRegionDlgTest, RightClickWithNothingSelectedCancels) {
     ScriptedRegionDlg dlg(screen, true, fakes);
     dlg.steps = {[&](ScriptedRegionDlg& d) {
