@@ -51,6 +51,7 @@ class HotkeyPressTest(RegionScenario):
             time.sleep(0.5)   # the region handler ends after its editor
         report = "presses seen %r, editors opened %r (%d Escape presses for %d editors)" % (
             seen, opened, escapes, sum(opened))
+        print("\n" + report)
         self.assertEqual(seen, [1] * CYCLES, report)
         self.assertEqual(opened, [1] * CYCLES, report)
         self.assertEqual(self.files(), [])
