@@ -5,6 +5,7 @@ program leaves behind: its log file, created files, message boxes and exit code.
 Every wait is bounded; a scenario that times out fails instead of hanging."""
 
 import ctypes
+import functools
 import glob
 import json
 import os
@@ -137,14 +138,19 @@ def wait_pixels(expected, timeout=15, what="the screen", tolerance=0):
         raise AssertionError("%s; (shown, expected) at %r" % (e, dict(list(wrong.items())[:8])))
 
 
-def picture_pixels(path, left, top):
-    """{(x, y): (r, g, b)} of the opaque pixels of the picture at path placed at (left, top)."""
+@functools.lru_cache(maxsize=None)
+def _opaque_pixels(path):
     out = subprocess.run(["identify", "-format", "%w", path], capture_output=True, check=True, timeout=60).stdout
     width = int(out)
     data = subprocess.run(["convert", path, "-depth", "8", "rgba:-"], capture_output=True, check=True,
                           timeout=60).stdout
-    return {(left + i % width, top + i // width): tuple(data[4 * i:4 * i + 3])
-            for i in range(len(data) // 4) if data[4 * i + 3] == 255}
+    return [((i % width, i // width), tuple(data[4 * i:4 * i + 3]))
+            for i in range(len(data) // 4) if data[4 * i + 3] == 255]
+
+
+def picture_pixels(path, left, top):
+    """{(x, y): (r, g, b)} of the opaque pixels of the picture at path placed at (left, top)."""
+    return {(left + x, top + y): rgb for (x, y), rgb in _opaque_pixels(path)}
 
 
 def button_shown(picture, state, left, top, timeout=20):
