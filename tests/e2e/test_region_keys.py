@@ -3,7 +3,7 @@ fifty times over with 50 ms presses sent while the editor is still busy opening 
 panels and blur picture are made right after its first frame), and not one press may
 be lost."""
 
-from harness import wait_until, wine
+from harness import ProgramTest, wait_until, wine
 from test_region import REGION_KEY, RegionScenario
 from test_screenshot import helper
 
@@ -32,14 +32,16 @@ class RegionKeyPressTest(RegionScenario):
                 return
             self.assertEqual(result.returncode, 3, "keypress failed: %r" % result.stderr)
             lost.append(key)
-        self.fail("key %d pressed three times without effect; lost so far: %r" % (key, lost))
+        self.fail("key %d pressed three times without effect; lost so far: region key %d, Escape %d"
+                  % (key, len(self.lost_opens), len(self.lost_closes)))
 
     def test_fifty_short_presses_open_and_close_the_editor_every_time(self):
-        self.show_window(100, 80, 400, 300)
+        # The test window must outlive the cycles (the scenarios' usual 90 s may not).
+        ProgramTest.show_window(self, 100, 80, 400, 300, seconds=600)
         program = self.start(select_and_draw_mode=True)
         program.wait_log("HotkeysManager: poller started\n", timeout=10)
         wine([helper("keypress"), "m5,5"], timeout=60)   # the pointer (and the badge) off the spot
-        lost_opens, lost_closes = [], []
+        lost_opens, lost_closes = self.lost_opens, self.lost_closes = [], []
         for _ in range(CYCLES):
             self.press_until(REGION_KEY, DIMMED_RED, lost_opens)
             self.press_until(ESCAPE, RED, lost_closes)
