@@ -32,6 +32,14 @@ struct SelectRegionEnvironment {
     std::function<bool(const HotkeyCombination&)> isHotkeyHeld;
     // Whether a key is down now (the key timer, Shift, Ctrl, the right button).
     std::function<bool(int virtualKey)> isKeyDown;
+    // Optional: one read of an editor key, down now and pressed since the previous read (a
+    // press shorter than the key timer's period still counts). Without it the key timer
+    // asks isKeyDown.
+    struct KeyRead {
+        bool down = false;
+        bool pressedSince = false;
+    };
+    std::function<KeyRead(int virtualKey)> readKey;
     // Optional: called once, right after the first paint of the dialog has completed.
     std::function<void()> onFirstPaint;
 

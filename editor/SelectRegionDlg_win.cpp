@@ -56,6 +56,10 @@ SelectRegionEnvironment SelectRegionEnvironment::Default() {
     env.drawModeHotkey = [] { return SettingsManager::Instance().GetHotkeys()[HotkeySlot::DrawModeActivation]; };
     env.isHotkeyHeld = [](const HotkeyCombination& combination) { return IsHotkeyPressed(combination); };
     env.isKeyDown = [](int key) { return (GetAsyncKeyState(key) & 0x8000) != 0; };
+    env.readKey = [](int key) {
+        SHORT state = GetAsyncKeyState(key);
+        return KeyRead{(state & 0x8000) != 0, (state & 1) != 0};
+    };
     return env;
 }
 
@@ -695,7 +699,14 @@ bool CSelectRegionDlg::KeysActive() const {
 
 void CSelectRegionDlg::PollKeys() {
     bool edge[kEditorKeyCount];
-    for (int i = 0; i < kEditorKeyCount; i++) edge[i] = m_keys[i].Poll(m_env.isKeyDown(kEditorKeys[i]));
+    for (int i = 0; i < kEditorKeyCount; i++) {
+        if (m_env.readKey) {
+            SelectRegionEnvironment::KeyRead read = m_env.readKey(kEditorKeys[i]);
+            edge[i] = m_keys[i].PollPressed(read.down, read.pressedSince);
+        } else {
+            edge[i] = m_keys[i].Poll(m_env.isKeyDown(kEditorKeys[i]));
+        }
+    }
     KeyEdges keys;
     keys.escape = edge[0];
     keys.enter = edge[1];
@@ -716,7 +727,11 @@ void CSelectRegionDlg::TakeKeyMessage(const MSG& msg) {
     bool up = msg.message == WM_KEYUP || msg.message == WM_SYSKEYUP;
     if ((!down && !up) || !KeysActive()) return;
     int index = EditorKeyIndex(static_cast<int>(msg.wParam));
-    if (index < 0 || !m_keys[index].Poll(down)) return;
+    if (index < 0) return;
+    // The press is counted here: its "pressed since" bit is taken now, so that the key
+    // timer does not count it again.
+    if (down && m_env.readKey) m_env.readKey(static_cast<int>(msg.wParam));
+    if (!m_keys[index].Poll(down)) return;
     // Ctrl as it was when this key went down (the thread's key state follows the
     // messages taken so far), not as it is now.
     bool ctrl = (GetKeyState(VK_CONTROL) & 0x8000) != 0;

@@ -122,9 +122,21 @@ public:
         return edge;
     }
     void Prime(bool downNow) { m_wasDown = downNow; }
+    // A poll that also has the key's "pressed since the previous read" bit: a press that
+    // began and ended between two polls (a timer that came late) counts once. The bit is
+    // taken only when this reader saw the key up before, so a press already counted (from
+    // a key message, or held at the previous poll) does not count again; the first such
+    // poll ignores it (a press from before the dialog).
+    bool PollPressed(bool downNow, bool pressedSince) {
+        bool tapped = !downNow && pressedSince && m_bitRead && !m_wasDown;
+        m_bitRead = true;
+        if (tapped) return true;   // down and up again since the last poll: still up
+        return Poll(downNow);
+    }
 
 private:
     bool m_wasDown = true;   // a key held when the dialog opens does not count
+    bool m_bitRead = false;
 };
 
 // What an open editor shows depends, beside the frozen screen, on these: the window is

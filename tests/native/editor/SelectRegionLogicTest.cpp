@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "editor/SelectRegionLogic.h"
 
@@ -215,6 +216,51 @@ TEST(SelectRegionLogicTest, KeyEdgeReaderCountsEachPressOnce) {
     EXPECT_FALSE(r.Poll(true));
     EXPECT_FALSE(r.Poll(false));
     EXPECT_TRUE(r.Poll(true));
+}
+
+// A poll that comes late: the press may be over by the time the key is read; the
+// "pressed since" bit then stands for it. Each row: down now, bit set, edge expected.
+TEST(SelectRegionLogicTest, KeyEdgeReaderCountsPressesBetweenPollsOnce) {
+    struct Step {
+        bool down, pressedSince, edge;
+    };
+    struct Case {
+        const char* name;
+        bool primedDown;
+        std::vector<Step> steps;
+    };
+    const Case cases[] = {
+        {"a press from before the dialog is ignored", false, {{false, true, false}, {false, false, false}}},
+        {"a press between two polls counts once", false, {{false, false, false}, {false, true, true}, {false, false, false}}},
+        {"two short presses between polls count twice", false,
+         {{false, false, false}, {false, true, true}, {false, true, true}}},
+        {"a press seen down does not count again at its release", false,
+         {{false, false, false}, {true, true, true}, {false, true, false}, {false, false, false}}},
+        {"held while the dialog opened, then released", true, {{true, false, false}, {false, true, false}}},
+        {"down at a poll after a short press: one edge", false,
+         {{false, false, false}, {true, true, true}, {true, false, false}}},
+    };
+    for (const Case& c : cases) {
+        KeyEdgeReader r;
+        r.Prime(c.primedDown);
+        int i = 0;
+        for (const Step& step : c.steps) {
+            EXPECT_EQ(r.PollPressed(step.down, step.pressedSince), step.edge) << c.name << ", step " << i;
+            i++;
+        }
+    }
+}
+
+// A key message counts the press first; the timer's read then finds the key up again
+// with the bit already taken by the message's read, and a later poll sees it as up.
+TEST(SelectRegionLogicTest, KeyEdgeReaderMessageThenPollCountsOnce) {
+    KeyEdgeReader r;
+    r.Prime(false);
+    EXPECT_FALSE(r.PollPressed(false, false));
+    EXPECT_TRUE(r.Poll(true));    // WM_KEYDOWN
+    EXPECT_FALSE(r.PollPressed(true, false));
+    EXPECT_FALSE(r.Poll(false));  // WM_KEYUP
+    EXPECT_FALSE(r.PollPressed(false, false));
 }
 
 TEST(SelectRegionLogicTest, WheelLimits) {
