@@ -138,6 +138,7 @@ private:
     void PollKeys();
     bool KeysActive() const;
     void TakeKeyMessage(const MSG& msg);
+    void KeepOnTop();
     void RunKeyCommand(KeyCommand command);
     void RebuildSelectionOverlay();
     void StartFreshTracker(POINT p);

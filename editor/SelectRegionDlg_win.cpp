@@ -676,19 +676,35 @@ void CSelectRegionDlg::OnTimer(UINT_PTR id) {
     case kTimerKeys:
         PollKeys();
         break;
-    case kTimerTopmost: {
-        RECT r;
-        GetWindowRect(m_hWnd, &r);
-        SetWindowPos(m_hWnd, HWND_TOPMOST, r.left, r.top, r.right - r.left, r.bottom - r.top,
-                     SWP_SHOWWINDOW | SWP_NOACTIVATE);
+    case kTimerTopmost:
+        KeepOnTop();
         break;
-    }
     case kTimerDrawModeHotkey:
         ToggleEditorByHotkey();
         break;
     default:
         break;
     }
+}
+
+void CSelectRegionDlg::KeepOnTop() {
+    // Nothing to do while only our own windows (the panels, a tooltip) lie above: moving a
+    // window that is already on top still costs a round trip through the display.
+    bool onTop = true;
+    for (HWND above = ::GetWindow(m_hWnd, GW_HWNDPREV); above; above = ::GetWindow(above, GW_HWNDPREV)) {
+        if (!::IsWindowVisible(above)) continue;
+        DWORD process = 0;
+        ::GetWindowThreadProcessId(above, &process);
+        if (process != ::GetCurrentProcessId()) {
+            onTop = false;
+            break;
+        }
+    }
+    if (onTop && ::IsWindowVisible(m_hWnd)) return;
+    RECT r;
+    GetWindowRect(m_hWnd, &r);
+    SetWindowPos(m_hWnd, HWND_TOPMOST, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                 SWP_SHOWWINDOW | SWP_NOACTIVATE);
 }
 
 bool CSelectRegionDlg::KeysActive() const {

@@ -212,6 +212,8 @@ def run_inside(args):
         time.sleep(3.0)
         pid = program_pid()
         idle_peak, idle_private = status_kb(pid, "VmHWM"), private_kb(pid)
+        # The program in the tray, no editor: what the open editor adds is measured against it.
+        idle_tray = idle_cores(IDLE_SECONDS)
 
         # A first opening shows the dimmed colour at the spot; the rounds wait for it.
         subprocess.run(["wine", keypress, "d%d" % REGION_KEY, "s50", "u%d" % REGION_KEY], timeout=60)
@@ -320,6 +322,7 @@ def run_inside(args):
         print("    ratio              %10.2f %10.2f" % (open_peak / idle_peak, open_private / max(idle_private, 1)))
         print("    peak goal <= %d MB: %s" % (PEAK_GOAL_MB, verdict(peak_mb <= PEAK_GOAL_MB)))
         print("  open editor without input, cores over %d s (program + wineserver + Xvfb)" % IDLE_SECONDS)
+        print("    in the tray (no editor) %.3f + %.3f + %.3f = %.3f" % (*idle_tray, sum(idle_tray)))
         for name, cores in (("before a selection", idle_open), ("with the panels", idle_panels)):
             total = sum(cores)
             print("    %-20s %.3f + %.3f + %.3f = %.3f   goal <= %.2f: %s"
