@@ -31,7 +31,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(os.path.dirname(HERE), "e2e"))
 
-from harness import Prefix, Program, wait_until, wine  # noqa: E402
+from harness import Prefix, Program, cpu_seconds, wait_until, wine  # noqa: E402
 from shell_support import write_settings, wait_main_window  # noqa: E402
 from test_screenshot import helper  # noqa: E402
 
@@ -40,16 +40,6 @@ BACKGROUND_SECONDS = 8
 MAX_RATE_ERROR = 0.05
 MAX_CPU_PER_FRAME_RATIO = 1.5
 AREA = (0, 0, 1280, 720)
-TICKS = os.sysconf("SC_CLK_TCK")
-
-
-def cpu_seconds(pid):
-    try:
-        with open("/proc/%d/stat" % pid) as f:
-            fields = f.read().rsplit(")", 1)[1].split()
-        return (int(fields[11]) + int(fields[12])) / TICKS
-    except OSError:
-        return 0.0
 
 
 def pids_of(pattern):

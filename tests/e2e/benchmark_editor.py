@@ -46,7 +46,6 @@ SPOT = (860, 440)          # inside the test window's red quadrant
 SPOT_COLOUR = (220, 30, 30)
 RATIO_GOAL, PEAK_GOAL_MB, IDLE_GOAL_CORES = 1.5, 200, 0.03
 IDLE_SECONDS = 10
-TICKS = os.sysconf("SC_CLK_TCK")
 # The keypress helper's first step: a pointer move to where the pointer already is warms
 # its SendInput before the timed press.
 WARM = "m5,5"
@@ -105,24 +104,15 @@ def program_pid():
     return best
 
 
-def cpu_seconds(pid):
-    try:
-        with open("/proc/%d/stat" % pid) as f:
-            fields = f.read().rsplit(")", 1)[1].split()
-        return (int(fields[11]) + int(fields[12])) / TICKS
-    except OSError:
-        return 0.0
-
-
 def idle_cores(seconds):
     """Cores used over `seconds` without input: (program, wineserver, Xvfb)."""
     groups = [[program_pid()], pids_of(r"wineserver"),
               pids_of(r"^xvfb %s " % re.escape(os.environ.get("DISPLAY", ":0")), of_this_run=False)]
-    before = [[cpu_seconds(p) for p in g] for g in groups]
+    before = [[harness.cpu_seconds(p) for p in g] for g in groups]
     start = time.time()
     time.sleep(seconds)
     wall = time.time() - start
-    after = [[cpu_seconds(p) for p in g] for g in groups]
+    after = [[harness.cpu_seconds(p) for p in g] for g in groups]
     return [sum(a - b for a, b in zip(aft, bef)) / wall for aft, bef in zip(after, before)]
 
 

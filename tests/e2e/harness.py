@@ -32,6 +32,16 @@ SERVICE = os.path.join(NATIVE_BUILD, "service", "brivane-service")
 TIME_PREFIX = re.compile(r"^\d\d:\d\d:\d\d: ")
 
 
+def cpu_seconds(pid):
+    """Processor seconds (user + system) a process has used so far; 0 once it is gone."""
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            fields = f.read().rsplit(")", 1)[1].split()
+        return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+    except OSError:
+        return 0.0
+
+
 def wait_until(predicate, timeout, interval=0.1, what="condition"):
     """Polls predicate until it returns a true value; returns it, or fails after timeout."""
     deadline = time.monotonic() + timeout
