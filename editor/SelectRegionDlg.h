@@ -10,6 +10,7 @@
 #include "classlib/Dialog.h"
 #include "editor/SelectRegionLogic.h"
 #include "image/PxImage.h"
+#include "foundation/WinHandles.h"
 #include "settings/HotkeyCombination.h"
 
 class IDrawCommand;
@@ -175,18 +176,18 @@ private:
     SelectRegionEnvironment m_env;
     int m_state = SelectRegionState::NoSelection;
     int m_savedState = SelectRegionState::None;
-    HBITMAP m_dimmed = nullptr;     // 8-bit grey levels with the dimmed palette
-    HBITMAP m_undimmed = nullptr;
-    HDC m_backDC = nullptr;         // holds the dimmed screen, the base of every repaint
-    HBITMAP m_backBitmap = nullptr;
-    HGDIOBJ m_backOld = nullptr;
-    HDC m_frameDC = nullptr;   // the off-screen frame of each repaint
-    HBITMAP m_frameBitmap = nullptr;
-    HGDIOBJ m_frameOld = nullptr;
+    UniqueBitmap m_dimmed;     // 8-bit grey levels with the dimmed palette
+    UniqueBitmap m_undimmed;
+    UniqueDC m_backDC;         // holds the dimmed screen, the base of every repaint
+    UniqueBitmap m_backBitmap;
+    SelectScope m_backSelection;   // after the bitmap: deselects it before it is deleted
+    UniqueDC m_frameDC;        // the off-screen frame of each repaint
+    UniqueBitmap m_frameBitmap;
+    SelectScope m_frameSelection;
     RECT m_client{};
     RECT m_virtualScreen{};
     POINT m_lastPoint{};
-    HBITMAP m_blur = nullptr;
+    UniqueBitmap m_blur;
     std::thread m_blurThread;
     bool m_blurStarted = false;
     // The screen for the blur picture when the undimmed bitmap cannot be read as rows.

@@ -91,18 +91,14 @@ LRESULT CSelectRegionDlg::OnAccept(WPARAM, LPARAM) {
 void CSelectRegionDlg::GetImage() {
     RECT s = GetSelection();
     if (m_annotations.Size() > 0 && m_undimmed) {
-        HDC windowDC = GetDC(m_hWnd);
-        HDC dc = CreateCompatibleDC(windowDC);
-        ReleaseDC(m_hWnd, windowDC);
-        HGDIOBJ old = SelectObject(dc, m_undimmed);
-        for (const auto& command : m_annotations.Items()) command->Draw(dc);
-        SelectObject(dc, old);
-        DeleteDC(dc);
+        UniqueDC dc(CreateCompatibleDC(WindowDC(m_hWnd).get()));
+        SelectScope screen(dc.get(), m_undimmed.get());
+        for (const auto& command : m_annotations.Items()) command->Draw(dc.get());
     }
     m_resultImage.Destroy();
     RunResultSeam();
     if (m_undimmed) {
-        m_resultImage.CreateFromHBITMAP(m_undimmed, nullptr);
+        m_resultImage.CreateFromHBITMAP(m_undimmed.get(), nullptr);
         m_resultImage.Crop(s.left, s.top, s.right, s.bottom);
     }
     if (!m_resultImage.IsValid()) throw std::runtime_error("CSelectRegionDlg::GetImage()");
