@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "classlib/Dialog.h"
+#include "editor/SelectRegionEnvironment.h"
 #include "editor/SelectRegionLogic.h"
-#include "image/PxImage.h"
 #include "foundation/WinHandles.h"
-#include "settings/HotkeyCombination.h"
+#include "image/PxImage.h"
 
 class IDrawCommand;
 class SelectionTracker;
@@ -22,30 +22,6 @@ class CTextBoxDlg;
 // The text size of the editor's text tool in tenths of a point (140..800), shared with
 // the text box. Set to 140 by every editor that is made. UI thread only.
 extern int g_editorTextSize;
-
-// What the region editor asks of the rest of the process. Default() is the program's;
-// tests replace entries.
-struct SelectRegionEnvironment {
-    std::function<void(const std::wstring& category, const std::wstring& action, const std::wstring& label)>
-        postEvent;
-    // The draw-mode hotkey, and whether it is fully held now.
-    std::function<HotkeyCombination()> drawModeHotkey;
-    std::function<bool(const HotkeyCombination&)> isHotkeyHeld;
-    // Whether a key is down now (the key timer, Shift, Ctrl, the right button).
-    std::function<bool(int virtualKey)> isKeyDown;
-    // Optional: one read of an editor key, down now and pressed since the previous read (a
-    // press shorter than the key timer's period still counts). Without it the key timer
-    // asks isKeyDown.
-    struct KeyRead {
-        bool down = false;
-        bool pressedSince = false;
-    };
-    std::function<KeyRead(int virtualKey)> readKey;
-    // Optional: called once, right after the first paint of the dialog has completed.
-    std::function<void()> onFirstPaint;
-
-    static SelectRegionEnvironment Default();
-};
 
 // The full-screen modal dialog in which the user picks a region of the frozen screen
 // and, in editor mode, marks it up. Its client area is the virtual screen. After

@@ -10,7 +10,6 @@
 #include <exception>
 #include <utility>
 
-#include "core/Cvx.h"
 #include "editor/EditorMessages.h"
 #include "editor/DrawArrowCommand.h"
 #include "editor/DrawLineCommand.h"
@@ -28,9 +27,6 @@
 #include "foundation/Log.h"
 #include "foundation/ShotTiming.h"
 #include "resources/resource.h"
-#include "server/Analytics.h"
-#include "settings/HotkeySet.h"
-#include "settings/SettingsManager.h"
 
 int g_editorTextSize = kMinTextSize;
 
@@ -48,27 +44,14 @@ void LoadBadge(unsigned id, PxImage& image) {
 
 }  // namespace
 
-SelectRegionEnvironment SelectRegionEnvironment::Default() {
-    SelectRegionEnvironment env;
-    env.postEvent = [](const std::wstring& category, const std::wstring& action, const std::wstring& label) {
-        CvxAnalyticsPostEventAsync(-1, category, action, label);
-    };
-    env.drawModeHotkey = [] { return SettingsManager::Instance().GetHotkeys()[HotkeySlot::DrawModeActivation]; };
-    env.isHotkeyHeld = [](const HotkeyCombination& combination) { return IsHotkeyPressed(combination); };
-    env.isKeyDown = [](int key) { return (GetAsyncKeyState(key) & 0x8000) != 0; };
-    env.readKey = [](int key) {
-        SHORT state = GetAsyncKeyState(key);
-        return KeyRead{(state & 0x8000) != 0, (state & 1) != 0};
-    };
-    return env;
-}
-
 CSelectRegionDlg::CSelectRegionDlg(const PxImage& screen, std::wstring defaultFileName, bool editorMode, CWnd* parent)
     : CSelectRegionDlg(screen, std::move(defaultFileName), editorMode, parent, SelectRegionEnvironment::Default()) {}
 
 CSelectRegionDlg::CSelectRegionDlg(const PxImage& screen, std::wstring defaultFileName, bool editorMode, CWnd* parent,
                                    SelectRegionEnvironment environment)
-    : CDialogEx(IDD_SELECT_REGION, parent), m_env(std::move(environment)), m_defaultFileName(std::move(defaultFileName)) {
+    : CDialogEx(IDD_SELECT_REGION, parent),
+      m_env(SelectRegionEnvironment::WithFallbacks(std::move(environment))),
+      m_defaultFileName(std::move(defaultFileName)) {
     m_state = SelectRegionState::NoSelection;
     m_penWidth = kMinPenWidth;
     m_action = kActionUpload;
@@ -98,7 +81,7 @@ CSelectRegionDlg::CSelectRegionDlg(const PxImage& screen, std::wstring defaultFi
     m_rightPress = !m_env.isKeyDown(VK_RBUTTON);
     LoadBadge(IDB_EDITOR_BADGE, m_editorBadge);
     LoadBadge(IDB_VIDEO_BADGE, m_videoBadge);
-    if (m_env.isHotkeyHeld(m_env.drawModeHotkey())) {
+    if (m_env.isDrawModeHotkeyHeld()) {
         m_hotkeyLatch = true;
         m_mode = kModeEditor;
     }
@@ -177,7 +160,7 @@ BOOL CSelectRegionDlg::OnInitDialog() {
     default: break;
     }
 
-    m_virtualScreen = CvxGetVirtualScreenRect();
+    m_virtualScreen = m_env.virtualScreen();
     int width = m_virtualScreen.right - m_virtualScreen.left;
     int height = m_virtualScreen.bottom - m_virtualScreen.top;
     SetWindowLongW(m_hWnd, GWL_STYLE, WS_POPUP | WS_CLIPCHILDREN);
@@ -213,7 +196,7 @@ void CSelectRegionDlg::CreatePanels() {
     // Both start hidden: the selection's release shows them where they belong.
     m_managementPanel = std::make_unique<CSelectRegionManagementDlg>(this);
     m_managementPanel->Create(this);
-    m_toolsPanel = std::make_unique<CSelectRegionToolsDlg>(SettingsManager::Instance().GetDrawColor(), this);
+    m_toolsPanel = std::make_unique<CSelectRegionToolsDlg>(m_env.drawColor(), this);
     m_toolsPanel->Create(this);
     m_managementPanel->ShowWindow(SW_HIDE);
     m_toolsPanel->ShowWindow(SW_HIDE);
@@ -752,7 +735,7 @@ void CSelectRegionDlg::RunKeyCommand(KeyCommand command) {
 }
 
 void CSelectRegionDlg::ToggleEditorByHotkey() {
-    bool held = m_env.isHotkeyHeld(m_env.drawModeHotkey());
+    bool held = m_env.isDrawModeHotkeyHeld();
     int changed = ::ToggleEditorByHotkey(held, m_state, m_mode, m_hotkeyLatch);
     if (changed > 0) PostEvent(L"Activate Editor");
     else if (changed < 0) PostEvent(L"Deactivate Editor");
