@@ -11,6 +11,7 @@
 #include "core/Cvx.h"
 #include "core/video/Recorder.h"
 #include "foundation/Log.h"
+#include "foundation/WinHandles.h"
 
 static_assert(std::is_same<HRESULT, CvxHResult>::value, "the out-value is an HRESULT");
 
@@ -59,12 +60,11 @@ public:
         m_processId = GetCurrentProcessId();
     }
     bool WorkingSet(uint64_t& bytes) override {
-        HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, GetCurrentProcessId());
+        UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, GetCurrentProcessId()));
         if (!process) return false;
         PROCESS_MEMORY_COUNTERS counters{};
         counters.cb = sizeof(counters);
-        const bool ok = K32GetProcessMemoryInfo(process, &counters, sizeof(counters)) != FALSE;
-        CloseHandle(process);
+        const bool ok = K32GetProcessMemoryInfo(process.get(), &counters, sizeof(counters)) != FALSE;
         if (ok) bytes = counters.WorkingSetSize;
         return ok;
     }
