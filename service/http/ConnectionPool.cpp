@@ -1,5 +1,6 @@
 #include "service/http/ConnectionPool.h"
 
+#include "service/http/RequestContext.h"
 #include "service/http/RequestLog.h"
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <sched.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -30,6 +32,25 @@ constexpr uint64_t kWakeKey = ~0ULL;
 uint64_t Tag(uint32_t generation, uint64_t state) { return (static_cast<uint64_t>(generation) << 2) | state; }
 uint32_t GenerationOf(uint64_t tag) { return static_cast<uint32_t>(tag >> 2); }
 uint64_t Key(uint32_t index, uint32_t generation) { return (static_cast<uint64_t>(generation) << 32) | index; }
+
+// The pool whose turn the calling thread holds, if any.
+thread_local ConnectionPool* t_turnOf = nullptr;
+
+// The events the calling thread has taken from the epoll set and not yet handled: one
+// wait serves several ready connections.
+constexpr int kEventBatch = 32;
+struct EventBatch {
+    epoll_event events[kEventBatch];
+    int next = 0, count = 0;
+};
+thread_local EventBatch t_batch;
+
+int CpusOfProcess() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) != 0) return 1;
+    return std::max(1, CPU_COUNT(&set));
+}
 
 int64_t NowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
@@ -60,6 +81,7 @@ ConnectionPool::ConnectionPool(const Limits& limits, ServeFn serve)
         m_epoll = -1;
         return;
     }
+    m_freeTurns = m_limits.turns > 0 ? m_limits.turns : CpusOfProcess();
     m_free.reserve(m_limits.maxConnections);
     for (size_t i = m_limits.maxConnections; i > 0; --i) m_free.push_back(static_cast<uint32_t>(i - 1));
     for (int i = 0; i < m_limits.threads; ++i) m_threads.emplace_back([this] { Work(); });
@@ -81,6 +103,10 @@ void ConnectionPool::shutdown() {
         std::lock_guard<std::mutex> lock(m_freeMutex);
     }
     m_hasRoom.notify_all();
+    {
+        std::lock_guard<std::mutex> lock(m_turnMutex);
+    }
+    m_turnFree.notify_all();
     if (m_wake >= 0) {
         uint64_t one = 1;
         ssize_t n = ::write(m_wake, &one, sizeof one);
@@ -135,17 +161,61 @@ void ConnectionPool::Add(int sock, std::unique_ptr<ConnectionStream> stream) {
     }
 }
 
+bool ConnectionPool::TakeTurn() {
+    FlushLogLines();
+    std::unique_lock<std::mutex> lock(m_turnMutex);
+    m_turnFree.wait(lock, [this] { return m_freeTurns > 0 || m_stopping; });
+    if (m_stopping) return false;
+    --m_freeTurns;
+    t_turnOf = this;
+    return true;
+}
+
+void ConnectionPool::GiveUpTurn() {
+    t_turnOf = nullptr;
+    FlushLogLines();
+    // The events not handled yet go back to the set, for the next thread with a turn.
+    EventBatch& batch = t_batch;
+    while (batch.next < batch.count) Reraise(batch.events[batch.next++].data.u64);
+    batch.next = batch.count = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_turnMutex);
+        ++m_freeTurns;
+    }
+    m_turnFree.notify_one();
+}
+
+void ConnectionPool::GiveUpTurnBeforeWaiting() {
+    FlushLogLines();
+    if (t_turnOf) t_turnOf->GiveUpTurn();
+}
+
 void ConnectionPool::Work() {
-    epoll_event ev{};
+    SetWaitHook(&ConnectionPool::GiveUpTurnBeforeWaiting);
+    // The log lines of the requests served from one batch of events leave together,
+    // before the next wait.
+    DeferLogLines(true);
+    EventBatch& batch = t_batch;
     for (;;) {
-        int n = ::epoll_wait(m_epoll, &ev, 1, -1);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            WriteLogLine(std::string("connection pool: waiting for connections failed: ") + std::strerror(errno));
-            return;
+        if (!t_turnOf && !TakeTurn()) break;
+        if (batch.next == batch.count) {
+            FlushLogLines();
+            int n = ::epoll_wait(m_epoll, batch.events, kEventBatch, -1);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                WriteLogLine(std::string("connection pool: waiting for connections failed: ") + std::strerror(errno));
+                GiveUpTurn();
+                break;
+            }
+            batch.next = 0;
+            batch.count = n;
+            if (n == 0) continue;
         }
-        if (n == 0) continue;
-        if (ev.data.u64 == kWakeKey) return;
+        const epoll_event ev = batch.events[batch.next++];
+        if (ev.data.u64 == kWakeKey) {
+            GiveUpTurn();
+            break;
+        }
         uint32_t index = static_cast<uint32_t>(ev.data.u64);
         uint32_t generation = static_cast<uint32_t>(ev.data.u64 >> 32);
         if (index >= m_limits.maxConnections) continue;
@@ -165,6 +235,7 @@ void ConnectionPool::Work() {
             }
         }
     }
+    DeferLogLines(false);
 }
 
 void ConnectionPool::Serve(uint32_t index, uint32_t generation) {
@@ -188,6 +259,39 @@ void ConnectionPool::Serve(uint32_t index, uint32_t generation) {
         // already read.
         ready = s.stream->ReadAvailable();
     }
+}
+
+void ConnectionPool::Reraise(uint64_t key) {
+    if (key == kWakeKey) return;  // level-triggered: it stays raised
+    uint32_t index = static_cast<uint32_t>(key);
+    uint32_t generation = static_cast<uint32_t>(key >> 32);
+    if (index >= m_limits.maxConnections) return;
+    Slot& s = m_slots[index];
+    uint64_t t = s.tag.load(std::memory_order_acquire);
+    while (GenerationOf(t) == generation) {
+        uint64_t state = t & 3;
+        if (state == kParked) {
+            if (s.tag.compare_exchange_weak(t, Tag(generation, kBusy), std::memory_order_acq_rel)) {
+                Rearm(index, generation);
+                return;
+            }
+        } else if (state == kBusy) {
+            if (s.tag.compare_exchange_weak(t, Tag(generation, kPending), std::memory_order_acq_rel)) return;
+        } else {
+            return;
+        }
+    }
+}
+
+void ConnectionPool::Rearm(uint32_t index, uint32_t generation) {
+    Slot& s = m_slots[index];
+    do {
+        // Registering again raises an event when bytes are waiting.
+        epoll_event ev{};
+        ev.events = EPOLLIN | EPOLLET;
+        ev.data.u64 = Key(index, generation);
+        ::epoll_ctl(m_epoll, EPOLL_CTL_MOD, s.sock, &ev);
+    } while (!Park(index, generation));
 }
 
 bool ConnectionPool::Park(uint32_t index, uint32_t generation) {
@@ -236,13 +340,8 @@ void ConnectionPool::Sweep() {
                 continue;
             }
             // Served and parked again since the look: hand it back. An event that came
-            // meanwhile is raised again by re-registering, for a request thread to take.
-            while (!Park(index, generation)) {
-                epoll_event ev{};
-                ev.events = EPOLLIN | EPOLLET;
-                ev.data.u64 = Key(index, generation);
-                ::epoll_ctl(m_epoll, EPOLL_CTL_MOD, s.sock, &ev);
-            }
+            // meanwhile is raised again, for a request thread to take.
+            if (!Park(index, generation)) Rearm(index, generation);
         }
     }
 }

@@ -19,6 +19,11 @@ namespace service {
 // until its client sends, and the first free thread takes it, serves what was sent and
 // puts it back (or closes it). A thread that has finished a request takes the next
 // ready connection without sleeping, so under load a request costs no thread switch.
+// Only as many threads as the process has CPUs watch the epoll set and serve ready
+// connections at once (they hold a turn); the others wait for a turn. A thread that is
+// about to wait for a client or for the disk (BeforeWaiting) gives its turn up first.
+// So requests that never wait are served by as few threads as there are CPUs, one after
+// another without thread switches, and a slow client never delays the others.
 // A connection left idle past its deadline (the first request's, then the keep-alive
 // one) is closed by a sweeper thread. At most maxConnections are open at once: past
 // that, Add blocks the accepting thread, so further clients wait in the kernel's
@@ -33,6 +38,7 @@ public:
         size_t maxConnections = 64 + 4096;
         int firstRequestMs = 10000;  // a new connection's wait for its first bytes
         int keepAliveMs = 5000;      // the wait for each next request
+        int turns = 0;               // threads serving at once; 0: the CPUs the process may use
     };
     // Serves the requests a client has sent, on one of the pool's threads. requests
     // counts those served on the connection (kept between calls). Returns true to keep
@@ -55,12 +61,20 @@ private:
     struct Slot;
 
     void Work();
+    // Waits for a turn to serve; false when shutting down.
+    bool TakeTurn();
+    void GiveUpTurn();
+    static void GiveUpTurnBeforeWaiting();
     void Sweep();
     // Serves a connection this thread has claimed, then parks or closes it.
     void Serve(uint32_t index, uint32_t generation);
     // Gives a claimed connection back to the epoll set; false when an event for it came
     // in meanwhile, so that it is still claimed and has bytes to serve.
     bool Park(uint32_t index, uint32_t generation);
+    // Parks a claimed connection and raises its event again when bytes are waiting.
+    void Rearm(uint32_t index, uint32_t generation);
+    // Gives an event this thread took but will not handle back to the epoll set.
+    void Reraise(uint64_t key);
     void Close(uint32_t index, uint32_t generation, bool shutDownFirst);
 
     Limits m_limits;
@@ -73,6 +87,10 @@ private:
     std::mutex m_freeMutex;
     std::condition_variable m_hasRoom;
     std::vector<uint32_t> m_free;  // slots without a connection; guarded by m_freeMutex
+
+    std::mutex m_turnMutex;
+    std::condition_variable m_turnFree;
+    int m_freeTurns = 1;  // guarded by m_turnMutex
 
     std::mutex m_sweepMutex;
     std::condition_variable m_sweepWake;

@@ -25,6 +25,7 @@ void AddressText(const sockaddr_storage& addr, socklen_t len, std::string& ip, i
 }  // namespace
 
 int PollOne(int fd, short events, int timeoutMs) {
+    BeforeWaiting();
     pollfd p{fd, events, 0};
     for (;;) {
         int rc = ::poll(&p, 1, timeoutMs < 0 ? 0 : timeoutMs);

@@ -72,7 +72,7 @@ private:
     mutable int m_remotePort = 0, m_localPort = 0;
 };
 
-// Polls one descriptor; > 0 ready, 0 time-out, < 0 error.
+// Polls one client socket (after BeforeWaiting); > 0 ready, 0 time-out, < 0 error.
 int PollOne(int fd, short events, int timeoutMs);
 
 }  // namespace service
