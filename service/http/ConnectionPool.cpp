@@ -148,17 +148,18 @@ void ConnectionPool::Add(int sock, std::unique_ptr<ConnectionStream> stream) {
     s.stream = std::move(stream);
     s.requests = 0;
     s.deadlineMs.store(NowMs() + m_limits.firstRequestMs, std::memory_order_relaxed);
-    s.tag.store(Tag(generation, kParked), std::memory_order_release);
+    // Claimed by this thread until it is in the set; an event that comes first leaves it
+    // pending, and parking raises that event again.
+    s.tag.store(Tag(generation, kBusy), std::memory_order_release);
     epoll_event ev{};
     ev.events = EPOLLIN | EPOLLET;
     ev.data.u64 = Key(index, generation);
     if (::epoll_ctl(m_epoll, EPOLL_CTL_ADD, sock, &ev) != 0) {
         WriteLogLine(std::string("connection pool: cannot watch a connection: ") + std::strerror(errno));
-        uint64_t parked = Tag(generation, kParked);
-        // Otherwise the sweeper has it, and closes it.
-        if (s.tag.compare_exchange_strong(parked, Tag(generation, kBusy), std::memory_order_acq_rel))
-            Close(index, generation, true);
+        Close(index, generation, true);
+        return;
     }
+    if (!Park(index, generation)) Rearm(index, generation);
 }
 
 bool ConnectionPool::TakeTurn() {
