@@ -6,19 +6,16 @@
 
 #include <thread>
 
-#include "app/CaptureLabels.h"
 #include "app/CommandLine.h"
+#include "app/CoreVideoRecorder_win.h"
 #include "app/FlowHolds.h"
 #include "app/MainDlgHotkeys.h"
-#include "app/NewVersionBannerDlg.h"
-#include "app/NewVersionDlg.h"
 #include "app/OldLogs.h"
 #include "app/ProcessExit.h"
 #include "app/ProgramFolders.h"
 #include "app/Upgrade.h"
 #include "classlib/DataExchange.h"
 #include "classlib/FileDialog.h"
-#include "classlib/Menu.h"
 #include "classlib/WinApp.h"
 #include "core/Cvx.h"
 #include "foundation/EventBus.h"
@@ -28,7 +25,6 @@
 #include "foundation/StringTable.h"
 #include "resources/resource.h"
 #include "server/Analytics.h"
-#include "server/ServerAPI.h"
 #include "settings/SettingsManager.h"
 
 namespace {
@@ -123,38 +119,42 @@ CtavimorerfDlg::CtavimorerfDlg(CWnd* parent)
 
 CtavimorerfDlg::CtavimorerfDlg(const DLGTEMPLATE* tmpl, MainDlgEnvironment environment, CWnd* parent)
     : CDialogEx(tmpl, parent),
-      m_fullScreenTracker(environment.monitors, MonotonicTicks),
-      m_monitorCount(environment.countMonitors()),
-      m_env(std::move(environment)) {
+      m_env(std::move(environment)),
+      m_fullScreenTracker(m_env.monitors, MonotonicTicks),
+      m_monitorCount(m_env.countMonitors()),
+      m_uploads(MakeUploadHost()),
+      m_shots(MakeScreenshotHost()),
+      m_recording(MakeRecordingServices()),
+      m_version(*this, m_env.openUrl),
+      m_settings(*this, MakeSettingsServices()),
+      m_tray(MakeTrayHost()) {
     if (!tmpl) SetTemplate(IDD_CTAVIMORERF_DIALOG);
     HINSTANCE instance = GetModuleHandleW(nullptr);
     m_hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME));
     m_hRecordingIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_RECORDING));
     if (!m_hIcon) m_hIcon = LoadIconW(nullptr, IDI_APPLICATION);
-    LoadPngResource(nullptr, 201, m_helpIcon);
 }
 
 CtavimorerfDlg::~CtavimorerfDlg() {
     EventBus::Instance().Unregister(this);
-    OnCloseVideoCaptureWindows();
-    if (m_font) DeleteObject(m_font);
+    m_recording.CloseCaptureWindows();
 }
 
 void CtavimorerfDlg::DoDataExchange(CDataExchange* dx) {
-    DDX_Control(dx, IDC_TAB_PAGES, m_tabCtrl);
+    DDX_Control(dx, IDC_TAB_PAGES, m_settings.Tabs());
 }
 
 BOOL CtavimorerfDlg::OnInitDialog() {
     CDialogEx::OnInitDialog();
     if (CWinApp* app = AfxGetApp()) app->m_hMainWnd = m_hWnd;
-    CreatePages();
-    BuildTabs(0);
+    m_settings.CreatePages();
+    m_settings.BuildTabs(0);
 
     std::wstring caption = SettingsManager::GetProductName() + L" " + SettingsManager::GetProductVersion();
     SetText(caption.c_str());
     Send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     Send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
-    FillPageControls(true);
+    m_settings.FillPageControls(true);
 
     // Everything after this needs the tray icon: without it the program runs without
     // timers, command line, cleanup and hotkeys.
@@ -174,7 +174,7 @@ BOOL CtavimorerfDlg::OnInitDialog() {
     if ((m_showWindow || quietStart) && m_env.startEmptyTmpFolder) m_env.startEmptyTmpFolder(m_env.appTmpFolder);
     if (m_env.startDeleteOldLogs) m_env.startDeleteOldLogs(m_env.logFolder);
 
-    CreateTrackingTooltip();
+    m_settings.CreateHelpTooltip();
 
     InstallMainDialogHotkeyHandlers(m_hWnd, &m_captureBusy, &m_fullScreenTracker);
 
@@ -182,25 +182,9 @@ BOOL CtavimorerfDlg::OnInitDialog() {
     SetTimer(TIMER_TOOLTIP_HOVER, 1000);
     SetTimer(TIMER_VERSION_CHECK, 120000);
 
-    LoadPages();
+    m_settings.LoadPages();
     EventBus::Instance().Register(this);
     return TRUE;
-}
-
-void CtavimorerfDlg::BuildTabs(int index) {
-    if (!m_tabCtrl.m_hWnd) return;
-    m_tabCtrl.DeleteAllItems();
-    const unsigned captions[] = {142, 143, 144, 166};
-    for (int i = 0; i < 4; i++) m_tabCtrl.InsertItem(i, Text(captions[i]).c_str());
-    ShowTab(index);
-    UpdateGameModeControls();
-}
-
-void CtavimorerfDlg::ShowTab(int index) {
-    for (int i = 0; i < 4; i++) {
-        if (m_pages[i] && m_pages[i]->m_hWnd) m_pages[i]->ShowWindow(i == index ? SW_SHOW : SW_HIDE);
-    }
-    if (m_tabCtrl.m_hWnd) m_tabCtrl.SetCurSel(index);
 }
 
 bool CtavimorerfDlg::RunFirstInstanceCommandLine() {
@@ -240,45 +224,23 @@ bool CtavimorerfDlg::RunFirstInstanceCommandLine() {
 }
 
 void CtavimorerfDlg::SetDialogFont() {
-    HDC screen = GetDC(nullptr);
-    int height = -MulDiv(110, GetDeviceCaps(screen, LOGPIXELSY), 720);
-    ReleaseDC(nullptr, screen);
+    int height = 0;
+    {
+        WindowDC screen(nullptr);
+        height = -MulDiv(110, GetDeviceCaps(screen.get(), LOGPIXELSY), 720);
+    }
     LOGFONTW font = {};
     font.lfHeight = height;
     font.lfWeight = FW_NORMAL;
     font.lfCharSet = DEFAULT_CHARSET;
     lstrcpynW(font.lfFaceName, L"Calibri", LF_FACESIZE);
-    m_font = CreateFontIndirectW(&font);
+    m_font.reset(CreateFontIndirectW(&font));
     if (!m_font) return;
-    Send(WM_SETFONT, reinterpret_cast<WPARAM>(m_font), TRUE);
+    const WPARAM handle = reinterpret_cast<WPARAM>(m_font.get());
+    Send(WM_SETFONT, handle, TRUE);
     for (HWND child = GetWindow(m_hWnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), TRUE);
+        SendMessageW(child, WM_SETFONT, handle, TRUE);
     }
-}
-
-void CtavimorerfDlg::CreateTrackingTooltip() {
-    HWND help = GetDlgItem(IDC_GAME_MODE_HELP);
-    if (!help) return;
-    RECT rect;
-    GetWindowRect(help, &rect);
-    MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rect), 2);
-    m_helpTooltip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
-                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_hWnd, nullptr,
-                                    GetModuleHandleW(nullptr), nullptr);
-    if (!m_helpTooltip) return;
-    SetWindowPos(m_helpTooltip, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE);
-    m_helpText = Text(156);
-    m_helpToolInfo = {};
-    m_helpToolInfo.cbSize = TTTOOLINFOW_V2_SIZE;
-    m_helpToolInfo.uFlags = TTF_SUBCLASS;
-    m_helpToolInfo.hwnd = m_hWnd;
-    m_helpToolInfo.uId = 0;
-    m_helpToolInfo.rect = rect;
-    m_helpToolInfo.hinst = GetModuleHandleW(nullptr);
-    m_helpToolInfo.lpszText = const_cast<wchar_t*>(m_helpText.c_str());
-    SendMessageW(m_helpTooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&m_helpToolInfo));
-    SendMessageW(m_helpTooltip, TTM_SETDELAYTIME, TTDT_AUTOPOP, 30000);
-    SendMessageW(m_helpTooltip, TTM_SETMAXTIPWIDTH, 0, 240);
 }
 
 void CtavimorerfDlg::ShowNotification(const std::wstring& title, const std::wstring& text, bool isError) {
@@ -305,21 +267,21 @@ void CtavimorerfDlg::OnTimer(UINT_PTR id) {
     case TIMER_SERVER_SYNC:
         KillTimer(TIMER_SERVER_SYNC);
         Log("TIMER_SERVER_SYNC:\n");
-        RequestServerSync();
+        m_uploads.RequestServerSync();
         SetTimer(TIMER_SERVER_SYNC, kHourMs);
         break;
     case TIMER_LATEST_VERSION:
         KillTimer(TIMER_LATEST_VERSION);
         SetTimer(TIMER_LATEST_VERSION, kHourMs);
-        RequestLatestVersion();
+        m_version.RequestLatestVersion();
         break;
     case TIMER_VERSION_CHECK:
         KillTimer(TIMER_VERSION_CHECK);
         SetTimer(TIMER_VERSION_CHECK, kHourMs);
-        CheckLatestVersion();
+        m_version.CheckLatestVersion();
         break;
     case TIMER_TOOLTIP_HOVER:
-        OnTooltipHoverTimer();
+        m_settings.HelpTip().OnHoverTimer(m_showWindow);
         break;
     case TIMER_CLOSE_REQUEST:
         OnCloseRequestTimer();
@@ -348,37 +310,14 @@ void CtavimorerfDlg::OnMonitorCountTimer() {
         m_env.reopenLog();
         Log("CtavimorerfDlg: capture core re-initialised for %d monitors\n", m_monitorCount.Count());
     };
-    m_monitorCount.Tick(m_env.countMonitors(), m_recordingActive.load(), actions);
-}
-
-void CtavimorerfDlg::OnTooltipHoverTimer() {
-    if (!m_helpTooltip) return;
-    HWND help = GetDlgItem(IDC_GAME_MODE_HELP);
-    RECT rect = {};
-    if (help) GetWindowRect(help, &rect);
-    POINT cursor = {};
-    GetCursorPos(&cursor);
-    int padding = 2 * GetSystemMetrics(92 /* SM_CXPADDEDBORDER */);
-    cursor.x -= padding;
-    cursor.y -= padding;
-    bool inside = m_showWindow && help && cursor.x > rect.left && cursor.x < rect.right && cursor.y > rect.top &&
-                  cursor.y < rect.bottom;
-    if (inside) {
-        if (!m_helpTooltipShown) {
-            SendMessageW(m_helpTooltip, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&m_helpToolInfo));
-        }
-        m_helpTooltipShown = 1;
-    } else if (m_helpTooltipShown) {
-        SendMessageW(m_helpTooltip, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&m_helpToolInfo));
-        m_helpTooltipShown = 0;
-    }
+    m_monitorCount.Tick(m_env.countMonitors(), m_recording.Active().load(), actions);
 }
 
 LRESULT CtavimorerfDlg::OnDisplayChange(WPARAM bitsPerPixel, LPARAM size) {
     Log("OnDisplayChange %d, %d, %d\n", static_cast<int>(bitsPerPixel), static_cast<int>(LOWORD(size)),
         static_cast<int>(HIWORD(size)));
     m_fullScreenTracker.UpdateDisplayState();
-    if (m_recordingActive && m_fullScreenTracker.m_displayChanged) {
+    if (m_recording.Active() && m_fullScreenTracker.m_displayChanged) {
         m_env.postEvent(L"Video", L"OnDeviceChange Stop", L"");
         Post(WM_APP_VIDEO_STOP, 0, 0);
         Post(WM_APP_VIDEO_BROKEN_BY_FULLSCREEN, 0, 0);
@@ -389,7 +328,7 @@ LRESULT CtavimorerfDlg::OnDisplayChange(WPARAM bitsPerPixel, LPARAM size) {
 LRESULT CtavimorerfDlg::OnDeviceChange(WPARAM event) {
     Log("OnDeviceChange %d\n", static_cast<int>(event));
     m_fullScreenTracker.UpdateDisplayState();
-    if (m_recordingActive) {
+    if (m_recording.Active()) {
         m_env.postEvent(L"Video", L"Save OnDeviceChange", L"");
         Post(WM_APP_VIDEO_STOP, 0, 0);
     }
@@ -397,7 +336,7 @@ LRESULT CtavimorerfDlg::OnDeviceChange(WPARAM event) {
 }
 
 LRESULT CtavimorerfDlg::OnShowSettings() {
-    if (m_uploadHandler) return 0;
+    if (m_uploads.Running()) return 0;
     m_showWindow = true;
     ShowWindow(SW_SHOW);
     m_trayIcon.RecreateIcon();
@@ -411,7 +350,7 @@ void CtavimorerfDlg::HideSettingsWindow() {
 
 LRESULT CtavimorerfDlg::OnHideSettings() {
     HideSettingsWindow();
-    HideNewVersionBanner();
+    m_version.HideNewVersionBanner();
     return 0;
 }
 
@@ -424,7 +363,7 @@ LRESULT CtavimorerfDlg::OnQuit() {
 
 LRESULT CtavimorerfDlg::OnShowError(WPARAM stringId, LPARAM record) {
     if (record != 0) {
-        ShowUploadError(record);
+        m_uploads.ShowUploadError(record);
         return 0;
     }
     ShowNotification(Text(139), Text(static_cast<unsigned>(stringId)), true);
@@ -438,46 +377,13 @@ LRESULT CtavimorerfDlg::OnShowInfo(WPARAM stringId) {
     return 0;
 }
 
-LRESULT CtavimorerfDlg::OnTrayNotify(LPARAM mouseMessage) {
-    ServerAPI::PingHistory();
-    UINT mouse = LOWORD(mouseMessage);
-    SettingsManager& settings = SettingsManager::Instance();
-    if (m_videoCaptureArea) {
-        if (mouse == WM_LBUTTONUP || mouse == WM_RBUTTONUP) {
-            Post(WM_APP_VIDEO_STOP, 0, 0);
-            m_env.postEvent(L"Video", L"Save In Tray", L"");
-        }
-        return 0;
-    }
-    if (mouse == WM_LBUTTONUP) {
-        FlowHolds::ShotRequest().Begin();
-        m_env.postEvent(L"Screenshot.Region", L"Launch on Tray with Left Mouse", StorageLabel(settings.GetStorageType()));
-        Post(WM_APP_REGION_SCREENSHOT, 0, 0);
-    } else if (mouse == WM_RBUTTONUP) {
-        POINT cursor = {};
-        GetCursorPos(&cursor);
-        CMenu menu;
-        if (!menu.Load(IDR_TRAY_MENU)) return 0;
-        HMENU popup = menu.GetSubMenu(0);
-        if (!popup) return 0;
-        CheckMenuItem(popup, ID_TRAY_SILENT_MODE,
-                      MF_BYCOMMAND | (settings.GetSilentMode() ? MF_CHECKED : MF_UNCHECKED));
-        SetForegroundWindow(m_hWnd);
-        TrackPopupMenuAt(popup, TPM_LEFTBUTTON, cursor, m_hWnd);
-        // Lets the menu close properly when the user clicks elsewhere next time.
-        Post(WM_NULL, 0, 0);
-        m_env.postEvent(L"TrayMenu", L"Open", L"");
-    }
-    return 0;
-}
-
 bool CtavimorerfDlg::OnNotify(NMHDR* header, LRESULT& result) {
     if (header->idFrom == IDC_GAME_MODE_SWITCH && header->code == NM_CUSTOMDRAW) {
-        result = OnCustomDrawCheck(reinterpret_cast<NMCUSTOMDRAW*>(header));
+        result = m_settings.DrawSwitch(reinterpret_cast<NMCUSTOMDRAW*>(header));
         return true;
     }
     if (header->idFrom == IDC_TAB_PAGES && header->code == TCN_SELCHANGE) {
-        ShowTab(m_tabCtrl.GetCurSel());
+        m_settings.OnTabChanged();
         result = 0;
         return true;
     }
@@ -485,16 +391,9 @@ bool CtavimorerfDlg::OnNotify(NMHDR* header, LRESULT& result) {
 }
 
 bool CtavimorerfDlg::OnCommand(WORD id, WORD code, HWND control) {
+    if (m_tray.OnCommand(id)) return true;
     switch (id) {
-    case ID_TRAY_CAPTURE_REGION: OnTrayCaptureRegion(); return true;
-    case ID_TRAY_CAPTURE_FULLSCREEN: OnTrayCaptureFullscreen(); return true;
-    case ID_TRAY_CAPTURE_VIDEO: OnTrayCaptureVideo(); return true;
-    case ID_TRAY_SEND_FILE: OnTraySendFile(); return true;
-    case ID_TRAY_MY_CAPTURES: OnTrayMyCaptures(); return true;
-    case ID_TRAY_SILENT_MODE: OnTraySilentMode(); return true;
-    case ID_TRAY_SETTINGS: OnTraySettings(); return true;
-    case ID_TRAY_EXIT: OnTrayExit(); return true;
-    case IDC_GAME_MODE_HELP: OnGameModeHelp(); return true;
+    case IDC_GAME_MODE_HELP: m_settings.HelpTip().Show(); return true;
     case 1017:
     case 1038:
     case 1059:
@@ -504,74 +403,25 @@ bool CtavimorerfDlg::OnCommand(WORD id, WORD code, HWND control) {
     }
 }
 
-void CtavimorerfDlg::OnTrayCaptureRegion() {
-    FlowHolds::ShotRequest().Begin();
-    m_env.postEvent(L"Screenshot.Region", L"Launch on Tray", StorageLabel(SettingsManager::Instance().GetStorageType()));
-    Post(WM_APP_REGION_SCREENSHOT, 0, 0);
-}
-
-void CtavimorerfDlg::OnTrayCaptureFullscreen() {
-    FlowHolds::ShotRequest().Begin();
-    m_env.postEvent(L"Screenshot.Fullscreen", L"Launch on Tray",
-                    StorageLabel(SettingsManager::Instance().GetStorageType()));
-    Post(WM_APP_FULL_SCREENSHOT, 0, 0);
-}
-
-void CtavimorerfDlg::OnTrayCaptureVideo() {
-    m_env.postEvent(L"Video", L"Launch on Tray", VideoLabel(SettingsManager::Instance().GetVideoSaveType()));
-    Post(WM_APP_MAKE_VIDEO, 0, 0);
-}
-
-void CtavimorerfDlg::OnTraySendFile() {
-    std::wstring path = m_env.chooseFile(m_hWnd);
-    FlowHolds::UploadRequest().Begin();
-    m_env.postEvent(L"File", L"Launch on Tray", L"");
-    auto* heapPath = new std::wstring(path);
-    if (!Post(WM_APP_UPLOAD_FILE, 0, reinterpret_cast<LPARAM>(heapPath))) delete heapPath;
-}
-
-void CtavimorerfDlg::OnTrayMyCaptures() {
-    if (m_uploadHandler) return;
-    m_env.postEvent(L"History", L"Open", L"");
-    m_env.openUrl(SettingsManager::Instance().GetHistoryPageUrl());
-}
-
-void CtavimorerfDlg::OnTraySilentMode() {
-    ToggleSilentMode(true, m_env.postEvent);
-    UpdateGameModeControls();
-    Invalidate();
-}
-
-void CtavimorerfDlg::OnTraySettings() {
-    if (m_uploadHandler) return;
-    m_env.postEvent(L"Settings", L"Open", L"");
-    ReloadImageType();
-    m_showWindow = true;
-    ShowWindow(SW_RESTORE);
-    SetActiveWindow(m_hWnd);
-    SetForegroundWindow(m_hWnd);
-    SetFocus(m_hWnd);
-}
-
-void CtavimorerfDlg::OnTrayExit() {
-    m_env.postEvent(L"Application", L"Exit", L"");
-    m_trayIcon.RemoveIcon();
-    m_env.exitProcess(0);
-}
-
 void CtavimorerfDlg::OnWindowPosChanging(WINDOWPOS* pos) {
     // Every opening shows fresh hotkey texts and check boxes on the General tab.
     if ((pos->flags & SWP_SHOWWINDOW) && !IsWindowVisible()) {
-        FillPageControls(false);
-        BuildTabs(0);
+        m_settings.FillPageControls(false);
+        m_settings.BuildTabs(0);
     }
     if (!m_showWindow) pos->flags &= ~SWP_SHOWWINDOW;
 }
 
 LRESULT CtavimorerfDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    // The screenshots', uploads' and recordings' messages go to their own objects.
+    if (m_shots.HandleMessage(msg) || m_uploads.HandleMessage(msg, wParam, lParam) ||
+        m_recording.HandleMessage(msg, wParam, lParam)) {
+        return 0;
+    }
     switch (msg) {
     case WM_APP_TRAY_NOTIFY:
-        return OnTrayNotify(lParam);
+        m_tray.OnNotify(LOWORD(lParam));
+        return 0;
     case WM_APP_QUIT:
         return OnQuit();
     case WM_APP_HIDE_SETTINGS:
@@ -582,50 +432,6 @@ LRESULT CtavimorerfDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         return OnShowError(wParam, lParam);
     case WM_APP_INFO:
         return OnShowInfo(wParam);
-    case WM_APP_FULL_SCREENSHOT:
-        return OnFullScreenshot();
-    case WM_APP_WINDOW_SCREENSHOT:
-        return OnActiveWindowScreenshot();
-    case WM_APP_REGION_SCREENSHOT:
-        return OnRegionScreenshot();
-    case WM_APP_SERVER_SYNC_DATA:
-        return OnServerSyncData(lParam);
-    case WM_APP_UPLOAD_PROGRESS:
-        return OnUploadProgress(wParam, lParam);
-    case WM_APP_UPLOAD_FINISHED:
-        return OnUploadFinished(wParam, lParam);
-    case WM_APP_UPLOAD_FILE:
-        return OnUploadFile(lParam);
-    case WM_APP_LINK_READY:
-        return OnLinkReady(wParam, lParam);
-    case WM_APP_MAKE_VIDEO:
-        return OnMakeVideo(wParam, lParam);
-    case WM_APP_VIDEO_CANCEL:
-        return OnVideoCancel();
-    case WM_APP_VIDEO_PAUSE:
-        return OnVideoPause(wParam);
-    case WM_APP_VIDEO_STOP:
-        return OnVideoStop();
-    case WM_APP_VIDEO_UNDO:
-        return OnVideoUndo();
-    case WM_APP_VIDEO_RECORDED:
-        return OnVideoRecorded(wParam, lParam);
-    case WM_APP_VIDEO_FAILED:
-        return OnVideoFailed(wParam);
-    case WM_APP_SHOW_PROGRESS:
-        return OnShowProgress(wParam);
-    case WM_APP_HIDE_PROGRESS:
-        return OnHideProgress();
-    case WM_APP_CLOSE_CAPTURE_WINDOWS:
-        return OnCloseVideoCaptureWindows();
-    case WM_APP_FULLSCREEN_APP_ON:
-        Log("WM_APP_FULLSCREEN_APP_ON\n");
-        return 0;
-    case WM_APP_FULLSCREEN_APP_OFF:
-        Log("WM_APP_FULLSCREEN_APP_OFF\n");
-        return 0;
-    case WM_APP_VIDEO_BROKEN_BY_FULLSCREEN:
-        return OnVideoRecordingBreakedByFullscreenApp(wParam);
     case WM_DISPLAYCHANGE:
         return OnDisplayChange(wParam, lParam);
     case WM_DEVICECHANGE:
@@ -636,23 +442,23 @@ LRESULT CtavimorerfDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_WINDOWPOSCHANGED: {
         // The window has moved first; the banner follows it.
         LRESULT result = CDialogEx::WindowProc(msg, wParam, lParam);
-        PlaceNewVersionBanner();
+        m_version.PlaceNewVersionBanner();
         return result;
     }
     case WM_CLOSE:
         OnClose();
         return 0;
     case WM_PAINT:
-        OnPaint();
+        m_settings.Paint(m_hIcon);
         return 0;
     case WM_DRAWITEM:
         if (wParam == IDC_GAME_MODE_HELP) {
-            DrawHelpIcon(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+            m_settings.DrawHelpIcon(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
             return TRUE;
         }
         break;
     case WM_LBUTTONUP:
-        OnLButtonUp(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        if (m_settings.ClickSwitch(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)})) Invalidate();
         break;
     case WM_QUERYDRAGICON:
         return reinterpret_cast<LRESULT>(m_hIcon);

@@ -138,9 +138,6 @@ constexpr int kVideoAudioFailedString = 189;
 constexpr int64_t kProgressIntervalMs = 100;
 constexpr int64_t kFpsLogIntervalMs = 3000;
 
-// The capture core's recorder (Windows only).
-std::unique_ptr<IVideoRecorder> MakeCoreVideoRecorder();
-
 // Pure pieces of the session, for tests.
 std::wstring RecordingCategory(bool game, bool gameVideo);
 std::wstring AudioLabel(bool sound, bool mic, const AudioDeviceStatus& status);

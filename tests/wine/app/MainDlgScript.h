@@ -121,20 +121,20 @@ inline DialogTemplate MainTemplate() {
 class TestMainDlg : public CtavimorerfDlg {
 public:
     using Step = std::function<bool(TestMainDlg&)>;
-    TestMainDlg(const DLGTEMPLATE* t, MainDlgEnvironment env) : CtavimorerfDlg(t, std::move(env)) {}
+    TestMainDlg(const DLGTEMPLATE* t, MainDlgEnvironment env) : CtavimorerfDlg(t, std::move(env)) {
+        Uploads().SetStarter([this](const std::wstring& serverName, const std::wstring& path, int type,
+                                    const std::wstring& extension, const std::wstring& displayName,
+                                    std::shared_ptr<UploadHandler> handler) {
+            if (startUpload) return startUpload(std::move(handler));
+            return UploadCenter::SendToServer(serverName, path, type, extension, displayName, std::move(handler));
+        });
+    }
 
     std::vector<Step> steps;
     std::vector<UINT> privateMessages;
     std::vector<std::wstring> uploadPaths;
     // When set, replaces the sending of an upload: the test drives the handler itself.
     std::function<bool(std::shared_ptr<UploadHandler>)> startUpload;
-
-    bool StartUpload(const std::wstring& serverName, const std::wstring& path, int type,
-                     const std::wstring& extension, const std::wstring& displayName,
-                     std::shared_ptr<UploadHandler> handler) override {
-        if (startUpload) return startUpload(std::move(handler));
-        return CtavimorerfDlg::StartUpload(serverName, path, type, extension, displayName, std::move(handler));
-    }
 
     void Finish() { EndDialog(1); }
     LRESULT Post(UINT msg, WPARAM w = 0, LPARAM l = 0) { return PostMessageW(m_hWnd, msg, w, l); }

@@ -46,7 +46,7 @@ TEST_F(MainDlgTest, StartsWithTrayIconAndCleanupThreads) {
     bool started = false, trayShown = false;
     dlg.steps = {[&](TestMainDlg& d) {
         started = d.IsStarted();
-        trayShown = !d.m_trayIcon.IsRemoved();
+        trayShown = !d.TrayIcon().IsRemoved();
         return true;
     }};
     dlg.Run();
@@ -152,7 +152,7 @@ TEST_F(MainDlgTest, MonitorChangeReinitialisesTheCoreOnlyAfterTheRecordingEnded)
     std::vector<std::string> callsDuringRecording;
     dlg.steps = {
         [&](TestMainDlg& d) {
-            d.m_recordingActive = true;
+            d.Recording().Active() = true;
             r.monitors = 2;
             return true;
         },
@@ -160,7 +160,7 @@ TEST_F(MainDlgTest, MonitorChangeReinitialisesTheCoreOnlyAfterTheRecordingEnded)
         [&](TestMainDlg& d) {
             for (UINT m : d.privateMessages) cancelsDuringRecording += m == WM_APP_VIDEO_CANCEL;
             callsDuringRecording = r.coreCalls;
-            d.m_recordingActive = false;   // the recording thread finished
+            d.Recording().Active() = false;   // the recording thread finished
             return true;
         },
         [&](TestMainDlg&) { return r.coreCalls.size() >= 2; },
@@ -177,7 +177,7 @@ TEST_F(MainDlgTest, DisplayAndDeviceChangesStopOnlyARecording) {
     dlg.steps = {
         [&](TestMainDlg& d) {
             // A region selection sets the busy flag, but no video runs.
-            d.m_captureBusy = true;
+            d.CaptureBusy() = true;
             SendMessageW(d.m_hWnd, WM_DISPLAYCHANGE, 32, MAKELPARAM(1280, 1024));
             SendMessageW(d.m_hWnd, WM_DEVICECHANGE, 7, 0);
             return true;
@@ -185,7 +185,7 @@ TEST_F(MainDlgTest, DisplayAndDeviceChangesStopOnlyARecording) {
         Wait(100),
         [&](TestMainDlg& d) {
             whileSelecting = d.privateMessages;
-            d.m_recordingActive = true;
+            d.Recording().Active() = true;
             EXPECT_EQ(SendMessageW(d.m_hWnd, WM_DEVICECHANGE, 7, 0), TRUE);
             return true;
         },
@@ -217,8 +217,8 @@ TEST_F(MainDlgTest, DisplayChangeWithANewMonitorSetStopsTheRecordingWithTheHint)
         Recorded rec;
         TestMainDlg dlg(tmpl.Get(), TestEnvironment(rec));
         dlg.steps = {[&](TestMainDlg& d) {
-                         d.m_captureBusy = true;
-                         d.m_recordingActive = c.recording;
+                         d.CaptureBusy() = true;
+                         d.Recording().Active() = c.recording;
                          rec.monitorMap[L"\\\\.\\DISPLAY2"] = {1920, 1080};
                          d.privateMessages.clear();
                          SendMessageW(d.m_hWnd, WM_DISPLAYCHANGE, 32, MAKELPARAM(3200, 1080));
@@ -253,21 +253,21 @@ TEST_F(MainDlgTest, NotificationBurstShowsOnlyTheLastBalloonAfterOneSecond) {
             return true;
         },
         [&](TestMainDlg& d) {
-            if (d.m_trayIcon.BalloonCount() == 0) return false;
+            if (d.TrayIcon().BalloonCount() == 0) return false;
             shownAt = GetTickCount();
             return true;
         },
         Wait(1500),
         [&](TestMainDlg& d) {
-            countAfter = d.m_trayIcon.BalloonCount();
+            countAfter = d.TrayIcon().BalloonCount();
             return true;
         },
     };
     dlg.Run();
     EXPECT_EQ(countAfter, 1);
-    EXPECT_EQ(dlg.m_trayIcon.LastBalloonText(), L"second");
-    EXPECT_EQ(dlg.m_trayIcon.LastBalloonTitle(), L"second title");
-    EXPECT_EQ(dlg.m_trayIcon.IconData().dwInfoFlags, static_cast<DWORD>(NIIF_INFO));
+    EXPECT_EQ(dlg.TrayIcon().LastBalloonText(), L"second");
+    EXPECT_EQ(dlg.TrayIcon().LastBalloonTitle(), L"second title");
+    EXPECT_EQ(dlg.TrayIcon().IconData().dwInfoFlags, static_cast<DWORD>(NIIF_INFO));
     EXPECT_GE(shownAt - queued, 900u) << "shown one second after the first was queued";
     EXPECT_LE(shownAt - queued, 1600u);
 }
@@ -286,7 +286,7 @@ TEST_F(MainDlgTest, SilentModeShowsNoBalloonErrorsIncluded) {
     };
     dlg.Run();
     SettingsManager::Instance().SetSilentMode(false);
-    EXPECT_EQ(dlg.m_trayIcon.BalloonCount(), 0);
+    EXPECT_EQ(dlg.TrayIcon().BalloonCount(), 0);
 }
 
 TEST_F(MainDlgTest, ErrorAndInfoMessagesBecomeBalloons) {
@@ -301,9 +301,9 @@ TEST_F(MainDlgTest, ErrorAndInfoMessagesBecomeBalloons) {
         Recorded rec;
         TestMainDlg dlg(tmpl.Get(), TestEnvironment(rec));
         dlg.steps = {PostStep(c.msg, 137, 0),
-                     [&](TestMainDlg& d) { return d.m_trayIcon.BalloonCount() == 1; }};
+                     [&](TestMainDlg& d) { return d.TrayIcon().BalloonCount() == 1; }};
         dlg.Run();
-        EXPECT_EQ(dlg.m_trayIcon.IconData().dwInfoFlags, c.flags);
+        EXPECT_EQ(dlg.TrayIcon().IconData().dwInfoFlags, c.flags);
     }
 }
 
@@ -321,7 +321,7 @@ TEST_F(MainDlgTest, TrayClicksStartARegionShotOrStopTheRecording) {
             idle = d.privateMessages;
             d.privateMessages.clear();
             // The frame of a running recording exists.
-            d.m_videoCaptureArea = reinterpret_cast<CVideoCaptureAreaDialog*>(&d);
+            d.Recording().CaptureArea() = reinterpret_cast<CVideoCaptureAreaDialog*>(&d);
             d.Post(WM_APP_TRAY_NOTIFY, 0, WM_LBUTTONUP);
             d.Post(WM_APP_TRAY_NOTIFY, 0, WM_RBUTTONUP);
             return true;
@@ -329,7 +329,7 @@ TEST_F(MainDlgTest, TrayClicksStartARegionShotOrStopTheRecording) {
         Wait(100),
         [&](TestMainDlg& d) {
             recording = d.privateMessages;
-            d.m_videoCaptureArea = nullptr;
+            d.Recording().CaptureArea() = nullptr;
             return true;
         },
     };
@@ -380,11 +380,11 @@ TEST_F(MainDlgTest, TrayMenuCommands) {
 
 TEST_F(MainDlgTest, MyCapturesAndSettingsDoNothingWhileAnUploadRuns) {
     TestMainDlg dlg(tmpl.Get(), TestEnvironment(r));
-    dlg.m_showWindow = false;
+    dlg.ShowWindowAllowed() = false;
     bool visible = true;
     dlg.steps = {
         [&](TestMainDlg& d) {
-            d.m_uploadHandler = std::shared_ptr<UploadHandler>(reinterpret_cast<UploadHandler*>(&d), [](UploadHandler*) {});
+            d.Uploads().Handler() = std::shared_ptr<UploadHandler>(reinterpret_cast<UploadHandler*>(&d), [](UploadHandler*) {});
             d.Post(WM_COMMAND, ID_TRAY_MY_CAPTURES, 0);
             d.Post(WM_COMMAND, ID_TRAY_SETTINGS, 0);
             d.Post(WM_APP_SHOW_SETTINGS, 0, 0);
@@ -393,7 +393,7 @@ TEST_F(MainDlgTest, MyCapturesAndSettingsDoNothingWhileAnUploadRuns) {
         Wait(100),
         [&](TestMainDlg& d) {
             visible = d.IsWindowVisible() != FALSE;
-            d.m_uploadHandler.reset();
+            d.Uploads().Handler().reset();
             return true;
         },
     };
@@ -431,7 +431,7 @@ TEST_F(MainDlgTest, ExitSendsTheEventRemovesTheIconAndExits) {
     dlg.steps = {PostStep(WM_COMMAND, ID_TRAY_EXIT, 0),
                  [&](TestMainDlg& d) {
                      if (r.exits.empty()) return false;
-                     removed = d.m_trayIcon.IsRemoved();
+                     removed = d.TrayIcon().IsRemoved();
                      return true;
                  }};
     dlg.Run();
@@ -446,7 +446,7 @@ TEST_F(MainDlgTest, QuitMessageRemovesTheIconAndExitsWithoutEvent) {
     dlg.steps = {PostStep(WM_APP_QUIT),
                  [&](TestMainDlg& d) {
                      if (r.exits.empty()) return false;
-                     removed = d.m_trayIcon.IsRemoved();
+                     removed = d.TrayIcon().IsRemoved();
                      return true;
                  }};
     dlg.Run();
@@ -456,7 +456,7 @@ TEST_F(MainDlgTest, QuitMessageRemovesTheIconAndExitsWithoutEvent) {
 
 TEST_F(MainDlgTest, HiddenWindowStaysHiddenUntilShownAndEscNeverEndsTheDialog) {
     TestMainDlg dlg(tmpl.Get(), TestEnvironment(r));
-    dlg.m_showWindow = false;
+    dlg.ShowWindowAllowed() = false;
     std::vector<bool> visibility;
     auto record = [&](TestMainDlg& d) {
         visibility.push_back(d.IsWindowVisible() != FALSE);
@@ -500,18 +500,18 @@ TEST_F(MainDlgTest, HiddenWindowStaysHiddenUntilShownAndEscNeverEndsTheDialog) {
 
 TEST_F(MainDlgTest, EveryOpeningShowsTheFirstTab) {
     TestMainDlg dlg(tmpl.Get(), TestEnvironment(r));
-    dlg.m_showWindow = false;
+    dlg.ShowWindowAllowed() = false;
     int tabs = 0, selectedAfterOpening = -1;
     dlg.steps = {
         [&](TestMainDlg& d) {
-            tabs = d.m_tabCtrl.GetItemCount();
-            d.m_tabCtrl.SetCurSel(3);
+            tabs = d.Settings().Tabs().GetItemCount();
+            d.Settings().Tabs().SetCurSel(3);
             d.Post(WM_APP_SHOW_SETTINGS);
             return true;
         },
         Wait(50),
         [&](TestMainDlg& d) {
-            selectedAfterOpening = d.m_tabCtrl.GetCurSel();
+            selectedAfterOpening = d.Settings().Tabs().GetCurSel();
             return true;
         },
     };
@@ -532,12 +532,12 @@ TEST_F(MainDlgTest, HelpTooltipFollowsTheCursorOverTheHelpControl) {
             return true;
         },
         [&](TestMainDlg& d) {
-            shownInside = d.m_helpTooltipShown == 1;
+            shownInside = d.Settings().HelpTip().Shown() == 1;
             return shownInside;
         },
         PostStep(WM_APP_HIDE_SETTINGS),
         [&](TestMainDlg& d) {
-            hiddenWithWindow = d.m_helpTooltipShown == 0;
+            hiddenWithWindow = d.Settings().HelpTip().Shown() == 0;
             return hiddenWithWindow;
         },
     };
@@ -555,7 +555,7 @@ TEST_F(MainDlgTest, HeapObjectsOfPrivateMessagesAreFreed) {
             d.Post(WM_APP_UPLOAD_FILE, 0, reinterpret_cast<LPARAM>(new std::wstring(L"C:\\x.png")));
             d.Post(WM_APP_LINK_READY, 0, reinterpret_cast<LPARAM>(new std::wstring(L"https://x/s12ab")));
             // A second recording request while one runs frees its rectangle.
-            d.m_captureBusy = true;
+            d.CaptureBusy() = true;
             d.Post(WM_APP_MAKE_VIDEO, 1, reinterpret_cast<LPARAM>(new RECT{0, 0, 100, 100}));
             // The old plugin messages carry a pointer that nobody checks: ignored.
             d.Post(WM_USER + 0x10, 0, 0x1234);
@@ -566,9 +566,9 @@ TEST_F(MainDlgTest, HeapObjectsOfPrivateMessagesAreFreed) {
     };
     dlg.Run();
     EXPECT_EQ(dlg.uploadPaths, (std::vector<std::wstring>{L"C:\\x.png"}));
-    EXPECT_EQ(dlg.m_videoCaptureArea, nullptr);
-    EXPECT_FALSE(dlg.m_recordingActive.load());
-    EXPECT_EQ(dlg.m_recordControl, nullptr);
+    EXPECT_EQ(dlg.Recording().CaptureArea(), nullptr);
+    EXPECT_FALSE(dlg.Recording().Active().load());
+    EXPECT_EQ(dlg.Recording().Control(), nullptr);
 }
 
 TEST_F(MainDlgTest, RegionShotClearsBusyOnCancelFailureAndExceptionAndIgnoresASecondRequest) {
@@ -585,7 +585,7 @@ TEST_F(MainDlgTest, RegionShotClearsBusyOnCancelFailureAndExceptionAndIgnoresASe
                 return RegionEditorOutcome();
             };
             d.Send(WM_APP_REGION_SCREENSHOT);
-            busyAfter.push_back(d.m_captureBusy);
+            busyAfter.push_back(d.CaptureBusy());
             // The editor could not make its picture.
             r.editor = [](const RegionEditorRequest&) {
                 RegionEditorOutcome failed;
@@ -593,11 +593,11 @@ TEST_F(MainDlgTest, RegionShotClearsBusyOnCancelFailureAndExceptionAndIgnoresASe
                 return failed;
             };
             d.Send(WM_APP_REGION_SCREENSHOT);
-            busyAfter.push_back(d.m_captureBusy);
+            busyAfter.push_back(d.CaptureBusy());
             // An exception out of the editor's runner.
             r.editor = [](const RegionEditorRequest&) -> RegionEditorOutcome { throw std::runtime_error("boom"); };
             d.Send(WM_APP_REGION_SCREENSHOT);
-            busyAfter.push_back(d.m_captureBusy);
+            busyAfter.push_back(d.CaptureBusy());
             return true;
         },
         Wait(100),
@@ -626,10 +626,10 @@ TEST_F(MainDlgTest, VideoRegionSelectionAsksForTheVideoModeAndReturnsTheRectangl
             out.selectedRect = {-100, 20, 300, 220};
             return out;
         };
-        gotRect = d.RunVideoRegionSelection(screen, rect);
+        gotRect = d.Shots().RunVideoRegionSelection(screen, rect);
         r.editor = nullptr;
         RECT untouched{};
-        cancelled = !d.RunVideoRegionSelection(screen, untouched);
+        cancelled = !d.Shots().RunVideoRegionSelection(screen, untouched);
         return true;
     }};
     dlg.Run();
@@ -664,7 +664,7 @@ protected:
         };
     }
     static TestMainDlg::Step Until(std::function<bool(TestMainDlg&)> condition) { return condition; }
-    static bool Idle(TestMainDlg& d) { return !d.m_captureBusy && !d.m_recordingActive; }
+    static bool Idle(TestMainDlg& d) { return !d.CaptureBusy() && !d.Recording().Active(); }
     int Count(const TestMainDlg& d, UINT m) const {
         int n = 0;
         for (UINT x : d.privateMessages) n += x == m;
@@ -692,47 +692,47 @@ TEST_F(MainDlgVideoTest, RecordingShowsFrameAndPanelPausesAndStopsWithTheFileKep
     dlg.steps = {
         PostStep(WM_APP_MAKE_VIDEO),
         Until([&](TestMainDlg& d) {
-            if (!d.m_recordingActive || !d.m_videoCaptureControlDlg || r.recordings.empty()) return false;
-            control = d.m_recordControl;
-            HWND f = d.m_videoCaptureArea->m_hWnd, p = d.m_videoCaptureControlDlg->m_hWnd;
+            if (!d.Recording().Active() || !d.Recording().ControlPanel() || r.recordings.empty()) return false;
+            control = d.Recording().Control();
+            HWND f = d.Recording().CaptureArea()->m_hWnd, p = d.Recording().ControlPanel()->m_hWnd;
             GetWindowRect(f, &frame);
             GetWindowRect(p, &panel);
             frameEx = GetWindowLongW(f, GWL_EXSTYLE);
             panelEx = GetWindowLongW(p, GWL_EXSTYLE);
             BYTE alpha = 0;
             GetLayeredWindowAttributes(f, &key, &alpha, &keyFlags);
-            recordingIcon = d.m_trayIcon.IconData().hIcon == d.m_hRecordingIcon;
+            recordingIcon = d.TrayIcon().IconData().hIcon == d.RecordingIcon();
             // A second request while recording: its rectangle is freed, nothing starts.
             d.Post(WM_APP_MAKE_VIDEO, 1, reinterpret_cast<LPARAM>(new RECT{0, 0, 64, 64}));
             return true;
         }),
         Wait(150),
         [&](TestMainDlg& d) {
-            SendMessageW(d.m_videoCaptureControlDlg->m_hWnd, WM_LBUTTONUP, 0, MAKELPARAM(60, 20));
-            swapped = !d.m_videoCaptureControlDlg->m_pause.m_visible && d.m_videoCaptureControlDlg->m_resume.m_visible;
+            SendMessageW(d.Recording().ControlPanel()->m_hWnd, WM_LBUTTONUP, 0, MAKELPARAM(60, 20));
+            swapped = !d.Recording().ControlPanel()->m_pause.m_visible && d.Recording().ControlPanel()->m_resume.m_visible;
             return true;
         },
         Wait(100),
         [&](TestMainDlg& d) {
             pausedAfterClick = control->pause;
-            SendMessageW(d.m_videoCaptureControlDlg->m_hWnd, WM_LBUTTONUP, 0, MAKELPARAM(60, 20));
-            swapped = swapped && d.m_videoCaptureControlDlg->m_pause.m_visible;
+            SendMessageW(d.Recording().ControlPanel()->m_hWnd, WM_LBUTTONUP, 0, MAKELPARAM(60, 20));
+            swapped = swapped && d.Recording().ControlPanel()->m_pause.m_visible;
             return true;
         },
         Wait(100),
         [&](TestMainDlg& d) {
             resumedAfterClick = !control->pause;
-            panelLimit = d.m_videoCaptureControlDlg->m_limitMs;
+            panelLimit = d.Recording().ControlPanel()->m_limitMs;
             // The stop button.
-            SendMessageW(d.m_videoCaptureControlDlg->m_hWnd, WM_LBUTTONUP, 0, MAKELPARAM(260, 20));
+            SendMessageW(d.Recording().ControlPanel()->m_hWnd, WM_LBUTTONUP, 0, MAKELPARAM(260, 20));
             return true;
         },
         // "Preparing video file": bottom right of the work area, its Cancel disabled.
         Until([&](TestMainDlg& d) {
-            if (!d.m_videoProgressDlg || !d.m_videoProgressDlg->m_hWnd || !IsWindowVisible(d.m_videoProgressDlg->m_hWnd))
+            if (!d.Recording().ProgressDlg() || !d.Recording().ProgressDlg()->m_hWnd || !IsWindowVisible(d.Recording().ProgressDlg()->m_hWnd))
                 return false;
-            GetWindowRect(d.m_videoProgressDlg->m_hWnd, &progress);
-            progressCancelEnabled = IsWindowEnabled(GetDlgItem(d.m_videoProgressDlg->m_hWnd, IDCANCEL));
+            GetWindowRect(d.Recording().ProgressDlg()->m_hWnd, &progress);
+            progressCancelEnabled = IsWindowEnabled(GetDlgItem(d.Recording().ProgressDlg()->m_hWnd, IDCANCEL));
             return true;
         }),
         Until([&](TestMainDlg& d) { return Idle(d) && Count(d, WM_APP_VIDEO_RECORDED) == 1; }),
@@ -770,9 +770,9 @@ TEST_F(MainDlgVideoTest, RecordingShowsFrameAndPanelPausesAndStopsWithTheFileKep
     // The missing folder was made.
     DWORD attributes = GetFileAttributesW(folder.c_str());
     EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY));
-    EXPECT_EQ(dlg.m_videoCaptureArea, nullptr);
-    EXPECT_EQ(dlg.m_videoCaptureControlDlg, nullptr);
-    EXPECT_EQ(dlg.m_trayIcon.IconData().hIcon, dlg.m_hIcon);
+    EXPECT_EQ(dlg.Recording().CaptureArea(), nullptr);
+    EXPECT_EQ(dlg.Recording().ControlPanel(), nullptr);
+    EXPECT_EQ(dlg.TrayIcon().IconData().hIcon, dlg.Icon());
     EXPECT_EQ(Count(dlg, WM_APP_CLOSE_CAPTURE_WINDOWS), 1);
     EXPECT_EQ(Count(dlg, WM_APP_SHOW_PROGRESS), 1);
     EXPECT_EQ(Count(dlg, WM_APP_HIDE_PROGRESS), 1);
@@ -787,14 +787,14 @@ TEST_F(MainDlgVideoTest, UndoOpensANewChoiceAtOnceAndTheRecordersNeverOverlap) {
     std::shared_ptr<RecordingControl> first;
     dlg.steps = {
         PostStep(WM_APP_MAKE_VIDEO),
-        Until([&](TestMainDlg& d) { return d.m_recordingActive && r.recordings.size() == 1; }),
+        Until([&](TestMainDlg& d) { return d.Recording().Active() && r.recordings.size() == 1; }),
         [&](TestMainDlg& d) {
-            first = d.m_recordControl;
+            first = d.Recording().Control();
             // The panel's restart button.
-            SendMessageW(d.m_videoCaptureControlDlg->m_hWnd, WM_LBUTTONUP, 0, MAKELPARAM(20, 20));
+            SendMessageW(d.Recording().ControlPanel()->m_hWnd, WM_LBUTTONUP, 0, MAKELPARAM(20, 20));
             return true;
         },
-        Until([&](TestMainDlg& d) { return r.recordings.size() == 2 && d.m_videoCaptureArea; }),
+        Until([&](TestMainDlg& d) { return r.recordings.size() == 2 && d.Recording().CaptureArea(); }),
         Wait(100),
         PostStep(WM_APP_VIDEO_STOP),
         Until([&](TestMainDlg& d) { return Idle(d) && Count(d, WM_APP_VIDEO_RECORDED) == 1; }),
@@ -803,8 +803,8 @@ TEST_F(MainDlgVideoTest, UndoOpensANewChoiceAtOnceAndTheRecordersNeverOverlap) {
     ASSERT_TRUE(first);
     EXPECT_TRUE(first->cancel);
     EXPECT_TRUE(first->done);
-    EXPECT_NE(dlg.m_recordControl, first);
-    EXPECT_FALSE(dlg.m_recordControl->cancel);
+    EXPECT_NE(dlg.Recording().Control(), first);
+    EXPECT_FALSE(dlg.Recording().Control()->cancel);
     EXPECT_EQ(r.mostLiveRecorders.load(), 1);
     ASSERT_EQ(r.discarded.size(), 1u);
     EXPECT_EQ(r.discarded[0], r.recordings[0].path);
@@ -822,7 +822,7 @@ TEST_F(MainDlgVideoTest, FailureShowsTheErrorBoxAndClearsBusy) {
     bool boxSeen = false;
     dlg.steps = {
         PostStep(WM_APP_MAKE_VIDEO),
-        Until([&](TestMainDlg& d) { return d.m_recordingActive && r.recordings.size() == 1; }),
+        Until([&](TestMainDlg& d) { return d.Recording().Active() && r.recordings.size() == 1; }),
         PostStep(WM_APP_VIDEO_STOP),
         // Timers keep running inside the message box's loop.
         Until([&](TestMainDlg& d) {
@@ -836,7 +836,7 @@ TEST_F(MainDlgVideoTest, FailureShowsTheErrorBoxAndClearsBusy) {
     };
     dlg.Run(15000);
     EXPECT_TRUE(boxSeen);
-    EXPECT_EQ(dlg.m_trayIcon.IconData().hIcon, dlg.m_hIcon);
+    EXPECT_EQ(dlg.TrayIcon().IconData().hIcon, dlg.Icon());
     EXPECT_TRUE(HasEvent(L"Video|Failed|"));
     EXPECT_FALSE(HasEvent(L"Video|Finished|"));
     EXPECT_EQ(Count(dlg, WM_APP_VIDEO_RECORDED), 0);
@@ -850,14 +850,14 @@ TEST_F(MainDlgVideoTest, HidingTheRecordingsProgressNeverEndsAnUploadsWindow) {
         [&](TestMainDlg& d) {
             created = upload->Create(nullptr);
             ShowWindow(upload->m_hWnd, SW_SHOW);
-            d.m_progressDlg = upload;
+            d.Uploads().ProgressDlg() = upload;
             d.Post(WM_APP_HIDE_PROGRESS);
             return true;
         },
         Wait(1300),
         [&](TestMainDlg& d) {
             visibleAfter = IsWindowVisible(upload->m_hWnd);
-            d.m_progressDlg.reset();
+            d.Uploads().ProgressDlg().reset();
             return true;
         },
     };
@@ -871,13 +871,13 @@ TEST_F(MainDlgVideoTest, StopAndCancelDoNothingDuringAPlainAreaChoice) {
     bool busyInside = false, activeInside = true;
     dlg.steps = {[&](TestMainDlg& d) {
         r.editor = [&](const RegionEditorRequest&) {
-            busyInside = d.m_captureBusy;
-            activeInside = d.m_recordingActive;
+            busyInside = d.CaptureBusy();
+            activeInside = d.Recording().Active();
             // A display change, the stop key and a cancel arrive during the choice.
             SendMessageW(d.m_hWnd, WM_DEVICECHANGE, 7, 0);
             SendMessageW(d.m_hWnd, WM_APP_VIDEO_STOP, 0, 0);
             SendMessageW(d.m_hWnd, WM_APP_VIDEO_CANCEL, 0, 0);
-            busyInside = busyInside && d.m_captureBusy;
+            busyInside = busyInside && d.CaptureBusy();
             return RegionEditorOutcome();
         };
         d.Send(WM_APP_MAKE_VIDEO);
@@ -886,7 +886,7 @@ TEST_F(MainDlgVideoTest, StopAndCancelDoNothingDuringAPlainAreaChoice) {
     dlg.Run();
     EXPECT_TRUE(busyInside);
     EXPECT_FALSE(activeInside);
-    EXPECT_FALSE(dlg.m_captureBusy);
+    EXPECT_FALSE(dlg.CaptureBusy());
     EXPECT_TRUE(r.recordings.empty());
     EXPECT_FALSE(HasEvent(L"Video|Save OnDeviceChange|"));
 }

@@ -279,8 +279,8 @@ protected:
 
 TEST_F(SettingsWindowTest, PagesAreChildrenAtTheirOffsetsAndTheLookupTakesGeneralFirst) {
     for (int i = 0; i < 4; i++) {
-        ASSERT_NE(dialog->m_pages[i], nullptr) << i;
-        HWND page = dialog->m_pages[i]->m_hWnd;
+        ASSERT_NE(dialog->Settings().Pages().Page(i), nullptr) << i;
+        HWND page = dialog->Settings().Pages().Page(i)->m_hWnd;
         EXPECT_EQ(GetParent(page), dialog->m_hWnd);
         EXPECT_TRUE(GetWindowLongW(page, GWL_STYLE) & WS_CHILD);
         // The templates place the pages at (0, 0): they end up 14 px right, 88 px down.
@@ -289,18 +289,18 @@ TEST_F(SettingsWindowTest, PagesAreChildrenAtTheirOffsetsAndTheLookupTakesGenera
         EXPECT_EQ(at.y, 88) << i;
         EXPECT_EQ((GetWindowLongW(page, GWL_STYLE) & WS_VISIBLE) != 0, i == 0) << i;
     }
-    HWND general = dialog->m_pages[0]->m_hWnd, save = dialog->m_pages[1]->m_hWnd;
+    HWND general = dialog->Settings().Pages().Page(0)->m_hWnd, save = dialog->Settings().Pages().Page(1)->m_hWnd;
     EXPECT_EQ(GetParent(dialog->FindDlgItem(1014)), general);
     EXPECT_EQ(GetParent(dialog->FindDlgItem(1020)), general);
     EXPECT_EQ(GetParent(dialog->FindDlgItem(1001)), save);
-    EXPECT_EQ(GetParent(dialog->FindDlgItem(1050)), dialog->m_pages[3]->m_hWnd);
+    EXPECT_EQ(GetParent(dialog->FindDlgItem(1050)), dialog->Settings().Pages().Page(3)->m_hWnd);
     EXPECT_EQ(dialog->FindDlgItem(IDC_TAB_PAGES), dialog->GetDlgItem(IDC_TAB_PAGES));
     EXPECT_EQ(dialog->FindDlgItem(4242), nullptr);
     EXPECT_EQ(GetWindowTextString(dialog->FindDlgItem(1014)), L"Shift + PrtScr");
     // Storage 6: the Save page's own 1020 (local copy) is checked, General's is the link.
     EXPECT_EQ(SendMessageW(GetDlgItem(save, 1020), BM_GETCHECK, 0, 0), BST_CHECKED);
     dialog->ShowTab(3);
-    EXPECT_TRUE(GetWindowLongW(dialog->m_pages[3]->m_hWnd, GWL_STYLE) & WS_VISIBLE);
+    EXPECT_TRUE(GetWindowLongW(dialog->Settings().Pages().Page(3)->m_hWnd, GWL_STYLE) & WS_VISIBLE);
     EXPECT_FALSE(GetWindowLongW(general, GWL_STYLE) & WS_VISIBLE);
 }
 
@@ -337,13 +337,13 @@ TEST_F(SettingsWindowTest, TheTraysSettingsCommandReloadsImageTypeAndQuality) {
     SettingsManager& s = SettingsManager::Instance();
     s.SetImageTypeId(0);
     s.SetJpegQuality(90);
-    dialog->m_pages[1]->UpdateData(FALSE);
+    dialog->Settings().Pages().Page(1)->UpdateData(FALSE);
     SendMessageW(dialog->m_hWnd, WM_COMMAND, ID_TRAY_SETTINGS, 0);
     // Changed behind the window's back (as by another start): the next opening shows it.
     s.SetImageTypeId(1);
     s.SetJpegQuality(40);
     SendMessageW(dialog->m_hWnd, WM_COMMAND, ID_TRAY_SETTINGS, 0);
-    HWND save = dialog->m_pages[1]->m_hWnd;
+    HWND save = dialog->Settings().Pages().Page(1)->m_hWnd;
     EXPECT_EQ(SendMessageW(GetDlgItem(save, 1027), CB_GETCURSEL, 0, 0), 1);
     EXPECT_EQ(SendMessageW(GetDlgItem(save, 1028), TBM_GETPOS, 0, 0), 40);
     EXPECT_TRUE(GetWindowLongW(GetDlgItem(save, 1028), GWL_STYLE) & WS_VISIBLE) << "JPEG shows the quality";
@@ -369,7 +369,7 @@ TEST_F(SettingsWindowTest, OkHidesOnlyWhenTheScreenshotsFolderIsAFolder) {
         boxes.clear();
         SettingsManager::Instance().SetScreenshotsSavePath(c.path);
         SendMessageW(dialog->m_hWnd, WM_CLOSE, 0, 0);   // reloads the folder edits
-        dialog->m_showWindow = true;
+        dialog->ShowWindowAllowed() = true;
         ShowWindow(dialog->m_hWnd, SW_SHOW);
         SendMessageW(dialog->m_hWnd, WM_COMMAND, IDOK, 0);
         EXPECT_EQ(IsWindowVisible(dialog->m_hWnd) == FALSE, c.hides);
@@ -381,8 +381,8 @@ TEST_F(SettingsWindowTest, OkHidesOnlyWhenTheScreenshotsFolderIsAFolder) {
     SettingsManager::Instance().SetStorageType(1);
     SettingsManager::Instance().SetScreenshotsSavePath(file + L"\\under");
     SendMessageW(dialog->m_hWnd, WM_CLOSE, 0, 0);
-    dialog->m_pages[1]->UpdateData(FALSE);
-    dialog->m_showWindow = true;
+    dialog->Settings().Pages().Page(1)->UpdateData(FALSE);
+    dialog->ShowWindowAllowed() = true;
     ShowWindow(dialog->m_hWnd, SW_SHOW);
     boxes.clear();
     SendMessageW(dialog->m_hWnd, WM_COMMAND, IDOK, 0);

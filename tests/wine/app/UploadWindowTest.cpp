@@ -43,17 +43,17 @@ TestMainDlg::Step HandOver(const std::wstring& path) {
 // Waits until the upload handed to the replaced sender is running with its window.
 TestMainDlg::Step UntilRunning(std::shared_ptr<UploadHandler>& handler, bool visible) {
     return [&handler, visible](TestMainDlg& d) {
-        return handler && d.m_uploadHandler == handler && d.m_progressDlg && d.m_progressDlg->m_hWnd &&
-               (IsWindowVisible(d.m_progressDlg->m_hWnd) != FALSE) == visible;
+        return handler && d.Uploads().Handler() == handler && d.Uploads().ProgressDlg() && d.Uploads().ProgressDlg()->m_hWnd &&
+               (IsWindowVisible(d.Uploads().ProgressDlg()->m_hWnd) != FALSE) == visible;
     };
 }
 
 TestMainDlg::Step UntilPosition(int percent) {
-    return [percent](TestMainDlg& d) { return d.m_progressDlg && d.m_progressDlg->Position() == percent; };
+    return [percent](TestMainDlg& d) { return d.Uploads().ProgressDlg() && d.Uploads().ProgressDlg()->Position() == percent; };
 }
 
 TestMainDlg::Step UntilNoUpload() {
-    return [](TestMainDlg& d) { return !d.m_uploadHandler && !d.m_progressDlg; };
+    return [](TestMainDlg& d) { return !d.Uploads().Handler() && !d.Uploads().ProgressDlg(); };
 }
 
 TestMainDlg::Step Do(std::function<void(TestMainDlg&)> action) {
@@ -122,9 +122,9 @@ TEST_F(UploadWindowTest, WindowSwallowsEnterCancelLeavesTheLinkAndLateMessagesMi
         UntilRunning(first, true),
         UntilPosition(5),
         Do([&](TestMainDlg& d) {
-            GetWindowRect(d.m_progressDlg->m_hWnd, &window);
+            GetWindowRect(d.Uploads().ProgressDlg()->m_hWnd, &window);
             SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-            exStyle = GetWindowLongPtrW(d.m_progressDlg->m_hWnd, GWL_EXSTYLE);
+            exStyle = GetWindowLongPtrW(d.Uploads().ProgressDlg()->m_hWnd, GWL_EXSTYLE);
             first->OnProgress(40);
         }),
         UntilPosition(40),
@@ -134,17 +134,17 @@ TEST_F(UploadWindowTest, WindowSwallowsEnterCancelLeavesTheLinkAndLateMessagesMi
             first->OnProgress(12);
         }),
         Wait(200),
-        Do([&](TestMainDlg& d) { positionAfterRestart = d.m_progressDlg->Position(); }),
+        Do([&](TestMainDlg& d) { positionAfterRestart = d.Uploads().ProgressDlg()->Position(); }),
         // Enter on the focused Cancel button would press it: the window swallows it.
         Do([&](TestMainDlg& d) {
-            HWND cancel = GetDlgItem(d.m_progressDlg->m_hWnd, IDCANCEL);
+            HWND cancel = GetDlgItem(d.Uploads().ProgressDlg()->m_hWnd, IDCANCEL);
             PostMessageW(cancel, WM_KEYDOWN, VK_RETURN, 0x001C0001);
-            PostMessageW(d.m_progressDlg->m_hWnd, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+            PostMessageW(d.Uploads().ProgressDlg()->m_hWnd, WM_KEYDOWN, VK_RETURN, 0x001C0001);
         }),
         Wait(300),
         Do([&](TestMainDlg& d) {
-            openAfterEnter = d.m_progressDlg && IsWindowVisible(d.m_progressDlg->m_hWnd);
-            if (d.m_progressDlg) PostMessageW(GetDlgItem(d.m_progressDlg->m_hWnd, IDCANCEL), BM_CLICK, 0, 0);
+            openAfterEnter = d.Uploads().ProgressDlg() && IsWindowVisible(d.Uploads().ProgressDlg()->m_hWnd);
+            if (d.Uploads().ProgressDlg()) PostMessageW(GetDlgItem(d.Uploads().ProgressDlg()->m_hWnd, IDCANCEL), BM_CLICK, 0, 0);
         }),
         UntilNoUpload(),
         // The next upload; then the cancelled one's worker ends late.
@@ -158,18 +158,18 @@ TEST_F(UploadWindowTest, WindowSwallowsEnterCancelLeavesTheLinkAndLateMessagesMi
         }),
         Wait(1300),
         Do([&](TestMainDlg& d) {
-            secondOpenAfterStale = d.m_progressDlg && IsWindowVisible(d.m_progressDlg->m_hWnd);
-            secondPositionAfterStale = d.m_progressDlg ? d.m_progressDlg->Position() : -1;
-            balloonsAfterStale = d.m_trayIcon.BalloonCount();
-            stillRunning = d.m_uploadHandler == second;
+            secondOpenAfterStale = d.Uploads().ProgressDlg() && IsWindowVisible(d.Uploads().ProgressDlg()->m_hWnd);
+            secondPositionAfterStale = d.Uploads().ProgressDlg() ? d.Uploads().ProgressDlg()->Position() : -1;
+            balloonsAfterStale = d.TrayIcon().BalloonCount();
+            stillRunning = d.Uploads().Handler() == second;
             second->OnProgress(60);
             second->OnFinished(true);
             endedAt = GetTickCount();
         }),
         Wait(500),
         Do([&](TestMainDlg& d) {
-            shownAfterEnd = d.m_progressDlg && IsWindowVisible(d.m_progressDlg->m_hWnd);
-            positionAfterEnd = d.m_progressDlg ? d.m_progressDlg->Position() : -1;
+            shownAfterEnd = d.Uploads().ProgressDlg() && IsWindowVisible(d.Uploads().ProgressDlg()->m_hWnd);
+            positionAfterEnd = d.Uploads().ProgressDlg() ? d.Uploads().ProgressDlg()->Position() : -1;
         }),
         UntilNoUpload(),
         Do([&](TestMainDlg&) { closedAfter = GetTickCount() - endedAt; }),
@@ -212,10 +212,10 @@ TEST_F(UploadWindowTest, RunningUploadsErrorIsShownAndNoLinkOpened) {
             first->OnFinished(false);
         }),
         UntilNoUpload(),
-        [](TestMainDlg& d) { return d.m_trayIcon.BalloonCount() == 1; },
+        [](TestMainDlg& d) { return d.TrayIcon().BalloonCount() == 1; },
     };
     dlg.Run(10000);
-    std::wstring text = dlg.m_trayIcon.LastBalloonText();
+    std::wstring text = dlg.TrayIcon().LastBalloonText();
     EXPECT_NE(text.find(L" Code: 0x070007"), std::wstring::npos) << std::string(text.begin(), text.end());
     EXPECT_TRUE(r.urls.empty());
 }
@@ -237,11 +237,11 @@ TEST_F(UploadWindowTest, SilentModeRunsTheLoopWithoutWindowBalloonOrBrowser) {
             UntilRunning(first, false),
             // The UI thread keeps running its timers while the hidden loop runs.
             [&](TestMainDlg& d) {
-                everVisible = everVisible || (d.m_progressDlg && IsWindowVisible(d.m_progressDlg->m_hWnd));
+                everVisible = everVisible || (d.Uploads().ProgressDlg() && IsWindowVisible(d.Uploads().ProgressDlg()->m_hWnd));
                 return ++ticksDuringUpload >= 10;
             },
             Do([&](TestMainDlg& d) {
-                everVisible = everVisible || (d.m_progressDlg && IsWindowVisible(d.m_progressDlg->m_hWnd));
+                everVisible = everVisible || (d.Uploads().ProgressDlg() && IsWindowVisible(d.Uploads().ProgressDlg()->m_hWnd));
                 first->OnProgress(50);
                 if (!ok) first->OnError(kNoStatus);
                 first->OnFinished(ok);
@@ -254,7 +254,7 @@ TEST_F(UploadWindowTest, SilentModeRunsTheLoopWithoutWindowBalloonOrBrowser) {
         EXPECT_FALSE(everVisible);
         EXPECT_EQ(ticksDuringUpload, 10);
         EXPECT_TRUE(r.urls.empty());
-        EXPECT_EQ(dlg.m_trayIcon.BalloonCount(), 0);
+        EXPECT_EQ(dlg.TrayIcon().BalloonCount(), 0);
     }
 }
 

@@ -125,23 +125,23 @@ TEST_P(VideoUploadTest, RecordingIsUploadedWithItsLinkAndLeavesNoTmpFile) {
     int balloonsBefore = -1;
     dlg.steps = {
         [&](TestMainDlg& d) {
-            d.m_captureBusy = true;   // as the recording leaves it
-            d.m_videoPath = path;
+            d.CaptureBusy() = true;   // as the recording leaves it
+            d.Recording().VideoPath() = path;
             d.Post(WM_APP_VIDEO_RECORDED, c.recorded ? 1 : 0, 0);
             return true;
         },
         [&](TestMainDlg& d) {
             if (!handler) return false;
-            if (c.outcome == Outcome::NotStarted) return !d.m_uploadHandler && !d.m_captureBusy;
-            return d.m_uploadHandler == handler && d.m_progressDlg && d.m_progressDlg->m_hWnd &&
-                   IsWindowVisible(d.m_progressDlg->m_hWnd);
+            if (c.outcome == Outcome::NotStarted) return !d.Uploads().Handler() && !d.CaptureBusy();
+            return d.Uploads().Handler() == handler && d.Uploads().ProgressDlg() && d.Uploads().ProgressDlg()->m_hWnd &&
+                   IsWindowVisible(d.Uploads().ProgressDlg()->m_hWnd);
         },
         [&](TestMainDlg& d) {
             GetClipboardText(d.m_hWnd, clipboard);
-            windowShown = d.m_progressDlg != nullptr;
-            busyDuringUpload = d.m_captureBusy;
+            windowShown = d.Uploads().ProgressDlg() != nullptr;
+            busyDuringUpload = d.CaptureBusy();
             keptWhileRunning = Exists(path);
-            balloonsBefore = d.m_trayIcon.BalloonCount();
+            balloonsBefore = d.TrayIcon().BalloonCount();
             if (c.outcome == Outcome::Ok) {
                 handler->OnProgress(60);
                 handler->OnFinished(true);
@@ -151,7 +151,7 @@ TEST_P(VideoUploadTest, RecordingIsUploadedWithItsLinkAndLeavesNoTmpFile) {
             }
             return true;
         },
-        [](TestMainDlg& d) { return !d.m_uploadHandler && !d.m_progressDlg && !d.m_captureBusy; },
+        [](TestMainDlg& d) { return !d.Uploads().Handler() && !d.Uploads().ProgressDlg() && !d.CaptureBusy(); },
         // A balloon is shown a second after it was queued; a link opens through a posted
         // message: give both their time.
         Wait(1300),
@@ -186,7 +186,7 @@ TEST_P(VideoUploadTest, RecordingIsUploadedWithItsLinkAndLeavesNoTmpFile) {
         EXPECT_TRUE(windowShown);
         EXPECT_TRUE(busyDuringUpload) << "the recording's busy flag is cleared only after its upload";
         EXPECT_TRUE(keptWhileRunning);
-        EXPECT_EQ(dlg.m_trayIcon.BalloonCount(), balloonsBefore);
+        EXPECT_EQ(dlg.TrayIcon().BalloonCount(), balloonsBefore);
         if (c.openVideos) {
             ASSERT_EQ(r.urls.size(), 1u);
             EXPECT_EQ(r.urls[0], c.direct ? clipboard : clipboard + L"?a");
@@ -199,8 +199,8 @@ TEST_P(VideoUploadTest, RecordingIsUploadedWithItsLinkAndLeavesNoTmpFile) {
     case Outcome::Failed: {
         EXPECT_TRUE(windowShown);
         EXPECT_TRUE(r.urls.empty());
-        EXPECT_EQ(dlg.m_trayIcon.BalloonCount(), balloonsBefore + 1);
-        std::wstring text = dlg.m_trayIcon.LastBalloonText();
+        EXPECT_EQ(dlg.TrayIcon().BalloonCount(), balloonsBefore + 1);
+        std::wstring text = dlg.TrayIcon().LastBalloonText();
         EXPECT_NE(text.find(L" Code: 0x060000"), std::wstring::npos) << std::string(text.begin(), text.end());
         // Deleted after a failed upload too: a recording made for upload is not kept.
         EXPECT_EQ(Exists(path), !c.inTmpFolder);
@@ -211,7 +211,7 @@ TEST_P(VideoUploadTest, RecordingIsUploadedWithItsLinkAndLeavesNoTmpFile) {
         // the clipboard, and the busy flag cleared.
         EXPECT_FALSE(windowShown);
         EXPECT_TRUE(r.urls.empty());
-        EXPECT_FALSE(dlg.m_captureBusy);
+        EXPECT_FALSE(dlg.CaptureBusy());
         break;
     }
     std::wstring now;

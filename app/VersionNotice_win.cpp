@@ -1,14 +1,14 @@
-// The version check in the main dialog: the latest-version request (timer 4), the
-// comparison (timer 5), the banner over the settings window and the daily pop-up.
-#include <ctime>
+#include "app/VersionNotice.h"
 
-#include "app/MainDlg.h"
+#include <ctime>
+#include <vector>
+
 #include "app/NewVersionBannerDlg.h"
 #include "app/NewVersionDlg.h"
+#include "classlib/Wnd.h"
 #include "foundation/Log.h"
 #include "foundation/StringTable.h"
 #include "foundation/Utf.h"
-#include "resources/resource.h"
 #include "server/HttpGet.h"
 #include "server/ServerAPI.h"
 #include "server/VersionCheck.h"
@@ -26,17 +26,22 @@ std::wstring DownloadPage(unsigned stringId) {
 
 }  // namespace
 
-void CtavimorerfDlg::RequestLatestVersion() {
+VersionNotice::VersionNotice(CWnd& window, std::function<void(const std::wstring& url)> openUrl)
+    : m_window(window), m_openUrl(std::move(openUrl)) {}
+
+VersionNotice::~VersionNotice() = default;
+
+void VersionNotice::RequestLatestVersion() {
     const std::string siteHost = WideToUtf8(SettingsManager::GetSiteHost());
     std::string host;
     int port = 80;
     ServerAPI::SplitSiteHost(siteHost, host, port);
     HttpGetAsync(host, port, LatestVersionPath(static_cast<int64_t>(std::time(nullptr))),
-                 StandardHttpGetHeaderLines(siteHost), &CtavimorerfDlg::OnLatestVersionReply);
+                 StandardHttpGetHeaderLines(siteHost), &VersionNotice::OnLatestVersionReply);
 }
 
 // On the GET thread: only the setting is written.
-void CtavimorerfDlg::OnLatestVersionReply(const std::string& reply) {
+void VersionNotice::OnLatestVersionReply(const std::string& reply) {
     const std::string version = ExtractLatestVersion(reply);
     if (version.empty()) {
         if (!reply.empty()) Log("CtavimorerfDlg::OnLatestVersionReply: no version in the reply\n");
@@ -45,7 +50,7 @@ void CtavimorerfDlg::OnLatestVersionReply(const std::string& reply) {
     SettingsManager::Instance().SetAvailableVersion(std::wstring(version.begin(), version.end()));
 }
 
-void CtavimorerfDlg::CheckLatestVersion() {
+void VersionNotice::CheckLatestVersion() {
     const std::string available = WideToUtf8(SettingsManager::Instance().GetAvailableVersion());
     const std::string product = WideToUtf8(SettingsManager::GetProductVersion());
     if (!IsNewerVersion(product, available)) return;
@@ -54,59 +59,59 @@ void CtavimorerfDlg::CheckLatestVersion() {
     ShowNewVersionBanner();
 }
 
-void CtavimorerfDlg::ShowNewVersionBanner() {
-    if (m_newVersionBanner) return;
+void VersionNotice::ShowNewVersionBanner() {
+    if (m_banner) return;
     RECT window;
-    GetWindowRect(m_hWnd, &window);
+    GetWindowRect(m_window.m_hWnd, &window);
     auto banner = std::make_unique<CNewVersionBannerDlg>([this] { OpenDownloadPage(154); },
                                                          (window.right - window.left) - 2 * kBannerLeft);
-    if (!banner->Create(this)) {
+    if (!banner->Create(&m_window)) {
         Log("CtavimorerfDlg::ShowNewVersionBanner: no banner\n");
         return;
     }
-    m_newVersionBanner = std::move(banner);
+    m_banner = std::move(banner);
 
     // Room for the band: the window grows, the controls under it move down. While the
     // settings window is hidden, OnWindowPosChanging keeps it hidden.
-    SetWindowPos(m_hWnd, nullptr, 0, 0, window.right - window.left, window.bottom - window.top + kBannerShift,
+    SetWindowPos(m_window.m_hWnd, nullptr, 0, 0, window.right - window.left, window.bottom - window.top + kBannerShift,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     // Every control of the window moves (the pages, the tab control, the silent-mode
     // switch with its labels and help, and also the static label and OK and Cancel,
     // which would otherwise sit under the banner or inside the moved tab control).
     std::vector<HWND> moved;
-    for (HWND control = ::GetWindow(m_hWnd, GW_CHILD); control; control = ::GetWindow(control, GW_HWNDNEXT)) {
-        if (control != m_newVersionBanner->m_hWnd) moved.push_back(control);
+    for (HWND control = ::GetWindow(m_window.m_hWnd, GW_CHILD); control; control = ::GetWindow(control, GW_HWNDNEXT)) {
+        if (control != m_banner->m_hWnd) moved.push_back(control);
     }
     for (HWND control : moved) {
         RECT r;
         ::GetWindowRect(control, &r);
-        MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&r), 2);
+        MapWindowPoints(nullptr, m_window.m_hWnd, reinterpret_cast<POINT*>(&r), 2);
         ::SetWindowPos(control, nullptr, r.left, r.top + kBannerShift, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
     PlaceNewVersionBanner();
-    InvalidateRect(m_hWnd, nullptr, TRUE);
+    InvalidateRect(m_window.m_hWnd, nullptr, TRUE);
 }
 
-void CtavimorerfDlg::PlaceNewVersionBanner() {
-    if (!m_newVersionBanner || !m_newVersionBanner->m_hWnd) return;
-    // The banner is a child of this window (so it stacks, moves and hides with it);
+void VersionNotice::PlaceNewVersionBanner() {
+    if (!m_banner || !m_banner->m_hWnd) return;
+    // The banner is a child of the settings window (so it stacks, moves and hides with it);
     // its place is given in screen coordinates from the window's corner.
     RECT window;
-    GetWindowRect(m_hWnd, &window);
+    GetWindowRect(m_window.m_hWnd, &window);
     POINT at = {window.left + kBannerLeft, window.top + kBannerTop};
-    ::ScreenToClient(m_hWnd, &at);
-    const bool visible = ::IsWindowVisible(m_hWnd) != FALSE;
-    ::SetWindowPos(m_newVersionBanner->m_hWnd, HWND_TOP, at.x, at.y, 0, 0,
+    ::ScreenToClient(m_window.m_hWnd, &at);
+    const bool visible = ::IsWindowVisible(m_window.m_hWnd) != FALSE;
+    ::SetWindowPos(m_banner->m_hWnd, HWND_TOP, at.x, at.y, 0, 0,
                    SWP_NOSIZE | SWP_NOACTIVATE | (visible ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
 }
 
-void CtavimorerfDlg::ShowNewVersionDialog() {
+void VersionNotice::ShowNewVersionDialog() {
     SettingsManager& settings = SettingsManager::Instance();
     const int64_t now = static_cast<int64_t>(std::time(nullptr));
     if (!NewVersionDialogDue(now, settings.GetLastTimeInSecsNewVersionWasShown())) return;
     settings.SetLastTimeInSecsNewVersionWasShown(static_cast<unsigned>(now));
 
-    if (!m_newVersionDlg) {
+    if (!m_dialog) {
         auto dialog = std::make_unique<CNewVersionDlg>(0, 0, [this](bool ok, bool showAgain) {
             OnNewVersionDialogClosed(ok, showAgain);
         });
@@ -122,20 +127,20 @@ void CtavimorerfDlg::ShowNewVersionDialog() {
         const int y = work.bottom - (size.bottom - size.top);
         dialog->SetPosition(x, y);
         ::SetWindowPos(dialog->m_hWnd, HWND_TOPMOST, x, y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
-        m_newVersionDlg = std::move(dialog);
+        m_dialog = std::move(dialog);
     }
-    ::SetWindowPos(m_newVersionDlg->m_hWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+    ::SetWindowPos(m_dialog->m_hWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
 }
 
-void CtavimorerfDlg::OnNewVersionDialogClosed(bool ok, bool /*showAgain*/) {
+void VersionNotice::OnNewVersionDialogClosed(bool ok, bool /*showAgain*/) {
     if (ok) OpenDownloadPage(153);
-    if (m_newVersionDlg && m_newVersionDlg->m_hWnd) m_newVersionDlg->ShowWindow(SW_HIDE);
+    if (m_dialog && m_dialog->m_hWnd) m_dialog->ShowWindow(SW_HIDE);
 }
 
-void CtavimorerfDlg::OpenDownloadPage(unsigned stringId) {
-    m_env.openUrl(DownloadPage(stringId));
+void VersionNotice::OpenDownloadPage(unsigned stringId) {
+    m_openUrl(DownloadPage(stringId));
 }
 
-void CtavimorerfDlg::HideNewVersionBanner() {
-    if (m_newVersionBanner && m_newVersionBanner->m_hWnd) m_newVersionBanner->ShowWindow(SW_HIDE);
+void VersionNotice::HideNewVersionBanner() {
+    if (m_banner && m_banner->m_hWnd) m_banner->ShowWindow(SW_HIDE);
 }
