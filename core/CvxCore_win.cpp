@@ -5,6 +5,7 @@
 #include "core/ModeChoice.h"
 #include "core/StillCapture.h"
 #include "core/ReaderFactory.h"
+#include "core/ScreenshotSessions.h"
 #include "foundation/Log.h"
 
 namespace {
@@ -83,6 +84,7 @@ bool CvxInit() {
         g_comInitialized = true;
     }
     CvxGetOsVersion();
+    ProcessScreenshotSessions();   // takes the monitor map of the program's start
     Log("CvxInit:cpu cores %d\n", CvxGetProcessorCount());
     CvxOsVersion version = CvxGetOsVersionNumbers();
     Log("CvxInit:win os %d.%d\n", int(version.major), int(version.minor));

@@ -17,14 +17,6 @@ MonitorSizeMap CurrentMonitors() {
     return map;
 }
 
-// The sessions of the recording thread; built before main, so that the monitor map of
-// the process start is there for the first comparison.
-ScreenshotSessions& Sessions() {
-    static ScreenshotSessions sessions(MakeReaderFactory(), CurrentMonitors, CvxVideoModeGdi);
-    return sessions;
-}
-ScreenshotSessions& g_sessionsAtStart = Sessions();
-
 // A full-screen application in front that the shell reports as busy or as a
 // full-screen Direct3D application.
 bool FullScreenAppInFront() {
@@ -36,6 +28,11 @@ bool FullScreenAppInFront() {
 }
 
 }  // namespace
+
+ScreenshotSessions& ProcessScreenshotSessions() {
+    static ScreenshotSessions sessions(MakeReaderFactory(), CurrentMonitors, CvxVideoModeGdi);
+    return sessions;
+}
 
 ReaderFactory MakeReaderFactory() {
     return [](int mode, bool captureCursor, const CvxRect& area) -> std::unique_ptr<IScreenReader> {
@@ -49,28 +46,28 @@ ReaderFactory MakeReaderFactory() {
 }
 
 int CvxStartScreenshotSessionInMode(int mode, RECT area) {
-    return Sessions().StartInMode(mode, ToCvxRect(area));
+    return ProcessScreenshotSessions().StartInMode(mode, ToCvxRect(area));
 }
 
 int CvxStartScreenshotSession(RECT area) {
-    return Sessions().Start(CvxGetVideoMode(), ToCvxRect(area));
+    return ProcessScreenshotSessions().Start(CvxGetVideoMode(), ToCvxRect(area));
 }
 
 std::vector<uint8_t>& CvxGetScreenshot(int session, std::vector<uint8_t>& buffer, uint64_t& time,
                                        CvxGetScreenshotStatus& status) {
-    return Sessions().Read(session, buffer, time, status);
+    return ProcessScreenshotSessions().Read(session, buffer, time, status);
 }
 
 void CvxTryRefreshScreenshotSession(int session) {
-    Sessions().TryRefresh(session);
+    ProcessScreenshotSessions().TryRefresh(session);
 }
 
 void CvxStopScreenshotSession(int session) {
-    Sessions().Stop(session);
+    ProcessScreenshotSessions().Stop(session);
 }
 
 int CvxGetScreenshotSessionMode() {
-    return Sessions().SessionMode();
+    return ProcessScreenshotSessions().SessionMode();
 }
 
 std::vector<uint8_t>& CvxGetScreenshotInMode(int mode, bool captureCursor, std::vector<uint8_t>& buffer,

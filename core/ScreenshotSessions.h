@@ -49,3 +49,9 @@ private:
     bool m_captureCursor = true;
     MonitorSizeMap m_startMonitors;
 };
+
+// The process's sessions (Windows build), used by the recording thread. The capture core's
+// start (CvxInit) makes them, so that the monitor map taken when the program starts is
+// there for the first comparison; a start that only hands its command line over to the
+// running program never reads the monitors, which would connect it to the display.
+ScreenshotSessions& ProcessScreenshotSessions();
