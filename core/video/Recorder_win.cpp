@@ -59,12 +59,11 @@ public:
         m_processId = GetCurrentProcessId();
     }
     bool WorkingSet(uint64_t& bytes) override {
-        HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, GetCurrentProcessId());
-        if (!process) return false;
+        // Asked every pass of the loop: the process's own pseudo handle needs no opening
+        // and closing.
         PROCESS_MEMORY_COUNTERS counters{};
         counters.cb = sizeof(counters);
-        const bool ok = K32GetProcessMemoryInfo(process, &counters, sizeof(counters)) != FALSE;
-        CloseHandle(process);
+        const bool ok = K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters)) != FALSE;
         if (ok) bytes = counters.WorkingSetSize;
         return ok;
     }
