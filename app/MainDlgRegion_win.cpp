@@ -2,6 +2,7 @@
 // the editor's picture into the common screenshot routine.
 #include <exception>
 
+#include "app/EditorEnvironment.h"
 #include "app/FlowHolds.h"
 #include "app/MainDlg.h"
 #include "app/ScreenshotCapture.h"
@@ -30,7 +31,7 @@ RegionEditorOutcome RunSelectRegionDialog(const RegionEditorRequest& request) {
     RegionEditorOutcome outcome;
     outcome.result = kRegionEditorFailed;
     try {
-        SelectRegionEnvironment env = SelectRegionEnvironment::Default();
+        SelectRegionEnvironment env = MakeEditorEnvironment();
         env.onFirstPaint = request.onShown;
         std::unique_ptr<CSelectRegionDlg> dialog(new CSelectRegionDlg(
             *request.screen, request.video ? std::wstring() : request.defaultName,

@@ -7,6 +7,7 @@
 #include "foundation/File.h"
 #include "foundation/Folders.h"
 #include "foundation/Log.h"
+#include "foundation/WinHandles.h"
 
 namespace {
 
@@ -20,15 +21,15 @@ int64_t FileTimeSeconds(const FILETIME& time) {
 }  // namespace
 
 bool IsFileOlderThan(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) {
         Log("Could not open file, error %ul\n", static_cast<unsigned>(GetLastError()));
         return false;
     }
     FILETIME lastWrite;
-    BOOL dated = GetFileTime(file, nullptr, nullptr, &lastWrite);
-    CloseHandle(file);
+    const BOOL dated = GetFileTime(file.get(), nullptr, nullptr, &lastWrite);
+    file.reset();
     if (!dated) {
         Log("Something wrong!\n");
         return false;

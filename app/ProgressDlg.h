@@ -4,6 +4,7 @@
 #include <string>
 
 #include "classlib/Dialog.h"
+#include "foundation/WinHandles.h"
 
 // Template 149: the small topmost window that shows an upload's progress.
 constexpr UINT IDD_PROGRESS = 149;
@@ -48,5 +49,5 @@ private:
     bool m_hidden = false;
     int m_startPosition = 0;
     INT_PTR m_finishResult = IDCANCEL;
-    HFONT m_font = nullptr;
+    UniqueFont m_font;
 };

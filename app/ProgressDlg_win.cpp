@@ -46,8 +46,8 @@ CProgressDlg::CProgressDlg(POINT position, std::wstring text, CWnd* parent, bool
       m_cancelEnabled(cancelEnabled) {}
 
 CProgressDlg::~CProgressDlg() {
+    // The window goes first; the font (a member) after it.
     if (m_hWnd) DestroyWindow();
-    if (m_font) DeleteObject(m_font);
 }
 
 BOOL CProgressDlg::OnInitDialog() {
@@ -71,15 +71,14 @@ BOOL CProgressDlg::OnInitDialog() {
     }
     if (!m_hidden) SetForegroundWindow(m_hWnd);
 
-    HDC screen = GetDC(nullptr);
-    int height = -MulDiv(11, GetDeviceCaps(screen, LOGPIXELSY), 72);
-    ReleaseDC(nullptr, screen);
-    m_font = CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                         CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, L"Calibri");
+    const int height = -MulDiv(11, GetDeviceCaps(WindowDC(nullptr).get(), LOGPIXELSY), 72);
+    m_font.reset(CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                             CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, L"Calibri"));
     if (m_font) {
-        Send(WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
+        const WPARAM font = reinterpret_cast<WPARAM>(m_font.get());
+        Send(WM_SETFONT, font, FALSE);
         for (HWND child = GetWindow(m_hWnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-            SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
+            SendMessageW(child, WM_SETFONT, font, FALSE);
         }
     }
     if (HWND text = GetDlgItem(-1)) SetWindowTextW(text, m_text.c_str());

@@ -6,6 +6,7 @@
 #include "classlib/Controls.h"
 #include "foundation/Log.h"
 #include "foundation/StringTable.h"
+#include "foundation/WinHandles.h"
 #include "server/Analytics.h"
 
 namespace {
@@ -26,14 +27,13 @@ std::wstring BrowseForFolder(HWND owner, const std::wstring& title, const std::w
     info.lpfn = &BrowseCallback;
     info.lParam = reinterpret_cast<LPARAM>(initialFolder.c_str());
     // The new dialog style needs COM on this thread; a thread that has it already keeps it.
-    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const ComInit com(COINIT_APARTMENTTHREADED);
     std::wstring chosen;
     if (PIDLIST_ABSOLUTE list = SHBrowseForFolderW(&info)) {
         wchar_t path[MAX_PATH] = {};
         if (SHGetPathFromIDListW(list, path)) chosen = path;
         CoTaskMemFree(list);
     }
-    if (SUCCEEDED(com)) CoUninitialize();
     return chosen;
 }
 

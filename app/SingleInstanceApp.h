@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <string>
 
+#include "foundation/WinHandles.h"
+
 // The shared block of the single-instance hand-over: a wire format between two
 // processes of the program, 4100 bytes.
 struct SingleInstanceBlock {
@@ -39,7 +41,9 @@ public:
     std::wstring TakeHandedOverCommandLine();
 
 private:
+    SingleInstanceBlock* Block() const { return static_cast<SingleInstanceBlock*>(m_view.get()); }
+
     bool m_isFirstInstance = true;
-    void* m_mapping = nullptr;              // HANDLE of the named file mapping
-    SingleInstanceBlock* m_block = nullptr;
+    UniqueHandle m_mapping;   // the named file mapping
+    UniqueMapView m_view;     // the block; unmapped before the mapping is closed
 };

@@ -4,6 +4,7 @@
 #include "app/SettingsPageEnvironment.h"
 #include "classlib/Controls.h"
 #include "classlib/Dialog.h"
+#include "foundation/WinHandles.h"
 
 // The "Save settings" page of the settings window (template 154): where screenshots go
 // (upload or clipboard, and a local copy in a folder), the file type and the JPEG
@@ -42,5 +43,5 @@ private:
     void OnQualityCustomDraw();
 
     SettingsPageEnvironment m_env;
-    HBRUSH m_sliderBrush = nullptr;   // white, for the slider's background; owned
+    UniqueBrush m_sliderBrush;   // white, for the slider's background
 };

@@ -34,12 +34,11 @@ CTabSavePropsDlg::CTabSavePropsDlg(SettingsPageEnvironment environment, CWnd* pa
 CTabSavePropsDlg::~CTabSavePropsDlg() {
     // The slider paints with the brush until the page is gone.
     if (m_hWnd) DestroyWindow();
-    if (m_sliderBrush) DeleteObject(m_sliderBrush);
 }
 
 BOOL CTabSavePropsDlg::OnInitDialog() {
     SetBackgroundColor(RGB(255, 255, 255));
-    m_sliderBrush = CreateSolidBrush(RGB(255, 255, 255));
+    m_sliderBrush.reset(CreateSolidBrush(RGB(255, 255, 255)));
     m_imageType.SubclassDlgItem(kImageType, this);
     m_quality.SubclassDlgItem(kQualitySlider, this);
 
@@ -172,7 +171,7 @@ bool CTabSavePropsDlg::OnNotify(NMHDR* header, LRESULT& result) {
 LRESULT CTabSavePropsDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     if ((msg == WM_CTLCOLORSTATIC || msg == WM_CTLCOLORBTN) && m_sliderBrush &&
         reinterpret_cast<HWND>(lParam) == m_quality.m_hWnd && m_quality.m_hWnd) {
-        return reinterpret_cast<LRESULT>(m_sliderBrush);
+        return reinterpret_cast<LRESULT>(m_sliderBrush.get());
     }
     // The slider also reports its moves here; the value follows at once.
     if (msg == WM_HSCROLL && m_quality.m_hWnd && reinterpret_cast<HWND>(lParam) == m_quality.m_hWnd) {

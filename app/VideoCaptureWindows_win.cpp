@@ -10,6 +10,7 @@
 #include "editor/DrawSelectionCommand.h"
 #include "editor/DrawTextCommand.h"
 #include "foundation/Log.h"
+#include "foundation/WinHandles.h"
 #include "image/PxImageFormat.h"
 #include "resources/resource.h"
 
@@ -25,19 +26,15 @@ void LoadPanelPng(PxImage& image, UINT id) {
 // Paints through an off-screen bitmap of the client's size.
 template <typename Paint>
 void PaintBuffered(HWND window, Paint paint) {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(window, &ps);
+    PaintDC paintDC(window);
+    HDC dc = paintDC.get();
     RECT client;
     ::GetClientRect(window, &client);
-    HDC memory = CreateCompatibleDC(dc);
-    HBITMAP bitmap = CreateCompatibleBitmap(dc, client.right, client.bottom);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    paint(memory, client);
-    BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    EndPaint(window, &ps);
+    UniqueDC memory(CreateCompatibleDC(dc));
+    UniqueBitmap bitmap(CreateCompatibleBitmap(dc, client.right, client.bottom));
+    SelectScope selection(memory.get(), bitmap.get());
+    paint(memory.get(), client);
+    BitBlt(dc, 0, 0, client.right, client.bottom, memory.get(), 0, 0, SRCCOPY);
 }
 
 void SetLayered(HWND window, COLORREF key, BYTE alpha, DWORD flags) {
@@ -62,9 +59,8 @@ BOOL CVideoCaptureAreaDialog::OnInitDialog() {
 
 void CVideoCaptureAreaDialog::OnPaint() {
     PaintBuffered(m_hWnd, [this](HDC dc, const RECT& client) {
-        HBRUSH green = CreateSolidBrush(kKeyColour);
-        FillRect(dc, &client, green);
-        DeleteObject(green);
+        UniqueBrush green(CreateSolidBrush(kKeyColour));
+        FillRect(dc, &client, green.get());
         POINT topLeft = {m_area.left, m_area.top};
         POINT bottomRight = {m_area.right, m_area.bottom};
         ::ScreenToClient(m_hWnd, &topLeft);
@@ -145,9 +141,10 @@ void CVideoCaptureControlDlg::PaintTo(HDC dc, const RECT& client) {
     PanelLayout l = ComputePanelLayout(client.right - client.left, client.bottom - client.top,
                                        static_cast<int>(m_background.GetWidth()),
                                        static_cast<int>(m_background.GetHeight()), m_restart.GetSize().cx);
-    HBRUSH back = CreateSolidBrush(RGB(240, 240, 240));
-    FillRect(dc, &client, back);
-    DeleteObject(back);
+    {
+        UniqueBrush back(CreateSolidBrush(RGB(240, 240, 240)));
+        FillRect(dc, &client, back.get());
+    }
     DrawPxImageCommand(l.x0, l.y0, &m_background).Draw(dc);
     PlaceButtons();
     for (ImageButton* button : {&m_restart, &m_resume, &m_pause, &m_cancel, &m_stop}) button->Draw(dc);

@@ -1,6 +1,7 @@
 #include "core/Cvx.h"
 
 #include "foundation/Format.h"
+#include "foundation/VirtualScreen.h"
 
 namespace {
 
@@ -60,12 +61,7 @@ bool CvxIsWindowFullScreen(HWND window) {
 }
 
 RECT CvxGetVirtualScreenRect() {
-    RECT r;
-    r.left = GetSystemMetrics(SM_XVIRTUALSCREEN);
-    r.top = GetSystemMetrics(SM_YVIRTUALSCREEN);
-    r.right = r.left + GetSystemMetrics(SM_CXVIRTUALSCREEN);
-    r.bottom = r.top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
-    return r;
+    return VirtualScreenRect();
 }
 
 void CvxGetOsVersion() {

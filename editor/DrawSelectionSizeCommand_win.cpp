@@ -1,11 +1,12 @@
 #include "editor/DrawSelectionSizeCommand.h"
 
 #include "editor/PointFont_win.h"
+#include "foundation/WinHandles.h"
 
 void DrawSelectionSizeCommand::Draw(HDC dc) {
     std::wstring text = Text();
-    HFONT font = CreatePointFont(nullptr, 100, L"Calibri");
-    HGDIOBJ oldFont = SelectObject(dc, font);
+    UniqueFont font = CreatePointFont(nullptr, 100, L"Calibri");
+    SelectScope selectFont(dc, font.get());
     COLORREF oldText = SetTextColor(dc, RGB(255, 255, 255));
     COLORREF oldBack = SetBkColor(dc, RGB(0, 0, 0));
     int oldMode = SetBkMode(dc, OPAQUE);
@@ -15,6 +16,4 @@ void DrawSelectionSizeCommand::Draw(HDC dc) {
     SetBkMode(dc, oldMode);
     SetBkColor(dc, oldBack);
     SetTextColor(dc, oldText);
-    SelectObject(dc, oldFont);
-    if (font) DeleteObject(font);
 }

@@ -3,6 +3,7 @@
 
 #include "classlib/Dialog.h"
 #include "editor/SelectRegionWidget.h"
+#include "foundation/WinHandles.h"
 
 // What both editor panels share as windows: the background bitmap (its size is the
 // panel's), painting it with the buttons on top, the 10 ms hover timer, clicks on
@@ -31,5 +32,5 @@ private:
     void OnPaint();
 
     UINT m_backgroundId;
-    HBITMAP m_background = nullptr;
+    UniqueBitmap m_background;
 };

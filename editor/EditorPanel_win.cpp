@@ -16,7 +16,7 @@ BOOL CEditorPanel::OnInitDialog() {
 }
 
 void CEditorPanel::OnPaint() {
-    PaintPanel(m_hWnd, m_background, m_backgroundSize, [this](HDC dc) { DrawButtons(dc); });
+    PaintPanel(m_hWnd, m_background.get(), m_backgroundSize, [this](HDC dc) { DrawButtons(dc); });
 }
 
 LRESULT CEditorPanel::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -37,10 +37,7 @@ LRESULT CEditorPanel::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         KillTimer(0);
         break;
     case WM_NCDESTROY:
-        if (m_background) {
-            DeleteObject(m_background);
-            m_background = nullptr;
-        }
+        m_background.reset();
         break;
     default:
         break;

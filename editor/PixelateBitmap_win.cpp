@@ -4,6 +4,7 @@
 
 #include "foundation/BitmapBits.h"
 #include "foundation/Log.h"
+#include "foundation/WinHandles.h"
 
 bool PixelateBitmap(HBITMAP bitmap) {
     int width = 0, height = 0;
@@ -14,11 +15,11 @@ bool PixelateBitmap(HBITMAP bitmap) {
         return false;
     }
     PixelatePixels(pixels.data(), width, height);
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    int rows = SetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    WindowDC screen(nullptr);
+    UniqueDC memory(CreateCompatibleDC(screen.get()));
+    const int rows = SetDIBits(memory.get(), bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
+    memory.reset();
+    screen.reset();
     if (rows != height) {
         Log("PixelateBitmap: the bitmap cannot be written\n");
         return false;

@@ -2,9 +2,10 @@
 
 #include <cstdlib>
 
-HFONT CreatePointFont(HDC dc, int size, const wchar_t* face) {
-    HDC screen = dc ? nullptr : GetDC(nullptr);
-    HDC target = dc ? dc : screen;
+UniqueFont CreatePointFont(HDC dc, int size, const wchar_t* face) {
+    WindowDC screen;
+    if (!dc) screen = WindowDC(nullptr);
+    HDC target = dc ? dc : screen.get();
     LOGFONTW lf = {};
     // Tenths of a point to device pixels, then to logical units (as the map mode says).
     POINT pt = {0, MulDiv(GetDeviceCaps(target, LOGPIXELSY), size, 720)};
@@ -14,6 +15,6 @@ HFONT CreatePointFont(HDC dc, int size, const wchar_t* face) {
     lf.lfHeight = -std::abs(static_cast<int>(pt.y - origin.y));
     lf.lfCharSet = DEFAULT_CHARSET;
     lstrcpynW(lf.lfFaceName, face ? face : L"", LF_FACESIZE);
-    if (screen) ReleaseDC(nullptr, screen);
-    return CreateFontIndirectW(&lf);
+    screen.reset();
+    return UniqueFont(CreateFontIndirectW(&lf));
 }

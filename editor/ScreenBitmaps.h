@@ -7,6 +7,8 @@
 #include <cstdint>
 #ifdef _WIN32
 #include <windows.h>
+
+#include "foundation/WinHandles.h"
 #endif
 
 // The grey level of a pixel, as PxImage::GrayScale makes it.
@@ -33,8 +35,8 @@ struct Rgb24Rows {
 bool ReadRgb24Rows(HBITMAP bitmap, Rgb24Rows& rows);
 // The dimmed screen: an 8-bit DIB section of grey levels whose palette holds the dimmed
 // greys, so that drawing it shows what the grey, darkened copy of the screen shows.
-HBITMAP MakeDimmedBitmap(const Rgb24Rows& screen);
+UniqueBitmap MakeDimmedBitmap(const Rgb24Rows& screen);
 // The Blur tool's picture: a 32-bit bottom-up DIB section of the screen, pixelated
 // (PixelatePixels). Any thread: it only reads the rows.
-HBITMAP MakePixelatedBitmap(const Rgb24Rows& screen);
+UniqueBitmap MakePixelatedBitmap(const Rgb24Rows& screen);
 #endif

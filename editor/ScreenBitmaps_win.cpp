@@ -8,7 +8,7 @@
 namespace {
 
 // A bottom-up DIB section of the screen's size; its bits in `bits`.
-HBITMAP MakeSection(int width, int height, int bpp, const RGBQUAD* palette, int colours, void*& bits) {
+UniqueBitmap MakeSection(int width, int height, int bpp, const RGBQUAD* palette, int colours, void*& bits) {
     std::vector<uint8_t> info(sizeof(BITMAPINFOHEADER) + sizeof(RGBQUAD) * static_cast<size_t>(colours > 0 ? colours : 1));
     auto* header = reinterpret_cast<BITMAPINFOHEADER*>(info.data());
     header->biSize = sizeof(BITMAPINFOHEADER);
@@ -23,12 +23,9 @@ HBITMAP MakeSection(int width, int height, int bpp, const RGBQUAD* palette, int 
         for (int i = 0; i < colours; ++i) table[i] = palette[i];
     }
     bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(info.data()), DIB_RGB_COLORS, &bits,
-                                      nullptr, 0);
-    if (bitmap && !bits) {
-        DeleteObject(bitmap);
-        bitmap = nullptr;
-    }
+    UniqueBitmap bitmap(CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(info.data()), DIB_RGB_COLORS, &bits,
+                                         nullptr, 0));
+    if (!bits) bitmap.reset();
     return bitmap;
 }
 
@@ -47,16 +44,16 @@ bool ReadRgb24Rows(HBITMAP bitmap, Rgb24Rows& rows) {
     return rows.width > 0 && rows.height > 0;
 }
 
-HBITMAP MakeDimmedBitmap(const Rgb24Rows& screen) {
+UniqueBitmap MakeDimmedBitmap(const Rgb24Rows& screen) {
     uint8_t greys[256];
     DimmedGreyTable(greys);
     RGBQUAD palette[256];
     for (int i = 0; i < 256; ++i) palette[i] = RGBQUAD{greys[i], greys[i], greys[i], 0};
     void* bits = nullptr;
-    HBITMAP bitmap = MakeSection(screen.width, screen.height, 8, palette, 256, bits);
+    UniqueBitmap bitmap = MakeSection(screen.width, screen.height, 8, palette, 256, bits);
     if (!bitmap) {
         Log("CSelectRegionDlg: no dimmed screen (%lu)\n", GetLastError());
-        return nullptr;
+        return bitmap;
     }
     const size_t stride = Stride(screen.width, 8);
     for (int y = 0; y < screen.height; ++y) {
@@ -65,12 +62,12 @@ HBITMAP MakeDimmedBitmap(const Rgb24Rows& screen) {
     return bitmap;
 }
 
-HBITMAP MakePixelatedBitmap(const Rgb24Rows& screen) {
+UniqueBitmap MakePixelatedBitmap(const Rgb24Rows& screen) {
     void* bits = nullptr;
-    HBITMAP bitmap = MakeSection(screen.width, screen.height, 32, nullptr, 0, bits);
+    UniqueBitmap bitmap = MakeSection(screen.width, screen.height, 32, nullptr, 0, bits);
     if (!bitmap) {
         Log("CSelectRegionDlg::PrepareBlurBitmap: no bitmap (%lu)\n", GetLastError());
-        return nullptr;
+        return bitmap;
     }
     auto* pixels = static_cast<uint8_t*>(bits);
     const size_t stride = Stride(screen.width, 32);

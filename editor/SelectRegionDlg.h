@@ -8,9 +8,10 @@
 #include <vector>
 
 #include "classlib/Dialog.h"
+#include "editor/SelectRegionEnvironment.h"
 #include "editor/SelectRegionLogic.h"
+#include "foundation/WinHandles.h"
 #include "image/PxImage.h"
-#include "settings/HotkeyCombination.h"
 
 class IDrawCommand;
 class SelectionTracker;
@@ -21,30 +22,6 @@ class CTextBoxDlg;
 // The text size of the editor's text tool in tenths of a point (140..800), shared with
 // the text box. Set to 140 by every editor that is made. UI thread only.
 extern int g_editorTextSize;
-
-// What the region editor asks of the rest of the process. Default() is the program's;
-// tests replace entries.
-struct SelectRegionEnvironment {
-    std::function<void(const std::wstring& category, const std::wstring& action, const std::wstring& label)>
-        postEvent;
-    // The draw-mode hotkey, and whether it is fully held now.
-    std::function<HotkeyCombination()> drawModeHotkey;
-    std::function<bool(const HotkeyCombination&)> isHotkeyHeld;
-    // Whether a key is down now (the key timer, Shift, Ctrl, the right button).
-    std::function<bool(int virtualKey)> isKeyDown;
-    // Optional: one read of an editor key, down now and pressed since the previous read (a
-    // press shorter than the key timer's period still counts). Without it the key timer
-    // asks isKeyDown.
-    struct KeyRead {
-        bool down = false;
-        bool pressedSince = false;
-    };
-    std::function<KeyRead(int virtualKey)> readKey;
-    // Optional: called once, right after the first paint of the dialog has completed.
-    std::function<void()> onFirstPaint;
-
-    static SelectRegionEnvironment Default();
-};
 
 // The full-screen modal dialog in which the user picks a region of the frozen screen
 // and, in editor mode, marks it up. Its client area is the virtual screen. After
@@ -175,18 +152,18 @@ private:
     SelectRegionEnvironment m_env;
     int m_state = SelectRegionState::NoSelection;
     int m_savedState = SelectRegionState::None;
-    HBITMAP m_dimmed = nullptr;     // 8-bit grey levels with the dimmed palette
-    HBITMAP m_undimmed = nullptr;
-    HDC m_backDC = nullptr;         // holds the dimmed screen, the base of every repaint
-    HBITMAP m_backBitmap = nullptr;
-    HGDIOBJ m_backOld = nullptr;
-    HDC m_frameDC = nullptr;   // the off-screen frame of each repaint
-    HBITMAP m_frameBitmap = nullptr;
-    HGDIOBJ m_frameOld = nullptr;
+    UniqueBitmap m_dimmed;     // 8-bit grey levels with the dimmed palette
+    UniqueBitmap m_undimmed;
+    UniqueDC m_backDC;         // holds the dimmed screen, the base of every repaint
+    UniqueBitmap m_backBitmap;
+    SelectScope m_backSelection;   // after the bitmap: deselects it before it is deleted
+    UniqueDC m_frameDC;        // the off-screen frame of each repaint
+    UniqueBitmap m_frameBitmap;
+    SelectScope m_frameSelection;
     RECT m_client{};
     RECT m_virtualScreen{};
     POINT m_lastPoint{};
-    HBITMAP m_blur = nullptr;
+    UniqueBitmap m_blur;
     std::thread m_blurThread;
     bool m_blurStarted = false;
     // The screen for the blur picture when the undimmed bitmap cannot be read as rows.

@@ -13,7 +13,6 @@
 #include "editor/SelectRegionDlg.h"
 #include "editor/TextBoxDlg.h"
 #include "foundation/Log.h"
-#include "settings/SettingsManager.h"
 
 namespace {
 
@@ -91,18 +90,14 @@ LRESULT CSelectRegionDlg::OnAccept(WPARAM, LPARAM) {
 void CSelectRegionDlg::GetImage() {
     RECT s = GetSelection();
     if (m_annotations.Size() > 0 && m_undimmed) {
-        HDC windowDC = GetDC(m_hWnd);
-        HDC dc = CreateCompatibleDC(windowDC);
-        ReleaseDC(m_hWnd, windowDC);
-        HGDIOBJ old = SelectObject(dc, m_undimmed);
-        for (const auto& command : m_annotations.Items()) command->Draw(dc);
-        SelectObject(dc, old);
-        DeleteDC(dc);
+        UniqueDC dc(CreateCompatibleDC(WindowDC(m_hWnd).get()));
+        SelectScope screen(dc.get(), m_undimmed.get());
+        for (const auto& command : m_annotations.Items()) command->Draw(dc.get());
     }
     m_resultImage.Destroy();
     RunResultSeam();
     if (m_undimmed) {
-        m_resultImage.CreateFromHBITMAP(m_undimmed, nullptr);
+        m_resultImage.CreateFromHBITMAP(m_undimmed.get(), nullptr);
         m_resultImage.Crop(s.left, s.top, s.right, s.bottom);
     }
     if (!m_resultImage.IsValid()) throw std::runtime_error("CSelectRegionDlg::GetImage()");
@@ -121,13 +116,12 @@ LRESULT CSelectRegionDlg::OnSave(WPARAM wParam, LPARAM lParam) {
     int saved = m_state;
     m_state = SelectRegionState::SaveDialogOpen;
     ShowPanels(false);
-    SettingsManager& settings = SettingsManager::Instance();
     CPositionedFileDlg dialog(false, nullptr, m_defaultFileName.c_str(),
                               OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_NONETWORKBUTTON,
                               L"Jpeg Files (*.jpg)|*.jpg|PNG Files (*.png)|*.png|", m_hWnd);
-    std::wstring folder = settings.GetScreenshotsLastSavePath();
+    std::wstring folder = m_env.lastSaveFolder();
     dialog.SetInitialDir(folder);
-    dialog.SetFilterIndex(settings.GetImageTypeId() == 1 ? 1 : 2);
+    dialog.SetFilterIndex(m_env.imageTypeId() == 1 ? 1 : 2);
     FixedPointLayouter layouter({4, 4});
     dialog.m_layout = &layouter;
     INT_PTR result = dialog.DoModal();
@@ -137,7 +131,7 @@ LRESULT CSelectRegionDlg::OnSave(WPARAM wParam, LPARAM lParam) {
     m_action = kActionFile;
     m_savePath = dialog.GetPathName();
     size_t slash = m_savePath.find_last_of(L'\\');
-    settings.SetScreenshotsLastSavePath(slash == std::wstring::npos ? m_savePath : m_savePath.substr(0, slash));
+    m_env.setLastSaveFolder(slash == std::wstring::npos ? m_savePath : m_savePath.substr(0, slash));
     Post(WM_APP_EDITOR_ACCEPT, wParam, lParam);
     return 0;
 }
@@ -169,7 +163,7 @@ LRESULT CSelectRegionDlg::OnPaletteSelected() {
     dialog.m_layout = &layouter;
     if (dialog.DoModal() == IDOK && m_toolsPanel) {
         m_toolsPanel->SetColor(dialog.GetColor());
-        SettingsManager::Instance().SetDrawColor(m_toolsPanel->m_color);
+        m_env.setDrawColor(m_toolsPanel->m_color);
     }
     m_state = saved;
     ShowPanels(true);

@@ -10,7 +10,6 @@
 #include <exception>
 #include <utility>
 
-#include "core/Cvx.h"
 #include "editor/EditorMessages.h"
 #include "editor/DrawArrowCommand.h"
 #include "editor/DrawLineCommand.h"
@@ -28,9 +27,6 @@
 #include "foundation/Log.h"
 #include "foundation/ShotTiming.h"
 #include "resources/resource.h"
-#include "server/Analytics.h"
-#include "settings/HotkeySet.h"
-#include "settings/SettingsManager.h"
 
 int g_editorTextSize = kMinTextSize;
 
@@ -48,46 +44,33 @@ void LoadBadge(unsigned id, PxImage& image) {
 
 }  // namespace
 
-SelectRegionEnvironment SelectRegionEnvironment::Default() {
-    SelectRegionEnvironment env;
-    env.postEvent = [](const std::wstring& category, const std::wstring& action, const std::wstring& label) {
-        CvxAnalyticsPostEventAsync(-1, category, action, label);
-    };
-    env.drawModeHotkey = [] { return SettingsManager::Instance().GetHotkeys()[HotkeySlot::DrawModeActivation]; };
-    env.isHotkeyHeld = [](const HotkeyCombination& combination) { return IsHotkeyPressed(combination); };
-    env.isKeyDown = [](int key) { return (GetAsyncKeyState(key) & 0x8000) != 0; };
-    env.readKey = [](int key) {
-        SHORT state = GetAsyncKeyState(key);
-        return KeyRead{(state & 0x8000) != 0, (state & 1) != 0};
-    };
-    return env;
-}
-
 CSelectRegionDlg::CSelectRegionDlg(const PxImage& screen, std::wstring defaultFileName, bool editorMode, CWnd* parent)
     : CSelectRegionDlg(screen, std::move(defaultFileName), editorMode, parent, SelectRegionEnvironment::Default()) {}
 
 CSelectRegionDlg::CSelectRegionDlg(const PxImage& screen, std::wstring defaultFileName, bool editorMode, CWnd* parent,
                                    SelectRegionEnvironment environment)
-    : CDialogEx(IDD_SELECT_REGION, parent), m_env(std::move(environment)), m_defaultFileName(std::move(defaultFileName)) {
+    : CDialogEx(IDD_SELECT_REGION, parent),
+      m_env(SelectRegionEnvironment::WithFallbacks(std::move(environment))),
+      m_defaultFileName(std::move(defaultFileName)) {
     m_state = SelectRegionState::NoSelection;
     m_penWidth = kMinPenWidth;
     m_action = kActionUpload;
     m_mode = editorMode ? kModeEditor : kModePlain;
 
-    m_undimmed = screen.MakeBitmap(nullptr);
+    m_undimmed.reset(screen.MakeBitmap(nullptr));
     ShotTiming::Mark("screen bitmap");
 
     // The dimmed screen is made from the undimmed bitmap's rows in one pass; the blur
     // picture is made from them too, once the window shows (AfterFirstPaint).
     Rgb24Rows rows;
-    if (ReadRgb24Rows(m_undimmed, rows)) {
+    if (ReadRgb24Rows(m_undimmed.get(), rows)) {
         m_dimmed = MakeDimmedBitmap(rows);
     } else {
         try {
             PxImage dimmed(screen);
             dimmed.GrayScale();
             dimmed.Light(-46, 0);
-            m_dimmed = dimmed.MakeBitmap(nullptr);
+            m_dimmed.reset(dimmed.MakeBitmap(nullptr));
             m_blurSource = std::make_shared<PxImage>(screen);
         } catch (const std::exception& e) {
             Log("CSelectRegionDlg: no dimmed screen: %s\n", e.what());
@@ -98,7 +81,7 @@ CSelectRegionDlg::CSelectRegionDlg(const PxImage& screen, std::wstring defaultFi
     m_rightPress = !m_env.isKeyDown(VK_RBUTTON);
     LoadBadge(IDB_EDITOR_BADGE, m_editorBadge);
     LoadBadge(IDB_VIDEO_BADGE, m_videoBadge);
-    if (m_env.isHotkeyHeld(m_env.drawModeHotkey())) {
+    if (m_env.isDrawModeHotkeyHeld()) {
         m_hotkeyLatch = true;
         m_mode = kModeEditor;
     }
@@ -113,19 +96,6 @@ CSelectRegionDlg::~CSelectRegionDlg() {
     m_textBox = nullptr;
     m_toolsPanel.reset();
     m_managementPanel.reset();
-    if (m_frameDC) {
-        SelectObject(m_frameDC, m_frameOld);
-        DeleteDC(m_frameDC);
-    }
-    if (m_frameBitmap) DeleteObject(m_frameBitmap);
-    if (m_backDC) {
-        SelectObject(m_backDC, m_backOld);
-        DeleteDC(m_backDC);
-    }
-    if (m_backBitmap) DeleteObject(m_backBitmap);
-    if (m_blur) DeleteObject(m_blur);
-    if (m_dimmed) DeleteObject(m_dimmed);
-    if (m_undimmed) DeleteObject(m_undimmed);
 }
 
 void CSelectRegionDlg::JoinBlurThread() {
@@ -138,7 +108,7 @@ void CSelectRegionDlg::StartBlurPreparation() {
     // Every reader joins the thread first. The undimmed bitmap's rows are only read
     // meanwhile: the result step, the one writer, joins before it draws the marks.
     Rgb24Rows rows;
-    bool haveRows = ReadRgb24Rows(m_undimmed, rows);
+    bool haveRows = ReadRgb24Rows(m_undimmed.get(), rows);
     std::shared_ptr<PxImage> copy = std::move(m_blurSource);
     if (!haveRows && !copy) return;
     try {
@@ -148,10 +118,10 @@ void CSelectRegionDlg::StartBlurPreparation() {
                     m_blur = MakePixelatedBitmap(rows);
                     return;
                 }
-                HBITMAP bitmap = copy->MakeBitmap(nullptr);
+                UniqueBitmap bitmap(copy->MakeBitmap(nullptr));
                 copy->Destroy();
-                if (bitmap) PixelateBitmap(bitmap);
-                m_blur = bitmap;
+                if (bitmap) PixelateBitmap(bitmap.get());
+                m_blur = std::move(bitmap);
             } catch (...) {
                 Log("CSelectRegionDlg::PrepareBlurBitmap: failed\n");
             }
@@ -164,7 +134,7 @@ void CSelectRegionDlg::StartBlurPreparation() {
 HBITMAP CSelectRegionDlg::BlurBitmap() {
     StartBlurPreparation();
     JoinBlurThread();
-    return m_blur;
+    return m_blur.get();
 }
 
 bool CSelectRegionDlg::IsBlurReady() {
@@ -190,7 +160,7 @@ BOOL CSelectRegionDlg::OnInitDialog() {
     default: break;
     }
 
-    m_virtualScreen = CvxGetVirtualScreenRect();
+    m_virtualScreen = m_env.virtualScreen();
     int width = m_virtualScreen.right - m_virtualScreen.left;
     int height = m_virtualScreen.bottom - m_virtualScreen.top;
     SetWindowLongW(m_hWnd, GWL_STYLE, WS_POPUP | WS_CLIPCHILDREN);
@@ -201,15 +171,14 @@ BOOL CSelectRegionDlg::OnInitDialog() {
 
     // The back buffer is the dimmed screen itself; the frame of each repaint is a bitmap
     // like the window's.
-    HDC windowDC = GetDC(m_hWnd);
-    m_backDC = CreateCompatibleDC(windowDC);
-    m_backBitmap = m_dimmed;
-    m_dimmed = nullptr;
-    if (m_backBitmap) m_backOld = SelectObject(m_backDC, m_backBitmap);
-    m_frameDC = CreateCompatibleDC(windowDC);
-    m_frameBitmap = CreateCompatibleBitmap(windowDC, width, height);
-    m_frameOld = SelectObject(m_frameDC, m_frameBitmap);
-    ReleaseDC(m_hWnd, windowDC);
+    WindowDC windowDC(m_hWnd);
+    m_backDC.reset(CreateCompatibleDC(windowDC.get()));
+    m_backBitmap = std::move(m_dimmed);
+    if (m_backBitmap) m_backSelection = SelectScope(m_backDC.get(), m_backBitmap.get());
+    m_frameDC.reset(CreateCompatibleDC(windowDC.get()));
+    m_frameBitmap.reset(CreateCompatibleBitmap(windowDC.get(), width, height));
+    m_frameSelection = SelectScope(m_frameDC.get(), m_frameBitmap.get());
+    windowDC.reset();
     ShotTiming::Mark("back buffers");
 
     m_state = SelectRegionState::NoSelection;
@@ -227,7 +196,7 @@ void CSelectRegionDlg::CreatePanels() {
     // Both start hidden: the selection's release shows them where they belong.
     m_managementPanel = std::make_unique<CSelectRegionManagementDlg>(this);
     m_managementPanel->Create(this);
-    m_toolsPanel = std::make_unique<CSelectRegionToolsDlg>(SettingsManager::Instance().GetDrawColor(), this);
+    m_toolsPanel = std::make_unique<CSelectRegionToolsDlg>(m_env.drawColor(), this);
     m_toolsPanel->Create(this);
     m_managementPanel->ShowWindow(SW_HIDE);
     m_toolsPanel->ShowWindow(SW_HIDE);
@@ -318,25 +287,25 @@ void CSelectRegionDlg::ClearOverlay() {
 }
 
 void CSelectRegionDlg::OnPaint() {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(m_hWnd, &ps);
+    PaintDC paint(m_hWnd);
+    HDC dc = paint.get();
     int width = m_client.right, height = m_client.bottom;
     m_painted = CurrentPicture();
     if (m_frameDC && m_backDC) {
         POINT cursor = {m_painted.cursorX, m_painted.cursorY};
-        BitBlt(m_frameDC, 0, 0, width, height, m_backDC, 0, 0, SRCCOPY);
-        for (const auto& command : m_overlay) command->Draw(m_frameDC);
-        for (const auto& command : m_annotations.Items()) command->Draw(m_frameDC);
+        BitBlt(m_frameDC.get(), 0, 0, width, height, m_backDC.get(), 0, 0, SRCCOPY);
+        for (const auto& command : m_overlay) command->Draw(m_frameDC.get());
+        for (const auto& command : m_annotations.Items()) command->Draw(m_frameDC.get());
         if (m_mode != kModePlain && (m_state == SelectRegionState::NoSelection || m_state == SelectRegionState::Selecting)) {
             PxImage& badge = (m_mode & kModeVideo) ? m_videoBadge : m_editorBadge;
-            if (badge.IsValid()) badge.Draw(m_frameDC, cursor.x - 3, cursor.y + 1);
+            if (badge.IsValid()) badge.Draw(m_frameDC.get(), cursor.x - 3, cursor.y + 1);
         }
         if (m_state == SelectRegionState::Pencil || m_state == SelectRegionState::Arrow || m_state == SelectRegionState::Rectangle) {
-            DrawLineCommand(cursor.x, cursor.y, cursor.x + 1, cursor.y + 1, static_cast<unsigned>(m_penWidth), GetColor()).Draw(m_frameDC);
+            DrawLineCommand(cursor.x, cursor.y, cursor.x + 1, cursor.y + 1, static_cast<unsigned>(m_penWidth), GetColor()).Draw(m_frameDC.get());
         }
-        BitBlt(dc, 0, 0, width, height, m_frameDC, 0, 0, SRCCOPY);
+        BitBlt(dc, 0, 0, width, height, m_frameDC.get(), 0, 0, SRCCOPY);
     }
-    EndPaint(m_hWnd, &ps);
+    paint.reset();
     if (!m_firstPaintDone) {
         m_firstPaintDone = true;
         OnFirstPaint();
@@ -349,7 +318,7 @@ void CSelectRegionDlg::RebuildSelectionOverlay() {
                                        {m_client.left, m_client.top, m_client.right, m_client.bottom});
     int w = s.right - s.left, h = s.bottom - s.top;
     ClearOverlay();
-    m_overlay.push_back(std::make_shared<DrawSelectedAreaCommand>(s.left, s.top, w, h, m_undimmed));
+    m_overlay.push_back(std::make_shared<DrawSelectedAreaCommand>(s.left, s.top, w, h, m_undimmed.get()));
     m_overlay.push_back(std::make_shared<DrawSelectionCommand>(s.left, s.top, w, h, true));
     m_overlay.push_back(std::make_shared<DrawSelectionSizeCommand>(label.x, label.y, w, h));
 }
@@ -766,7 +735,7 @@ void CSelectRegionDlg::RunKeyCommand(KeyCommand command) {
 }
 
 void CSelectRegionDlg::ToggleEditorByHotkey() {
-    bool held = m_env.isHotkeyHeld(m_env.drawModeHotkey());
+    bool held = m_env.isDrawModeHotkeyHeld();
     int changed = ::ToggleEditorByHotkey(held, m_state, m_mode, m_hotkeyLatch);
     if (changed > 0) PostEvent(L"Activate Editor");
     else if (changed < 0) PostEvent(L"Deactivate Editor");

@@ -3,6 +3,7 @@
 #include "editor/EditorMessages.h"
 #include "editor/PanelPaint_win.h"
 #include "foundation/StringTable.h"
+#include "foundation/WinHandles.h"
 #include "resources/resource.h"
 
 CSelectRegionToolsDlg::CSelectRegionToolsDlg(COLORREF colour, CWnd* editor)
@@ -101,9 +102,8 @@ void CSelectRegionToolsDlg::DrawButtons(HDC dc) {
     for (ImageButton* button : {&m_arrow, &m_pen, &m_rectangle, &m_text, &m_blur, &m_colorButton, &m_undo})
         button->Draw(dc);
     RECT swatch = {m_colorButton.m_x + 17, m_colorButton.m_y + 24, m_colorButton.m_x + 28, m_colorButton.m_y + 34};
-    HBRUSH brush = CreateSolidBrush(m_color);
-    FillRect(dc, &swatch, brush);
-    DeleteObject(brush);
+    UniqueBrush brush(CreateSolidBrush(m_color));
+    FillRect(dc, &swatch, brush.get());
 }
 
 void CSelectRegionToolsDlg::OnLButtonUp(int x, int y) {

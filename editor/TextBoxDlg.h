@@ -5,6 +5,7 @@
 
 #include "classlib/Dialog.h"
 #include "classlib/Edit.h"
+#include "foundation/WinHandles.h"
 
 // The editor's text tool: a small borderless popup over the frozen screen that shows
 // the editor's picture behind it, a dashed frame and a transparent multi-line edit in
@@ -40,6 +41,6 @@ private:
     void SendToEditor(UINT msg);
 
     CWnd* m_editor;
-    HFONT m_font = nullptr;
+    UniqueFont m_font;
     int m_fontSize = 0;
 };

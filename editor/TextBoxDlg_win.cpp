@@ -1,6 +1,7 @@
 #include "editor/TextBoxDlg.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "editor/DrawSelectionCommand.h"
 #include "editor/EditorMessages.h"
@@ -18,24 +19,22 @@ CTextBoxDlg::CTextBoxDlg(CWnd* editor) : CDialog(IDD_TEXT_BOX, editor), m_editor
 }
 
 CTextBoxDlg::~CTextBoxDlg() {
+    // The window goes first; the font (a member) after it.
     if (m_hWnd) DestroyWindow();
-    if (m_font) DeleteObject(m_font);
 }
 
 HFONT CTextBoxDlg::FontForSize(int size) {
-    if (m_font && m_fontSize == size) return m_font;
-    HFONT font = CreatePointFont(nullptr, size, L"Calibri");
-    if (!font) return m_font;
-    // The old font goes only after every window has the new one.
-    HFONT old = m_font;
-    m_font = font;
+    if (m_font && m_fontSize == size) return m_font.get();
+    UniqueFont font = CreatePointFont(nullptr, size, L"Calibri");
+    if (!font) return m_font.get();
+    // The old font goes (at the end of this scope) only after every window has the new one.
+    UniqueFont old = std::exchange(m_font, std::move(font));
     m_fontSize = size;
     if (old) {
-        SendMessageW(m_hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
-        if (m_edit.m_hWnd) SendMessageW(m_edit.m_hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
-        DeleteObject(old);
+        SendMessageW(m_hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(m_font.get()), FALSE);
+        if (m_edit.m_hWnd) SendMessageW(m_edit.m_hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(m_font.get()), FALSE);
     }
-    return m_font;
+    return m_font.get();
 }
 
 BOOL CTextBoxDlg::OnInitDialog() {
@@ -67,18 +66,18 @@ std::wstring CTextBoxDlg::GetText() const {
 void CTextBoxDlg::FitToText(const std::wstring& text) {
     if (!m_hWnd || !m_edit.m_hWnd) return;
     std::vector<std::wstring> lines = TextBoxLines(text);
-    HDC dc = GetDC(m_edit.m_hWnd);
-    HGDIOBJ old = SelectObject(dc, FontForSize(g_editorTextSize));
     int widest = 0;
-    for (const std::wstring& line : lines) {
-        SIZE size{};
-        GetTextExtentPoint32W(dc, line.c_str(), static_cast<int>(line.size()), &size);
-        widest = std::max<int>(widest, size.cx);
-    }
     TEXTMETRICW tm{};
-    GetTextMetricsW(dc, &tm);
-    SelectObject(dc, old);
-    ReleaseDC(m_edit.m_hWnd, dc);
+    {
+        WindowDC dc(m_edit.m_hWnd);
+        SelectScope font(dc.get(), FontForSize(g_editorTextSize));
+        for (const std::wstring& line : lines) {
+            SIZE size{};
+            GetTextExtentPoint32W(dc.get(), line.c_str(), static_cast<int>(line.size()), &size);
+            widest = std::max<int>(widest, size.cx);
+        }
+        GetTextMetricsW(dc.get(), &tm);
+    }
     int n = static_cast<int>(lines.size());
     SetWindowPos(m_hWnd, nullptr, 0, 0, widest + tm.tmMaxCharWidth + 8, n * tm.tmHeight + 8,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -94,20 +93,18 @@ void CTextBoxDlg::SendToEditor(UINT msg) {
 }
 
 void CTextBoxDlg::OnPaint() {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(m_hWnd, &ps);
+    PaintDC paint(m_hWnd);
+    HDC dc = paint.get();
     RECT box;
     GetWindowRect(m_hWnd, &box);
     HWND parent = GetParent(m_hWnd);
     if (parent) {
         POINT origin{box.left, box.top};
         ScreenToClient(parent, &origin);
-        HDC parentDC = GetDC(parent);
-        BitBlt(dc, 0, 0, box.right - box.left, box.bottom - box.top, parentDC, origin.x, origin.y, SRCCOPY);
-        ReleaseDC(parent, parentDC);
+        WindowDC parentDC(parent);
+        BitBlt(dc, 0, 0, box.right - box.left, box.bottom - box.top, parentDC.get(), origin.x, origin.y, SRCCOPY);
     }
     DrawSelectionCommand(1, 1, box.right - box.left - 2, box.bottom - box.top - 2, false).Draw(dc);
-    EndPaint(m_hWnd, &ps);
 }
 
 bool CTextBoxDlg::OnCommand(WORD id, WORD code, HWND control) {

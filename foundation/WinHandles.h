@@ -4,6 +4,8 @@
 //   UniqueHandle      CloseHandle   (NULL and INVALID_HANDLE_VALUE are both empty)
 //   UniqueFind        FindClose     (FindFirstFileW)
 //   UniqueRegKey      RegCloseKey   (RegOpenKeyExW, RegCreateKeyExW)
+//   UniqueMapView     UnmapViewOfFile (MapViewOfFile)
+//   UniqueIcon        DestroyIcon   (CopyIcon, CreateIconIndirect)
 //   GdiObject<T>      DeleteObject  (UniqueBitmap, UniqueFont, UniqueBrush, UniquePen, UniqueRegion)
 //   UniqueDC          DeleteDC      (CreateCompatibleDC, CreateDCW)
 //   WindowDC          GetDC / ReleaseDC
@@ -46,6 +48,26 @@ struct RegKeyTraits {
 };
 // Holds only keys this program opened, never a predefined root (HKEY_CURRENT_USER...).
 using UniqueRegKey = UniqueResource<RegKeyTraits>;
+
+struct MapViewTraits {
+    using Handle = void*;
+    static void* Empty() { return nullptr; }
+    static bool IsValid(void* view) { return view != nullptr; }
+    static void Free(void* view) { UnmapViewOfFile(view); }
+};
+// A view of a file mapping; unmap it before the mapping's handle is closed (declare the
+// mapping's UniqueHandle first).
+using UniqueMapView = UniqueResource<MapViewTraits>;
+
+struct IconTraits {
+    using Handle = HICON;
+    static HICON Empty() { return nullptr; }
+    static bool IsValid(HICON icon) { return icon != nullptr; }
+    static void Free(HICON icon) { DestroyIcon(icon); }
+};
+// An icon or cursor this program made (CopyIcon, CreateIconIndirect); never a shared one
+// from LoadIcon/LoadCursor.
+using UniqueIcon = UniqueResource<IconTraits>;
 
 template <typename T>
 struct GdiObjectTraits {

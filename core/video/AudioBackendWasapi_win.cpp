@@ -9,6 +9,7 @@
 
 #include "core/video/AudioCapture.h"
 #include "foundation/SystemLibrary.h"
+#include "foundation/WinHandles.h"
 
 namespace {
 
@@ -56,13 +57,13 @@ public:
     int32_t CoInit() override { return CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
     int32_t CreateEnumerator() override {
         return CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
-                                reinterpret_cast<void**>(&m_enumerator));
+                                m_enumerator.put_void());
     }
     int32_t GetDefaultEndpoint(int dataFlow, int role) override {
-        return m_enumerator->GetDefaultAudioEndpoint(EDataFlow(dataFlow), ERole(role), &m_device);
+        return m_enumerator->GetDefaultAudioEndpoint(EDataFlow(dataFlow), ERole(role), m_device.put());
     }
     int32_t Activate() override {
-        return m_device->Activate(__uuidof(IAudioClient), CLSCTX_ALL, nullptr, reinterpret_cast<void**>(&m_client));
+        return m_device->Activate(__uuidof(IAudioClient), CLSCTX_ALL, nullptr, m_client.put_void());
     }
     int32_t GetMixFormat(CvxWaveFormat& format) override {
         const HRESULT hr = m_client->GetMixFormat(&m_mix);
@@ -80,10 +81,10 @@ public:
                                     useClosest && m_closest ? m_closest : m_mix, nullptr);
     }
     int32_t GetCaptureClient() override {
-        return m_client->GetService(__uuidof(IAudioCaptureClient), reinterpret_cast<void**>(&m_capture));
+        return m_client->GetService(__uuidof(IAudioCaptureClient), m_capture.put_void());
     }
     int32_t GetClock() override {
-        return m_client->GetService(__uuidof(IAudioClock), reinterpret_cast<void**>(&m_clock));
+        return m_client->GetService(__uuidof(IAudioClock), m_clock.put_void());
     }
     int32_t SetMmcss() override {
         const auto setCharacteristics = MultimediaSchedulerLibrary().AvSetMmThreadCharacteristicsW;
@@ -132,27 +133,28 @@ public:
                 if (auto revert = MultimediaSchedulerLibrary().AvRevertMmThreadCharacteristics) revert(m_mmcss);
                 m_mmcss = nullptr;
                 break;
-            case AudioStep::Clock: m_clock->Release(); m_clock = nullptr; break;
-            case AudioStep::CaptureClient: m_capture->Release(); m_capture = nullptr; break;
+            case AudioStep::Clock: m_clock.reset(); break;
+            case AudioStep::CaptureClient: m_capture.reset(); break;
             case AudioStep::MixFormat:
                 CoTaskMemFree(m_mix);
                 m_mix = nullptr;
                 if (m_closest) CoTaskMemFree(m_closest);
                 m_closest = nullptr;
                 break;
-            case AudioStep::Client: m_client->Release(); m_client = nullptr; break;
-            case AudioStep::Device: m_device->Release(); m_device = nullptr; break;
-            case AudioStep::Enumerator: m_enumerator->Release(); m_enumerator = nullptr; break;
+            case AudioStep::Client: m_client.reset(); break;
+            case AudioStep::Device: m_device.reset(); break;
+            case AudioStep::Enumerator: m_enumerator.reset(); break;
             case AudioStep::CoInit: CoUninitialize(); break;
         }
     }
 
 private:
-    IMMDeviceEnumerator* m_enumerator = nullptr;
-    IMMDevice* m_device = nullptr;
-    IAudioClient* m_client = nullptr;
-    IAudioCaptureClient* m_capture = nullptr;
-    IAudioClock* m_clock = nullptr;
+    // Each is released by its step, in the order the capture chose (Release above).
+    ComPtr<IMMDeviceEnumerator> m_enumerator;
+    ComPtr<IMMDevice> m_device;
+    ComPtr<IAudioClient> m_client;
+    ComPtr<IAudioCaptureClient> m_capture;
+    ComPtr<IAudioClock> m_clock;
     WAVEFORMATEX* m_mix = nullptr;
     WAVEFORMATEX* m_closest = nullptr;
     HANDLE m_mmcss = nullptr;

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "core/video/CursorComposer.h"
+#include "foundation/WinHandles.h"
 
 // The mouse cursor for the screen readers: takes the cursor's state and a copy of its
 // image, draws the copy through a DC (monochrome cursors, GDI frames) or composes it
@@ -13,7 +14,7 @@
 class DX9Cursor : public ICursorSource {
 public:
     DX9Cursor() = default;
-    ~DX9Cursor() override;
+    ~DX9Cursor() override = default;
     DX9Cursor(const DX9Cursor&) = delete;
     DX9Cursor& operator=(const DX9Cursor&) = delete;
 
@@ -28,7 +29,7 @@ public:
 private:
     void Free();
 
-    HICON m_copy = nullptr;
-    HBITMAP m_colour = nullptr;
-    HBITMAP m_mask = nullptr;
+    UniqueIcon m_copy;
+    UniqueBitmap m_colour;   // the copy's bitmaps, which GetIconInfo hands to the caller
+    UniqueBitmap m_mask;
 };

@@ -2,16 +2,10 @@
 
 #include <cstring>
 
-DX9Cursor::~DX9Cursor() {
-    Free();
-}
-
 void DX9Cursor::Free() {
-    if (m_copy) DestroyIcon(m_copy);
-    if (m_colour) DeleteObject(m_colour);
-    if (m_mask) DeleteObject(m_mask);
-    m_copy = nullptr;
-    m_colour = m_mask = nullptr;
+    m_copy.reset();
+    m_colour.reset();
+    m_mask.reset();
 }
 
 CursorShot DX9Cursor::Take() {
@@ -21,19 +15,19 @@ CursorShot DX9Cursor::Take() {
     info.cbSize = sizeof info;
     if (!GetCursorInfo(&info) || !(info.flags & CURSOR_SHOWING) || !info.hCursor) return shot;
     shot.showing = true;
-    m_copy = CopyIcon(info.hCursor);
+    m_copy.reset(CopyIcon(info.hCursor));
     if (!m_copy) return shot;
     ICONINFO icon{};
-    if (!GetIconInfo(m_copy, &icon)) return shot;
-    m_colour = icon.hbmColor;
-    m_mask = icon.hbmMask;
+    if (!GetIconInfo(m_copy.get(), &icon)) return shot;
+    m_colour.reset(icon.hbmColor);
+    m_mask.reset(icon.hbmMask);
     shot.haveIcon = true;
     shot.monochrome = icon.hbmColor == nullptr;
     shot.xHotspot = static_cast<int>(icon.xHotspot);
     shot.yHotspot = static_cast<int>(icon.yHotspot);
     if (m_colour) {
         BITMAP bitmap{};
-        if (GetObjectW(m_colour, sizeof bitmap, &bitmap)) {
+        if (GetObjectW(m_colour.get(), sizeof bitmap, &bitmap)) {
             shot.bitmapWidth = bitmap.bmWidth;
             shot.bitmapHeight = bitmap.bmHeight;
         }
@@ -48,14 +42,14 @@ CursorShot DX9Cursor::Take() {
 }
 
 bool DX9Cursor::DrawOnDc(HDC dc, int x, int y) const {
-    return m_copy && dc && DrawIconEx(dc, x, y, m_copy, 0, 0, 0, nullptr, DI_NORMAL);
+    return m_copy && dc && DrawIconEx(dc, x, y, m_copy.get(), 0, 0, 0, nullptr, DI_NORMAL);
 }
 
 bool DX9Cursor::PaintOver(uint8_t* pixels, int size) {
     if (!m_copy || size <= 0) return false;
-    HDC screen = GetDC(nullptr);
+    WindowDC screen(nullptr);
     if (!screen) return false;
-    HDC memory = CreateCompatibleDC(screen);
+    UniqueDC memory(CreateCompatibleDC(screen.get()));
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = size;
@@ -64,22 +58,18 @@ bool DX9Cursor::PaintOver(uint8_t* pixels, int size) {
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HBITMAP box = memory ? CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
+    UniqueBitmap box(memory ? CreateDIBSection(memory.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr);
     bool drawn = false;
     if (box && bits) {
         const size_t bytes = size_t(size) * size_t(size) * 4;
-        HGDIOBJ old = SelectObject(memory, box);
-        if (old) {
+        SelectScope selection(memory.get(), box.get());
+        if (selection) {
             std::memcpy(bits, pixels, bytes);
-            drawn = DrawOnDc(memory, 0, 0);
+            drawn = DrawOnDc(memory.get(), 0, 0);
             GdiFlush();
             if (drawn) std::memcpy(pixels, bits, bytes);
-            SelectObject(memory, old);
         }
     }
-    if (box) DeleteObject(box);
-    if (memory) DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
     return drawn;
 }
 

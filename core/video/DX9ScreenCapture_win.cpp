@@ -5,9 +5,9 @@
 
 #include "core/Cvx.h"
 #include "core/CvxException.h"
-#include "core/video/CComPtrCustom.h"
 #include "core/video/DX9Cursor.h"
 #include "core/video/Dx9FrameReader.h"
+#include "foundation/WinHandles.h"
 
 namespace {
 
@@ -48,8 +48,8 @@ private:
 
 struct DX9ScreenCapture::Impl {
     // Released in reverse order: surface, then device.
-    CComPtrCustom<IDirect3DDevice9> device;
-    CComPtrCustom<IDirect3DSurface9> surface;
+    ComPtr<IDirect3DDevice9> device;
+    ComPtr<IDirect3DSurface9> surface;
     D3DPRESENT_PARAMETERS presentParams{};
     D3DDISPLAYMODE displayMode{};
     UINT adapter = D3DADAPTER_DEFAULT;
@@ -60,8 +60,8 @@ struct DX9ScreenCapture::Impl {
     ~Impl() {
         reader.reset();
         deviceSurface.reset();
-        surface.Reset();
-        device.Reset();
+        surface.reset();
+        device.reset();
     }
 };
 

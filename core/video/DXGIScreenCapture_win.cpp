@@ -7,11 +7,11 @@
 #include "core/CvxException.h"
 #include "core/Direct3DLibraries.h"
 #include "core/QpcTime.h"
-#include "core/video/CComPtrCustom.h"
 #include "core/video/DX9Cursor.h"
 #include "core/video/DXGIException.h"
 #include "core/video/DxgiFrameReader.h"
 #include "foundation/Log.h"
+#include "foundation/WinHandles.h"
 
 namespace {
 
@@ -24,32 +24,32 @@ namespace {
 class Duplication : public IDesktopDuplication {
 public:
     Duplication(ID3D11DeviceContext* context, IDXGIOutputDuplication* duplication,
-                CComPtrCustom<ID3D11Texture2D>& acquiredImage, ID3D11Texture2D* gdiImage,
+                ComPtr<ID3D11Texture2D>& acquiredImage, ID3D11Texture2D* gdiImage,
                 ID3D11Texture2D* destImage, DX9Cursor& cursor)
         : m_context(context), m_duplication(duplication), m_acquiredImage(acquiredImage),
           m_gdiImage(gdiImage), m_destImage(destImage), m_cursor(cursor) {}
 
     int32_t AcquireNextFrame(unsigned timeoutMs) override {
         DXGI_OUTDUPL_FRAME_INFO info{};
-        m_resource.Reset();
+        m_resource.reset();
         return m_duplication->AcquireNextFrame(timeoutMs, &info, m_resource.put());
     }
     void ReleaseFrame() override {
-        m_resource.Reset();
+        m_resource.reset();
         m_duplication->ReleaseFrame();
     }
     void TakeFrame() override {
-        m_acquiredImage.Reset();
+        m_acquiredImage.reset();
         HRESULT hr = m_resource ? m_resource->QueryInterface(__uuidof(ID3D11Texture2D),
                                                              m_acquiredImage.put_void())
                                 : E_POINTER;
-        m_resource.Reset();
+        m_resource.reset();
         if (FAILED(hr)) throw core::video::DXGIException(L"lDesktopResource->QueryInterface", hr);
         if (!m_acquiredImage) throw CvxException(std::string("lAcquiredDesktopImage == nullptr"));
         m_context->CopyResource(m_gdiImage, m_acquiredImage.get());
     }
     void DrawMonochromeCursor(int x, int y) override {
-        CComPtrCustom<IDXGISurface1> surface;
+        ComPtr<IDXGISurface1> surface;
         HRESULT hr = m_gdiImage->QueryInterface(__uuidof(IDXGISurface1), surface.put_void());
         if (FAILED(hr)) throw core::video::DXGIException(L"lGDIImage->QueryInterface", hr);
         HDC dc = nullptr;
@@ -74,11 +74,11 @@ public:
 private:
     ID3D11DeviceContext* m_context;
     IDXGIOutputDuplication* m_duplication;
-    CComPtrCustom<ID3D11Texture2D>& m_acquiredImage;
+    ComPtr<ID3D11Texture2D>& m_acquiredImage;
     ID3D11Texture2D* m_gdiImage;
     ID3D11Texture2D* m_destImage;
     DX9Cursor& m_cursor;
-    CComPtrCustom<IDXGIResource> m_resource;
+    ComPtr<IDXGIResource> m_resource;
 };
 
 }  // namespace
@@ -86,12 +86,12 @@ private:
 struct DXGIScreenCapture::Impl {
     // Declared so that they are released destImage, gdiImage, acquiredImage, duplication,
     // context, device.
-    CComPtrCustom<ID3D11Device> device;
-    CComPtrCustom<ID3D11DeviceContext> context;
-    CComPtrCustom<IDXGIOutputDuplication> duplication;
-    CComPtrCustom<ID3D11Texture2D> acquiredImage;
-    CComPtrCustom<ID3D11Texture2D> gdiImage;
-    CComPtrCustom<ID3D11Texture2D> destImage;
+    ComPtr<ID3D11Device> device;
+    ComPtr<ID3D11DeviceContext> context;
+    ComPtr<IDXGIOutputDuplication> duplication;
+    ComPtr<ID3D11Texture2D> acquiredImage;
+    ComPtr<ID3D11Texture2D> gdiImage;
+    ComPtr<ID3D11Texture2D> destImage;
     DXGI_OUTPUT_DESC outputDesc{};
     DXGI_OUTDUPL_DESC duplicationDesc{};
     DX9Cursor cursor;
@@ -101,12 +101,12 @@ struct DXGIScreenCapture::Impl {
     ~Impl() {
         reader.reset();
         adapter.reset();
-        destImage.Reset();
-        gdiImage.Reset();
-        acquiredImage.Reset();
-        duplication.Reset();
-        context.Reset();
-        device.Reset();
+        destImage.reset();
+        gdiImage.reset();
+        acquiredImage.reset();
+        duplication.reset();
+        context.reset();
+        device.reset();
     }
 };
 
@@ -125,21 +125,21 @@ DXGIScreenCapture::DXGIScreenCapture(bool captureCursor, const CvxRect& area)
     if (!d.device) Fail("lDevice == nullptr");
 
     {
-        CComPtrCustom<IDXGIDevice> dxgiDevice;
+        ComPtr<IDXGIDevice> dxgiDevice;
         if (FAILED(d.device->QueryInterface(__uuidof(IDXGIDevice), dxgiDevice.put_void())))
             Fail("Get DXGI device");
-        CComPtrCustom<IDXGIAdapter> adapter;
+        ComPtr<IDXGIAdapter> adapter;
         if (FAILED(dxgiDevice->GetParent(__uuidof(IDXGIAdapter), adapter.put_void())))
             Fail("Get DXGI adapter");
-        dxgiDevice.Reset();
-        CComPtrCustom<IDXGIOutput> output;
+        dxgiDevice.reset();
+        ComPtr<IDXGIOutput> output;
         if (FAILED(adapter->EnumOutputs(0, output.put()))) Fail("Get output");
-        adapter.Reset();
+        adapter.reset();
         if (FAILED(output->GetDesc(&d.outputDesc))) Fail("Get output desc.");
-        CComPtrCustom<IDXGIOutput1> output1;
+        ComPtr<IDXGIOutput1> output1;
         if (FAILED(output->QueryInterface(__uuidof(IDXGIOutput1), output1.put_void())))
             Fail("QI for Output 1");
-        output.Reset();
+        output.reset();
         if (FAILED(output1->DuplicateOutput(d.device.get(), d.duplication.put())))
             Fail("Create desktop duplication");
     }

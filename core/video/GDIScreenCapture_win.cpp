@@ -8,24 +8,18 @@
 #include "core/QpcTime.h"
 #include "core/video/DX9Cursor.h"
 #include "core/video/ScreenCopyBands.h"
+#include "foundation/WinHandles.h"
 
 struct GDIScreenCapture::Impl {
     int stride = 0;
     CvxRect virtualScreen;
     CvxRect area;
-    HWND desktop = nullptr;
-    HDC screenDC = nullptr;
-    HDC memoryDC = nullptr;
-    HBITMAP bitmap = nullptr;
-    HGDIOBJ oldBitmap = nullptr;
+    // Freed in reverse: the bitmap is deselected, then deleted, before its DC goes.
+    WindowDC screenDC;
+    UniqueDC memoryDC;
+    UniqueBitmap bitmap;
+    SelectScope selection;   // the bitmap in memoryDC
     bool captureCursor = false;
-
-    ~Impl() {
-        if (oldBitmap) SelectObject(memoryDC, oldBitmap);
-        if (bitmap) DeleteObject(bitmap);
-        if (memoryDC) DeleteDC(memoryDC);
-        if (screenDC) ReleaseDC(desktop, screenDC);
-    }
 };
 
 GDIScreenCapture::GDIScreenCapture(bool captureCursor, const CvxRect& area)
@@ -40,14 +34,13 @@ GDIScreenCapture::GDIScreenCapture(bool captureCursor, const CvxRect& area)
     if (FrameBytes(d.area) == 0)
         throw CvxException(std::string("GDIScreenCapture:constructor: empty area"));
     d.stride = d.area.Width() * 4;
-    d.desktop = GetDesktopWindow();
-    d.screenDC = GetDC(d.desktop);
-    d.memoryDC = d.screenDC ? CreateCompatibleDC(d.screenDC) : nullptr;
+    d.screenDC = WindowDC(GetDesktopWindow());
+    if (d.screenDC) d.memoryDC.reset(CreateCompatibleDC(d.screenDC.get()));
     // The bitmap only ever receives the area, so it is the area's size: GetDIBits then
     // reads exactly the rows and columns it was asked for.
-    d.bitmap = d.memoryDC ? CreateCompatibleBitmap(d.screenDC, d.area.Width(), d.area.Height()) : nullptr;
-    d.oldBitmap = d.bitmap ? SelectObject(d.memoryDC, d.bitmap) : nullptr;
-    if (!d.oldBitmap) {
+    if (d.memoryDC) d.bitmap.reset(CreateCompatibleBitmap(d.screenDC.get(), d.area.Width(), d.area.Height()));
+    if (d.bitmap) d.selection = SelectScope(d.memoryDC.get(), d.bitmap.get());
+    if (!d.selection) {
         m_impl.reset();
         throw CvxException(std::string("GDIScreenCapture:constructor:  CreateCompatibleBitmap failed"));
     }
@@ -74,13 +67,13 @@ std::vector<uint8_t>& GDIScreenCapture::Read(std::vector<uint8_t>& buffer, uint6
     const int right = std::min(d.area.right, screen.right), bottom = std::min(d.area.bottom, screen.bottom);
     const bool whole = left == d.area.left && top == d.area.top && right == d.area.right &&
                        bottom == d.area.bottom;
-    if (!whole) PatBlt(d.memoryDC, 0, 0, width, height, BLACKNESS);
+    if (!whole) PatBlt(d.memoryDC.get(), 0, 0, width, height, BLACKNESS);
     if (right > left && bottom > top) {
         // In bands (see ScreenCopyBands.h); the whole read fails when one band does.
         const int bandRows = ScreenCopyBandRows(right - left);
         for (int y = top; y < bottom; y += bandRows) {
             const int rows = std::min(bandRows, bottom - y);
-            if (!BitBlt(d.memoryDC, left - d.area.left, y - d.area.top, right - left, rows, d.screenDC, left, y,
+            if (!BitBlt(d.memoryDC.get(), left - d.area.left, y - d.area.top, right - left, rows, d.screenDC.get(), left, y,
                         SRCCOPY)) {
                 buffer.clear();
                 return buffer;
@@ -91,7 +84,7 @@ std::vector<uint8_t>& GDIScreenCapture::Read(std::vector<uint8_t>& buffer, uint6
         DX9Cursor cursor;
         CursorShot shot = cursor.Take();
         if (shot.showing && shot.haveIcon && shot.havePosition)
-            cursor.DrawOnDc(d.memoryDC, shot.x - shot.xHotspot - d.area.left,
+            cursor.DrawOnDc(d.memoryDC.get(), shot.x - shot.xHotspot - d.area.left,
                             shot.y - shot.yHotspot - d.area.top);
     }
     BITMAPINFO info{};
@@ -102,9 +95,9 @@ std::vector<uint8_t>& GDIScreenCapture::Read(std::vector<uint8_t>& buffer, uint6
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     // GetDIBits wants the bitmap out of any DC.
-    SelectObject(d.memoryDC, d.oldBitmap);
-    int lines = GetDIBits(d.memoryDC, d.bitmap, 0, UINT(height), buffer.data(), &info, DIB_RGB_COLORS);
-    SelectObject(d.memoryDC, d.bitmap);
+    d.selection.reset();
+    int lines = GetDIBits(d.memoryDC.get(), d.bitmap.get(), 0, UINT(height), buffer.data(), &info, DIB_RGB_COLORS);
+    d.selection = SelectScope(d.memoryDC.get(), d.bitmap.get());
     if (lines != height) buffer.clear();
     return buffer;
 }

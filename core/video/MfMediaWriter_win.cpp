@@ -10,17 +10,9 @@
 #include "core/MediaFoundationLibrary.h"
 #include "core/video/Mp4Writer.h"
 #include "foundation/SystemLibrary.h"
+#include "foundation/WinHandles.h"
 
 namespace {
-
-template <class T>
-struct ComRef {
-    T* p = nullptr;
-    ~ComRef() { if (p) p->Release(); }
-    T** operator&() { return &p; }
-    T* operator->() const { return p; }
-    operator T*() const { return p; }
-};
 
 // The platform's factories, through the library loaded on first use; a missing one
 // fails like the call would.
@@ -59,45 +51,43 @@ HRESULT CreateSinkWriterFromURL(const wchar_t* url, IMFAttributes* attributes, I
 // The sink writer's media types, as the recorder has always described them.
 class MfMediaWriter : public IMediaFileWriter {
 public:
+    // Takes over the caller's reference to `writer`.
     explicit MfMediaWriter(IMFSinkWriter* writer) : m_writer(writer) {}
-    ~MfMediaWriter() override {
-        if (m_writer) m_writer->Release();
-    }
 
     const char* Name() const override { return "Media Foundation"; }
 
     int32_t AddVideoStream(const VideoOutputType& output, uint32_t& index) override {
-        ComRef<IMFMediaType> type;
-        HRESULT hr = CreateMediaType(&type);
+        ComPtr<IMFMediaType> type;
+        HRESULT hr = CreateMediaType(type.put());
         if (SUCCEEDED(hr)) hr = type->SetGUID(MF_MT_MAJOR_TYPE, MFMediaType_Video);
         if (SUCCEEDED(hr)) hr = type->SetGUID(MF_MT_SUBTYPE, MFVideoFormat_H264);
         if (SUCCEEDED(hr)) hr = type->SetUINT32(MF_MT_AVG_BITRATE, output.bitrate);
         if (SUCCEEDED(hr)) hr = type->SetUINT32(MF_MT_INTERLACE_MODE, MFVideoInterlace_Progressive);
-        if (SUCCEEDED(hr)) hr = MFSetAttributeSize(type, MF_MT_FRAME_SIZE, output.width, output.height);
-        if (SUCCEEDED(hr)) hr = MFSetAttributeRatio(type, MF_MT_FRAME_RATE, output.fps, 1);
-        if (SUCCEEDED(hr)) hr = MFSetAttributeRatio(type, MF_MT_PIXEL_ASPECT_RATIO, 1, 1);
+        if (SUCCEEDED(hr)) hr = MFSetAttributeSize(type.get(), MF_MT_FRAME_SIZE, output.width, output.height);
+        if (SUCCEEDED(hr)) hr = MFSetAttributeRatio(type.get(), MF_MT_FRAME_RATE, output.fps, 1);
+        if (SUCCEEDED(hr)) hr = MFSetAttributeRatio(type.get(), MF_MT_PIXEL_ASPECT_RATIO, 1, 1);
         DWORD stream = 0;
-        if (SUCCEEDED(hr)) hr = m_writer->AddStream(type, &stream);
+        if (SUCCEEDED(hr)) hr = m_writer->AddStream(type.get(), &stream);
         if (SUCCEEDED(hr)) index = stream;
         return hr;
     }
 
     int32_t SetVideoInputType(uint32_t index, uint32_t width, uint32_t height, uint32_t fps) override {
-        ComRef<IMFMediaType> type;
-        HRESULT hr = CreateMediaType(&type);
+        ComPtr<IMFMediaType> type;
+        HRESULT hr = CreateMediaType(type.put());
         if (SUCCEEDED(hr)) hr = type->SetGUID(MF_MT_MAJOR_TYPE, MFMediaType_Video);
         if (SUCCEEDED(hr)) hr = type->SetGUID(MF_MT_SUBTYPE, MFVideoFormat_RGB32);
         if (SUCCEEDED(hr)) hr = type->SetUINT32(MF_MT_INTERLACE_MODE, MFVideoInterlace_Progressive);
-        if (SUCCEEDED(hr)) hr = MFSetAttributeSize(type, MF_MT_FRAME_SIZE, width, height);
-        if (SUCCEEDED(hr)) hr = MFSetAttributeRatio(type, MF_MT_FRAME_RATE, fps, 1);
-        if (SUCCEEDED(hr)) hr = MFSetAttributeRatio(type, MF_MT_PIXEL_ASPECT_RATIO, 1, 1);
-        if (SUCCEEDED(hr)) hr = m_writer->SetInputMediaType(index, type, nullptr);
+        if (SUCCEEDED(hr)) hr = MFSetAttributeSize(type.get(), MF_MT_FRAME_SIZE, width, height);
+        if (SUCCEEDED(hr)) hr = MFSetAttributeRatio(type.get(), MF_MT_FRAME_RATE, fps, 1);
+        if (SUCCEEDED(hr)) hr = MFSetAttributeRatio(type.get(), MF_MT_PIXEL_ASPECT_RATIO, 1, 1);
+        if (SUCCEEDED(hr)) hr = m_writer->SetInputMediaType(index, type.get(), nullptr);
         return hr;
     }
 
     int32_t AddAudioStream(const AudioInputType& input, uint32_t& index) override {
-        ComRef<IMFMediaType> out;
-        HRESULT hr = CreateMediaType(&out);
+        ComPtr<IMFMediaType> out;
+        HRESULT hr = CreateMediaType(out.put());
         if (SUCCEEDED(hr)) hr = out->SetGUID(MF_MT_MAJOR_TYPE, MFMediaType_Audio);
         if (SUCCEEDED(hr)) hr = out->SetGUID(MF_MT_SUBTYPE, MFAudioFormat_AAC);
         if (SUCCEEDED(hr)) hr = out->SetUINT32(MF_MT_AUDIO_BITS_PER_SAMPLE, 16);
@@ -105,9 +95,9 @@ public:
         if (SUCCEEDED(hr)) hr = out->SetUINT32(MF_MT_AUDIO_NUM_CHANNELS, 2);
         if (SUCCEEDED(hr)) hr = out->SetUINT32(MF_MT_AUDIO_AVG_BYTES_PER_SECOND, 16000);
         DWORD stream = 0;
-        if (SUCCEEDED(hr)) hr = m_writer->AddStream(out, &stream);
-        ComRef<IMFMediaType> in;
-        if (SUCCEEDED(hr)) hr = CreateMediaType(&in);
+        if (SUCCEEDED(hr)) hr = m_writer->AddStream(out.get(), &stream);
+        ComPtr<IMFMediaType> in;
+        if (SUCCEEDED(hr)) hr = CreateMediaType(in.put());
         if (SUCCEEDED(hr)) hr = in->SetGUID(MF_MT_MAJOR_TYPE, MFMediaType_Audio);
         if (SUCCEEDED(hr)) hr = in->SetGUID(MF_MT_SUBTYPE, input.isFloat ? MFAudioFormat_Float : MFAudioFormat_PCM);
         if (SUCCEEDED(hr)) hr = in->SetUINT32(MF_MT_AUDIO_NUM_CHANNELS, input.channels);
@@ -116,7 +106,7 @@ public:
         if (SUCCEEDED(hr)) hr = in->SetUINT32(MF_MT_AUDIO_AVG_BYTES_PER_SECOND, input.avgBytesPerSec);
         if (SUCCEEDED(hr)) hr = in->SetUINT32(MF_MT_AUDIO_BITS_PER_SAMPLE, input.bitsPerSample);
         if (SUCCEEDED(hr)) hr = in->SetUINT32(MF_MT_ALL_SAMPLES_INDEPENDENT, 1);
-        if (SUCCEEDED(hr)) hr = m_writer->SetInputMediaType(stream, in, nullptr);
+        if (SUCCEEDED(hr)) hr = m_writer->SetInputMediaType(stream, in.get(), nullptr);
         if (SUCCEEDED(hr)) index = stream;
         return hr;
     }
@@ -124,9 +114,9 @@ public:
     int32_t BeginWriting() override { return m_writer->BeginWriting(); }
 
     int32_t WriteSample(uint32_t index, const uint8_t* data, uint32_t size, int64_t time, int64_t duration) override {
-        ComRef<IMFMediaBuffer> buffer;
-        ComRef<IMFSample> sample;
-        HRESULT hr = CreateMemoryBuffer(size, &buffer);
+        ComPtr<IMFMediaBuffer> buffer;
+        ComPtr<IMFSample> sample;
+        HRESULT hr = CreateMemoryBuffer(size, buffer.put());
         BYTE* bytes = nullptr;
         if (SUCCEEDED(hr)) hr = buffer->Lock(&bytes, nullptr, nullptr);
         if (SUCCEEDED(hr)) {
@@ -134,18 +124,18 @@ public:
             hr = buffer->Unlock();
         }
         if (SUCCEEDED(hr)) hr = buffer->SetCurrentLength(size);
-        if (SUCCEEDED(hr)) hr = CreateSample(&sample);
-        if (SUCCEEDED(hr)) hr = sample->AddBuffer(buffer);
+        if (SUCCEEDED(hr)) hr = CreateSample(sample.put());
+        if (SUCCEEDED(hr)) hr = sample->AddBuffer(buffer.get());
         if (SUCCEEDED(hr)) hr = sample->SetSampleTime(time);
         if (SUCCEEDED(hr) && duration >= 0) hr = sample->SetSampleDuration(duration);
-        if (SUCCEEDED(hr)) hr = m_writer->WriteSample(index, sample);
+        if (SUCCEEDED(hr)) hr = m_writer->WriteSample(index, sample.get());
         return hr;
     }
 
     int32_t Finalize() override { return m_writer->Finalize(); }
 
 private:
-    IMFSinkWriter* m_writer;
+    ComPtr<IMFSinkWriter> m_writer;
 };
 
 }  // namespace
@@ -156,18 +146,18 @@ std::unique_ptr<IMediaFileWriter> CreateMfMediaWriter(IMFSinkWriter* writer) {
 }
 
 std::unique_ptr<IMediaFileWriter> CreateMfMediaWriter(const std::wstring& path, int32_t& result) {
-    ComRef<IMFAttributes> attributes;
-    HRESULT hr = CreateAttributes(&attributes, 1);
+    ComPtr<IMFAttributes> attributes;
+    HRESULT hr = CreateAttributes(attributes.put(), 1);
     if (SUCCEEDED(hr)) hr = attributes->SetGUID(MF_TRANSCODE_CONTAINERTYPE, MFTranscodeContainerType_MPEG4);
     if (SUCCEEDED(hr)) hr = attributes->SetUINT32(MF_SINK_WRITER_DISABLE_THROTTLING, TRUE);
-    IMFSinkWriter* writer = nullptr;
-    if (SUCCEEDED(hr)) hr = CreateSinkWriterFromURL(path.c_str(), attributes, &writer);
+    ComPtr<IMFSinkWriter> writer;
+    if (SUCCEEDED(hr)) hr = CreateSinkWriterFromURL(path.c_str(), attributes.get(), writer.put());
     result = hr;
     if (FAILED(hr) || !writer) {
         if (SUCCEEDED(hr)) result = E_FAIL;
         return nullptr;
     }
-    return CreateMfMediaWriter(writer);
+    return CreateMfMediaWriter(writer.release());
 }
 
 MediaWriterFactory PlatformMediaWriterFactory() {

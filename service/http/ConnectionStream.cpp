@@ -25,6 +25,7 @@ void AddressText(const sockaddr_storage& addr, socklen_t len, std::string& ip, i
 }  // namespace
 
 int PollOne(int fd, short events, int timeoutMs) {
+    BeforeWaiting();
     pollfd p{fd, events, 0};
     for (;;) {
         int rc = ::poll(&p, 1, timeoutMs < 0 ? 0 : timeoutMs);
@@ -63,10 +64,18 @@ bool ConnectionStream::is_readable() const {
 // Send waits for room itself, at most the write time-out each time.
 bool ConnectionStream::is_writable() const { return true; }
 
-bool ConnectionStream::WaitReadable(int timeoutMs) {
+bool ConnectionStream::ReadAvailable() {
     if (m_begin < m_end) return true;
-    if (!Flush()) return false;
-    return PollOne(m_sock, POLLIN, timeoutMs) > 0;
+    for (;;) {
+        ssize_t n = ::recv(m_sock, m_buffer.data(), m_buffer.size(), MSG_DONTWAIT);
+        if (n < 0 && errno == EINTR) continue;
+        if (n > 0) {
+            m_begin = 0;
+            m_end = static_cast<size_t>(n);
+            return true;
+        }
+        return n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
+    }
 }
 
 ssize_t ConnectionStream::read(char* ptr, size_t size) {

@@ -41,8 +41,11 @@ public:
     void get_local_ip_and_port(std::string& ip, int& port) const override;
     int socket() const override { return m_sock; }
 
-    // True when bytes are buffered or arrive within timeoutMs.
-    bool WaitReadable(int timeoutMs);
+    // True when bytes of the client's next request are already buffered.
+    bool HasBuffered() const { return m_begin < m_end; }
+    // Buffers what has arrived, without waiting; true when bytes are buffered or the
+    // client closed or failed (the next read tells which), false when nothing came.
+    bool ReadAvailable();
 
     // Keeps the next write until the one after it, or Flush.
     void HoldNextWrite() { m_holdNext = true; }
@@ -69,7 +72,7 @@ private:
     mutable int m_remotePort = 0, m_localPort = 0;
 };
 
-// Polls one descriptor; > 0 ready, 0 time-out, < 0 error.
+// Polls one client socket (after BeforeWaiting); > 0 ready, 0 time-out, < 0 error.
 int PollOne(int fd, short events, int timeoutMs);
 
 }  // namespace service

@@ -249,6 +249,7 @@ int Handlers::Expect(const Request& req, Response& res) {
 }
 
 void Handlers::Uids(const Request& req, Response& res) {
+    BeforeWaiting();  // a database write
     std::string appId = AppIdFromUserAgent(req.get_header_value("User-Agent"));
     std::vector<std::string> uids = m_storage.IssueUids(kUidBatch, appId);
     if (uids.empty()) {
@@ -413,6 +414,7 @@ bool Handlers::ServeFile(const Request& req, Response& res, const std::string& p
 }
 
 void Handlers::PostFile(const Request& req, Response& res, const httplib::ContentReader& reader) {
+    BeforeWaiting();  // the body, then the disk
     if (!req.is_multipart_form_data()) {
         Note("upload is not multipart/form-data");
         SendJson(res, 400, ErrorJson(1, "expected multipart/form-data"));
@@ -463,6 +465,7 @@ void Handlers::PostFile(const Request& req, Response& res, const httplib::Conten
 }
 
 void Handlers::Collect(const Request& req, Response& res, const httplib::ContentReader& reader) {
+    BeforeWaiting();  // a database write
     if (req.is_multipart_form_data()) {
         Note("event is multipart");
         SendJson(res, 415, ErrorJson(415, "send the event as a form"));

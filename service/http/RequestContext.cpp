@@ -20,6 +20,16 @@ void ResetRequest(std::chrono::milliseconds headerTimeout) {
     ctx.note.clear();
 }
 
+namespace {
+thread_local void (*t_waitHook)() = nullptr;
+}  // namespace
+
+void BeforeWaiting() {
+    if (t_waitHook) t_waitHook();
+}
+
+void SetWaitHook(void (*hook)()) { t_waitHook = hook; }
+
 void MarkRouted() {
     RequestContext& ctx = CurrentRequest();
     ctx.routed = true;

@@ -27,6 +27,12 @@ void ResetRequest(std::chrono::milliseconds headerTimeout);
 // Called when the request reaches routing: from now on reads are body reads.
 void MarkRouted();
 
+// Called by this thread before it waits for a client or for the disk: the connection
+// pool lets another of its threads serve the ready connections meanwhile.
+void BeforeWaiting();
+// The pool's hook for BeforeWaiting on the calling thread.
+void SetWaitHook(void (*hook)());
+
 // Ends the connection after this response, with "Connection: close". unreadBody: the
 // request body was not read to its end, so the loop reads and drops what the client
 // still sends before closing (otherwise the client may see a reset instead of the reply).

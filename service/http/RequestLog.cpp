@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <climits>
 #include <ctime>
 #include <mutex>
 #include <unistd.h>
@@ -15,6 +16,24 @@ namespace {
 std::mutex g_logMutex;
 std::function<void(const std::string&)> g_sink;  // guarded by g_logMutex
 std::atomic<bool> g_hasSink{false};
+
+// Lines a request thread has not written yet (see DeferLogLines).
+thread_local bool t_defer = false;
+thread_local std::string t_pending;
+
+// Writes whole lines to standard error in one write: at most PIPE_BUF bytes, so that
+// lines that several threads write at once stay whole in a pipe or a file.
+void WriteOut(const std::string& out) {
+    const char* p = out.data();
+    size_t left = out.size();
+    while (left > 0) {
+        ssize_t n = ::write(STDERR_FILENO, p, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        p += n;
+        left -= static_cast<size_t>(n);
+    }
+}
 
 }  // namespace
 
@@ -74,18 +93,26 @@ void WriteLogLine(const std::string& line) {
             return;
         }
     }
-    // One write per line and no lock: a line is far shorter than PIPE_BUF, so lines
-    // that several threads write at once stay whole in a pipe or a file.
-    std::string out = line + "\n";
-    const char* p = out.data();
-    size_t left = out.size();
-    while (left > 0) {
-        ssize_t n = ::write(STDERR_FILENO, p, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        p += n;
-        left -= static_cast<size_t>(n);
+    // No lock: a line is far shorter than PIPE_BUF.
+    if (!t_defer) {
+        WriteOut(line + "\n");
+        return;
     }
+    if (!t_pending.empty() && t_pending.size() + line.size() + 1 > PIPE_BUF) FlushLogLines();
+    t_pending += line;
+    t_pending += '\n';
+    if (t_pending.size() >= PIPE_BUF) FlushLogLines();
+}
+
+void DeferLogLines(bool defer) {
+    if (!defer) FlushLogLines();
+    t_defer = defer;
+}
+
+void FlushLogLines() {
+    if (t_pending.empty()) return;
+    WriteOut(t_pending);
+    t_pending.clear();
 }
 
 void SetLogSink(std::function<void(const std::string&)> sink) {

@@ -18,6 +18,12 @@ std::string UtcTimestamp();
 // Writes a line to the log (standard error unless a sink is set).
 void WriteLogLine(const std::string& line);
 
+// On the calling thread, keeps the lines of WriteLogLine until FlushLogLines (or until
+// they fill PIPE_BUF), so that a thread serving several requests in a row writes their
+// lines at once. The thread must flush before it waits for anything.
+void DeferLogLines(bool defer);
+void FlushLogLines();
+
 // Tests capture the log here; nullptr restores standard error.
 void SetLogSink(std::function<void(const std::string&)> sink);
 

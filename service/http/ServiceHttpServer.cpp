@@ -1,6 +1,5 @@
 #include "service/http/ServiceHttpServer.h"
 
-#include "service/http/BoundedTaskQueue.h"
 #include "service/http/ConnectionStream.h"
 #include "service/http/RequestContext.h"
 #include "service/http/RequestLog.h"
@@ -53,7 +52,15 @@ void RefuseUnreadableRequest(ConnectionStream& stream, const RequestContext& ctx
 
 ServiceHttpServer::ServiceHttpServer(const ServerLimits& limits) : m_limits(limits) {
     new_task_queue = [this] {
-        return new BoundedTaskQueue(static_cast<size_t>(m_limits.threads), m_limits.queuedConnections, m_waiting);
+        ConnectionPool::Limits poolLimits;
+        poolLimits.threads = m_limits.threads;
+        poolLimits.maxConnections = static_cast<size_t>(m_limits.threads) + m_limits.queuedConnections;
+        poolLimits.firstRequestMs = m_limits.headerTimeoutMs;
+        poolLimits.keepAliveMs = m_limits.keepAliveTimeoutMs;
+        m_pool = new ConnectionPool(poolLimits, [this](ConnectionStream& stream, size_t& requests) {
+            return ServeConnection(stream, requests);
+        });
+        return m_pool;
     };
     set_keep_alive_max_count(m_limits.keepAliveMaxCount);
 }
@@ -80,22 +87,25 @@ bool ServiceHttpServer::process_and_close_socket(socket_t sock) {
     streamLimits.maxHeaderBytes = m_limits.maxHeaderBytes;
     streamLimits.bodyGraceMs = m_limits.bodyGraceMs;
     streamLimits.minBodyBytesPerSecond = m_limits.minBodyBytesPerSecond;
-    ConnectionStream stream(sock, streamLimits);
-    bool ret = false;
+    m_pool->Add(sock, std::make_unique<ConnectionStream>(sock, streamLimits));
+    return true;
+}
+
+bool ServiceHttpServer::ServeConnection(ConnectionStream& stream, size_t& requests) {
+    const int sock = stream.socket();
+    bool keep = false;
     bool drain = false;
-    size_t count = keep_alive_max_count_;
-    bool first = true;
-    while (svr_sock_ != INVALID_SOCKET && count > 0) {
-        int waitMs = first ? m_limits.headerTimeoutMs
-                           : (m_waiting.load() > 0 ? m_limits.busyKeepAliveMs : m_limits.keepAliveTimeoutMs);
-        if (!stream.WaitReadable(waitMs)) break;
-        first = false;
+    // Requests the client has pipelined are served in turn; then the connection waits
+    // in the pool for the next one.
+    do {
+        if (svr_sock_ == INVALID_SOCKET || requests >= keep_alive_max_count_) break;
         ResetRequest(std::chrono::milliseconds(m_limits.headerTimeoutMs));
         bool connectionClosed = false;
         // The reply's head waits for its body: one send for both.
         stream.HoldNextWrite();
-        ret = process_request(stream, count == 1, connectionClosed, nullptr);
+        bool ret = process_request(stream, requests + 1 == keep_alive_max_count_, connectionClosed, nullptr);
         bool sent = stream.Flush();
+        ++requests;
         const RequestContext& ctx = CurrentRequest();
         if (!ret && !ctx.logged && ctx.headerBytes > 0) {
             // httplib gives up silently when the request line never ends (too long,
@@ -105,16 +115,15 @@ bool ServiceHttpServer::process_and_close_socket(socket_t sock) {
             break;
         }
         drain = ctx.drainOnClose;
-        if (!ret || !sent || connectionClosed || ctx.closeAfter) break;
-        --count;
-    }
+        keep = ret && sent && !connectionClosed && !ctx.closeAfter && requests < keep_alive_max_count_;
+    } while (keep && stream.HasBuffered());
+    if (keep) return true;
     if (drain) {
         LingeringClose(sock);
     } else {
         ::shutdown(sock, SHUT_RDWR);
     }
-    ::close(sock);
-    return ret;
+    return false;
 }
 
 }  // namespace service

@@ -1,7 +1,8 @@
 #pragma once
+#include "service/http/ConnectionPool.h"
+
 #include <httplib.h>
 
-#include <atomic>
 #include <string>
 
 namespace service {
@@ -16,15 +17,15 @@ struct ServerLimits {
     uint64_t minBodyBytesPerSecond = 1024;
     int writeTimeoutMs = 30000;
     int keepAliveTimeoutMs = 5000;  // idle wait for the next request
-    int busyKeepAliveMs = 20;       // the same while connections are queued
     size_t keepAliveMaxCount = 100;
     int listenBacklog = 4096;
 };
 
-// httplib's server with its own connection loop: a bounded worker pool, one buffered
-// stream per connection, header deadlines, keep-alive that yields to waiting clients,
-// a real "Connection: close" when a handler asks for it (CloseAfterResponse), and a
-// lingering close after a reply sent before the request body was read.
+// httplib's server with its own connection handling: a fixed pool of request threads
+// over the open connections (ConnectionPool: an idle keep-alive connection holds no
+// thread), one buffered stream per connection, header deadlines, a real
+// "Connection: close" when a handler asks for it (CloseAfterResponse), and a lingering
+// close after a reply sent before the request body was read.
 class ServiceHttpServer final : public httplib::Server {
 public:
     explicit ServiceHttpServer(const ServerLimits& limits);
@@ -36,10 +37,14 @@ public:
     bool Run() { return listen_after_bind(); }
 
 private:
+    // Hands an accepted connection to the pool (on the accepting thread).
     bool process_and_close_socket(socket_t sock) override;
+    // Serves the requests the client has sent (on a pool thread); false when the
+    // connection is to be closed (it is shut down then).
+    bool ServeConnection(ConnectionStream& stream, size_t& requests);
 
     ServerLimits m_limits;
-    std::atomic<int> m_waiting{0};
+    ConnectionPool* m_pool = nullptr;  // owned by httplib's accept loop while it runs
 };
 
 }  // namespace service

@@ -73,8 +73,10 @@ struct Fakes {
         env.postEvent = [this](const std::wstring&, const std::wstring& action, const std::wstring&) {
             events.push_back(action);
         };
-        env.drawModeHotkey = [] { return HotkeyCombination{17}; };
-        env.isHotkeyHeld = [this](const HotkeyCombination&) { return hotkeyHeld; };
+        env.isDrawModeHotkeyHeld = [this] { return hotkeyHeld; };
+        // The colour goes through the settings, as in the program.
+        env.drawColor = [] { return static_cast<COLORREF>(SettingsManager::Instance().GetDrawColor()); };
+        env.setDrawColor = [](COLORREF colour) { SettingsManager::Instance().SetDrawColor(colour); };
         env.isKeyDown = [this](int key) { return keys[key]; };
         g_failNextResult = failResult;
         return env;

@@ -145,6 +145,38 @@ TEST(WinHandles, FindAndRegistryHandlesAreClosed) {
                                nullptr, nullptr, nullptr), ERROR_SUCCESS);
 }
 
+TEST(WinHandles, IconCopyIsDestroyed) {
+    HICON raw = CopyIcon(LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION)));
+    ASSERT_NE(raw, nullptr);
+    ICONINFO info{};
+    {
+        UniqueIcon icon(raw);
+        ASSERT_TRUE(GetIconInfo(icon.get(), &info));
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+    }
+    EXPECT_FALSE(GetIconInfo(raw, &info));
+}
+
+// The view goes before the mapping (declared first) is closed; both are gone after.
+TEST(WinHandles, MapViewIsUnmappedBeforeItsMappingCloses) {
+    void* address = nullptr;
+    HANDLE rawMapping = nullptr;
+    {
+        UniqueHandle mapping(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, nullptr));
+        ASSERT_TRUE(mapping);
+        rawMapping = mapping.get();
+        UniqueMapView view(MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, 4096));
+        ASSERT_TRUE(view);
+        address = view.get();
+        static_cast<char*>(address)[0] = 'x';
+    }
+    MEMORY_BASIC_INFORMATION memory{};
+    ASSERT_NE(VirtualQuery(address, &memory, sizeof memory), 0u);
+    EXPECT_EQ(memory.State, static_cast<DWORD>(MEM_FREE));
+    EXPECT_FALSE(HandleOpen(rawMapping));
+}
+
 // Counts its references like a COM object.
 struct FakeUnknown {
     ULONG refs = 1;
