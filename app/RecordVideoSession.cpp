@@ -3,10 +3,10 @@
 #include <chrono>
 #include <cstring>
 #include <cstdint>
-#include <thread>
 
 #include "foundation/Format.h"
 #include "foundation/Log.h"
+#include "foundation/Sleep.h"
 #include "foundation/Utf.h"
 #include "server/AnalyticsBuckets.h"
 
@@ -43,7 +43,7 @@ int64_t SteadySessionClock::NowMs() {
 }
 
 void SteadySessionClock::SleepMs(int ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    SleepMilliseconds(ms);
 }
 
 std::wstring RecordingCategory(bool game, bool gameVideo) {

@@ -95,7 +95,7 @@ public:
     virtual void SleepMs(int ms) = 0;
 };
 
-// steady_clock and this_thread::sleep_for.
+// steady_clock and SleepMilliseconds.
 class SteadySessionClock : public ISessionClock {
 public:
     int64_t NowMs() override;

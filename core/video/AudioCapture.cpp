@@ -7,10 +7,11 @@
 
 #include "core/IntervalGate.h"
 #include "foundation/Log.h"
+#include "foundation/Sleep.h"
 
 namespace {
 
-void SleepMs(int64_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void SleepMs(int64_t ms) { SleepMilliseconds(int(ms)); }
 
 bool IsSet(const std::atomic<bool>* flag) { return flag && flag->load(); }
 

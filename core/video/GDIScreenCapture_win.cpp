@@ -56,7 +56,9 @@ std::vector<uint8_t>& GDIScreenCapture::Read(std::vector<uint8_t>& buffer, uint6
     Impl& d = *m_impl;
     const int width = d.area.Width();
     const int height = d.area.Height();
-    buffer.assign(size_t(height) * size_t(d.stride), 0);
+    // GetDIBits writes every byte of the frame (or the frame is dropped), so the buffer
+    // kept from the last read is not cleared first.
+    buffer.resize(size_t(height) * size_t(d.stride));
     time = CvxGetQpcTime();
     // Only the part of the area on the virtual screen is copied; the rest is black.
     // (Wine copies nothing at all when the source reaches past the screen.)

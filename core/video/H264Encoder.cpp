@@ -44,7 +44,10 @@ std::unique_ptr<H264Encoder> H264Encoder::Create(const Params& p) {
     std::memset(&param, 0, sizeof param);
     impl->encoder->GetDefaultParams(&param);
     const uint32_t fps = p.fps ? p.fps : 30;
-    param.iUsageType = SCREEN_CONTENT_REAL_TIME;
+    // The camera tuning: the screen-content one adds scroll detection and a feature-based
+    // motion search that more than double the encoder's time per frame, more than a
+    // recording can spare beside the screen reads, for no visible gain at these bitrates.
+    param.iUsageType = CAMERA_VIDEO_REAL_TIME;
     param.iPicWidth = int(p.width);
     param.iPicHeight = int(p.height);
     param.iTargetBitrate = int(p.bitrate);

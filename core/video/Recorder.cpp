@@ -32,6 +32,9 @@ struct RecorderState {
     std::atomic<AudioMixer*> mixerSlot{nullptr};
     bool comStarted = false;
     bool released = false;
+    // The error an exception on the recording thread is reported as: the step the
+    // recording had reached when it was thrown.
+    CvxRecordError failingStep = CvxRecordError_CoInitialize;
 };
 
 const char* MachineLine(MachineClass machine) {
@@ -49,7 +52,7 @@ void CopyCpuInfo(char* target, const std::string& text) {
     target[n] = '\0';
 }
 
-// Steps 1 to 8: the machine and the settings.
+// The machine, the capture area and the recording's settings.
 void Settle(RecorderState& st, IRecorderPlatform& platform) {
     const video_record_params_t& req = st.request;
     st.processorCount = platform.ProcessorCount();
@@ -114,11 +117,12 @@ AudioCaptureContext AudioContext(RecorderState& st, IRecorderPlatform& platform)
     return context;
 }
 
-// Step 10: writer, sources, streams and the loop.
+// The writer, the audio sources, the streams and the loop.
 void Record(RecorderState& st, IRecorderPlatform& platform) {
     const video_record_params_t& req = st.request;
     CreateSinkWriter(st.error, st.writer, req.outputPath ? std::wstring(req.outputPath) : std::wstring(),
                      platform.PlatformWriter(), platform.BuiltinWriter());
+    if (st.writer.writer) st.failingStep = CvxRecordError_WriteVideo;
     const AudioCaptureContext audio = AudioContext(st, platform);
     StartMicrophoneCapture(st.microphone, req.recordMicrophone, audio);
     StartSoundCapture(st.sound, req.recordSound, audio);
@@ -160,7 +164,7 @@ void Record(RecorderState& st, IRecorderPlatform& platform) {
     RecordLoop(job, loopPlatform);
 }
 
-// The tail of step 10; safe to run twice.
+// Stops the sources, finishes the file and leaves COM; safe to run twice.
 void Release(RecorderState& st, IRecorderPlatform& platform) {
     if (st.released) return;
     st.released = true;
@@ -175,6 +179,14 @@ void Release(RecorderState& st, IRecorderPlatform& platform) {
         platform.CoUninit();
         st.comStarted = false;
     }
+}
+
+// After an exception on the recording thread: the step it was thrown in is the failure
+// (unless a failure was recorded before), the sources stop and the file is finished.
+void Abandon(RecorderState& st, IRecorderPlatform& platform) {
+    if (!st.error.Failed()) SetRecordError(st.error, st.failingStep, kWriterUnexpected);
+    st.errorFlag = true;
+    Release(st, platform);
 }
 
 }  // namespace
@@ -196,19 +208,16 @@ void RecordVideoThread(const video_record_params_t& request, IRecorderPlatform& 
             SetRecordError(st->error, CvxRecordError_CoInitialize, hr);
         } else {
             st->comStarted = true;
+            st->failingStep = CvxRecordError_CreateSinkWriter;
             Record(*st, platform);
             Release(*st, platform);
         }
     } catch (const std::exception& e) {
         Log("[cvxcore]:Recording thread failed: %s\n", e.what());
-        if (!st->error.Failed()) SetRecordError(st->error, CvxRecordError_CoInitialize, kWriterUnexpected);
-        st->errorFlag = true;
-        Release(*st, platform);
+        Abandon(*st, platform);
     } catch (...) {
         Log("[cvxcore]:Recording thread failed\n");
-        if (!st->error.Failed()) SetRecordError(st->error, CvxRecordError_CoInitialize, kWriterUnexpected);
-        st->errorFlag = true;
-        Release(*st, platform);
+        Abandon(*st, platform);
     }
     if (request.errorCode) request.errorCode->exchange(st->error.code.load());
     if (request.errorHResult) request.errorHResult->exchange(CvxHResult(st->error.hresult.load()));
@@ -240,7 +249,7 @@ void StartRecording(const video_record_params_t& request, std::shared_ptr<IRecor
         }).detach();
     } catch (const std::exception& e) {
         Log("[cvxcore]:Recording thread not started: %s\n", e.what());
-        if (request.errorCode) request.errorCode->exchange(CvxRecordError_CoInitialize);
+        if (request.errorCode) request.errorCode->exchange(CvxRecordError_CreateSinkWriter);
         if (request.errorHResult) request.errorHResult->exchange(CvxHResult(kWriterUnexpected));
         if (request.errorText) *request.errorText = nullptr;
         g_recordingActive.store(false);

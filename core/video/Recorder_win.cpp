@@ -11,7 +11,6 @@
 #include "core/Cvx.h"
 #include "core/video/Recorder.h"
 #include "foundation/Log.h"
-#include "foundation/WinHandles.h"
 
 static_assert(std::is_same<HRESULT, CvxHResult>::value, "the out-value is an HRESULT");
 
@@ -60,11 +59,11 @@ public:
         m_processId = GetCurrentProcessId();
     }
     bool WorkingSet(uint64_t& bytes) override {
-        UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, GetCurrentProcessId()));
-        if (!process) return false;
+        // Asked every pass of the loop: the process's own pseudo handle needs no opening
+        // and closing.
         PROCESS_MEMORY_COUNTERS counters{};
         counters.cb = sizeof(counters);
-        const bool ok = K32GetProcessMemoryInfo(process.get(), &counters, sizeof(counters)) != FALSE;
+        const bool ok = K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters)) != FALSE;
         if (ok) bytes = counters.WorkingSetSize;
         return ok;
     }

@@ -4,7 +4,9 @@ Records a 1280x720 area showing a moving picture (tests/wine/helpers/animated_wi
 through the real program under Wine for 20 s and prints the achieved frame rate (frames in
 the file over its duration) against the recorder's target ("[cvxcore]:Max FPS:"), the
 recorder probe's rate with a 30 fps target, and the CPU cores used (CPU seconds over wall
-seconds from /proc: the program, then wineserver and Xvfb apart). ffmpeg's x11grab records
+seconds from /proc: the program, then wineserver and Xvfb apart; only this run's: the
+program and the wineserver of this run's WINEPREFIX and the Xvfb of its DISPLAY, so that
+other Wine runs on the same machine are not counted). ffmpeg's x11grab records
 the same area at 30 fps with libx264 "-preset ultrafast" for the same time beside it, and
 the moving picture alone is measured too, so that what the picture itself costs wineserver
 and Xvfb is taken out of both sides. Each figure is the median of --runs runs (default 3).
@@ -13,9 +15,10 @@ Goal: the declared frame rate held within 5 %, and the processor time per record
 the program (program + wineserver + Xvfb) at most 1.5 times ffmpeg's (ffmpeg + wineserver +
 Xvfb) in the same run. The goal lines end in PASS or MISS.
 
-Run inside the Wine environment of the end-to-end scenarios, pinned away from other load:
-  BRIVANE_WIN_BUILD=$PWD/build/win-x86_64 taskset -c 4-7 scripts/with-wine.sh build/bench-prefix \\
-    --target x86_64 -- python3 tests/bench/video_benchmark.py
+Run inside the Wine environment of the end-to-end scenarios, pinned away from other load
+(one benchmark at a time on the machine):
+  BRIVANE_WIN_BUILD=$PWD/build/win-x86_64 flock /tmp/bench.lock taskset -c 6,7 \\
+    scripts/with-wine.sh build/bench-prefix --target x86_64 -- python3 tests/bench/video_benchmark.py
 """
 
 import argparse
@@ -42,24 +45,40 @@ MAX_CPU_PER_FRAME_RATIO = 1.5
 AREA = (0, 0, 1280, 720)
 
 
-def pids_of(pattern):
+def _read(pid, name):
+    try:
+        with open("/proc/%d/%s" % (pid, name), "rb") as f:
+            return f.read()
+    except OSError:
+        return b""
+
+
+def run_pids(kind):
+    """This run's processes of one kind, never another run's on the same machine: "program"
+    (brivane.exe) and "wineserver" whose environment names this run's WINEPREFIX, "xvfb" the
+    Xvfb serving this run's DISPLAY. (Wine names each process after its executable.)"""
+    prefix = ("WINEPREFIX=" + os.environ["WINEPREFIX"]).encode()
+    display = os.environ.get("DISPLAY", "").encode()
     found = []
     for entry in os.listdir("/proc"):
-        if not entry.isdigit():
+        if not entry.isdigit() or int(entry) == os.getpid():
             continue
-        try:
-            with open("/proc/%s/cmdline" % entry, "rb") as f:
-                cmd = f.read().replace(b"\0", b" ").decode("utf-8", "replace")
-        except OSError:
-            continue
-        if re.search(pattern, cmd):
-            found.append(int(entry))
+        pid = int(entry)
+        name = _read(pid, "comm").strip()
+        if kind == "xvfb":
+            mine = name == b"Xvfb" and display in _read(pid, "cmdline").split(b"\0")[1:]
+        elif kind == "wineserver":
+            mine = name.startswith(b"wineserver") and prefix in _read(pid, "environ").split(b"\0")
+        else:
+            mine = name.lower() == b"brivane.exe" and prefix in _read(pid, "environ").split(b"\0")
+        if mine:
+            found.append(pid)
     return found
 
 
-def cpu_sample(pattern):
-    """CPU seconds per process whose command line matches (this script left out)."""
-    return {p: cpu_seconds(p) for p in pids_of(pattern) if p != os.getpid()}
+def cpu_sample(kind):
+    """CPU seconds of each of this run's processes of a kind (see run_pids)."""
+    return {p: cpu_seconds(p) for p in run_pids(kind)}
 
 
 def cores_between(before, after, wall):
@@ -121,11 +140,11 @@ def record_with_program(tmp):
         except AssertionError:
             print(program.log_text()[-3000:])
             raise
-        patterns = (r"brivane\.exe", r"wineserver", r"Xvfb")
-        before = [cpu_sample(p) for p in patterns]
+        kinds = ("program", "wineserver", "xvfb")
+        before = [cpu_sample(k) for k in kinds]
         start = time.monotonic()
         time.sleep(SECONDS)
-        after = [cpu_sample(p) for p in patterns]
+        after = [cpu_sample(k) for k in kinds]
         wall = time.monotonic() - start
         press_video_key()
         wait_until(lambda: os.listdir(videos), 120, interval=0.5, what="the recording")
@@ -157,7 +176,7 @@ def ffmpeg_x11grab(tmp):
     out = os.path.join(tmp, "x11grab.mp4")
     window = start_window(SECONDS * 3)
     try:
-        xvfb_before, server_before, start = cpu_sample(r"Xvfb"), cpu_sample(r"wineserver"), time.monotonic()
+        xvfb_before, server_before, start = cpu_sample("xvfb"), cpu_sample("wineserver"), time.monotonic()
         usage_before = os.times()
         subprocess.run(["ffmpeg", "-v", "error", "-y", "-f", "x11grab", "-framerate", "30", "-video_size",
                         "%dx%d" % (AREA[2] - AREA[0], AREA[3] - AREA[1]), "-i",
@@ -169,8 +188,8 @@ def ffmpeg_x11grab(tmp):
               (usage_after.children_system - usage_before.children_system)
         frames, duration = frames_and_duration(out)
         return {"fps": frames / duration if duration else 0.0, "cores": cpu / wall,
-                "xvfb": cores_between(xvfb_before, cpu_sample(r"Xvfb"), wall),
-                "wineserver": cores_between(server_before, cpu_sample(r"wineserver"), wall)}
+                "xvfb": cores_between(xvfb_before, cpu_sample("xvfb"), wall),
+                "wineserver": cores_between(server_before, cpu_sample("wineserver"), wall)}
     finally:
         window.kill()
         window.wait(timeout=30)
@@ -181,10 +200,10 @@ def background():
     window = start_window(BACKGROUND_SECONDS * 3)
     try:
         time.sleep(1.0)
-        patterns = (r"wineserver", r"Xvfb")
-        before, start = [cpu_sample(p) for p in patterns], time.monotonic()
+        kinds = ("wineserver", "xvfb")
+        before, start = [cpu_sample(k) for k in kinds], time.monotonic()
         time.sleep(BACKGROUND_SECONDS)
-        after = [cpu_sample(p) for p in patterns]
+        after = [cpu_sample(k) for k in kinds]
         wall = time.monotonic() - start
         return {"wineserver": cores_between(before[0], after[0], wall), "xvfb": cores_between(before[1], after[1], wall)}
     finally:

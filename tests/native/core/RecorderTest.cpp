@@ -317,9 +317,11 @@ TEST(Recorder, ThrowOnTheRecordingThreadStillFinishes) {
     StartRecording(request.params, platform);
     ASSERT_TRUE(request.RunFor(0));
     log.Lines();   // ends the capture, so that failures below are shown
-    EXPECT_NE(request.errorCode.load(), 0);
+    // Thrown before COM was started: reported as COM's start-up.
+    EXPECT_EQ(request.errorCode.load(), CvxRecordError_CoInitialize);
     EXPECT_FALSE(CvxIsRecordingActive());
     EXPECT_TRUE(log.Has("[cvxcore]:Recording thread failed: no screen")) << log.All();
+    EXPECT_TRUE(log.Has("[cvxcore]:[Failed]:err=1 errEx=0x8000ffff")) << log.All();
     EXPECT_TRUE(log.Has("[cvxcore]:Releasing Video"));
     EXPECT_EQ(log.Lines().back(), "[cvxcore]:Recording finished");
 }
