@@ -20,7 +20,7 @@ std::atomic<bool> g_hotkeysRunning{false};
 std::atomic<bool> g_hotkeyLatch{false};
 std::atomic<bool> g_hotkeyHandlersEnabled{true};
 
-constexpr auto kPollInterval = std::chrono::milliseconds(10);
+constexpr int kPollIntervalMs = 10;
 
 HotkeyCombination GetSlot(HotkeySlot slot) {
     std::lock_guard<std::mutex> lock(g_hotkeysMutex);
@@ -33,11 +33,16 @@ void SetSlotAndSave(HotkeySlot slot, const HotkeyCombination& combination) {
     SettingsManager::Instance().SetHotkeys(g_hotkeys);
 }
 
-void PollLoop(KeyReadFunction readKey) noexcept {
+void PollLoop(KeyReadFunction readKey, HotkeysManager::PauseFunction pause) noexcept {
     KeyPressReader keys(std::move(readKey));
     const KeyDownFunction isHeld = [&keys](int key) { return keys.IsHeld(key); };
     while (g_hotkeysRunning.load()) {
-        std::this_thread::sleep_for(kPollInterval);
+        try {
+            if (pause) pause(kPollIntervalMs);
+            else std::this_thread::sleep_for(std::chrono::milliseconds(kPollIntervalMs));
+        } catch (...) {
+            Log("HotkeysManager: pause failed\n");
+        }
         try {
             keys.BeginPass();
             HotkeysManager::RunPollPass(isHeld);
@@ -53,10 +58,10 @@ void PollLoop(KeyReadFunction readKey) noexcept {
 
 namespace HotkeysManager {
 
-bool StartWith(KeyReadFunction readKey) {
+bool StartWith(KeyReadFunction readKey, PauseFunction pause) {
     if (g_hotkeysRunning.exchange(true)) return false;
     try {
-        std::thread(&PollLoop, std::move(readKey)).detach();
+        std::thread(&PollLoop, std::move(readKey), std::move(pause)).detach();
     } catch (const std::exception& e) {
         Log("HotkeysManager: poller thread could not start: %s\n", e.what());
         g_hotkeysRunning = false;

@@ -1,7 +1,5 @@
 #include "settings/SettingsManager.h"
 
-#include <algorithm>
-
 #include <chrono>
 #include <exception>
 
@@ -254,24 +252,29 @@ void SettingsManager::StartAutosave(int intervalMs) {
 }
 
 void SettingsManager::StopAutosave() {
-    m_autosaveRunning = false;
+    {
+        std::lock_guard<std::mutex> lock(m_autosaveWaitMutex);
+        m_autosaveRunning = false;
+    }
+    m_autosaveWake.notify_all();
     if (m_autosaveThread.joinable()) m_autosaveThread.join();
 }
 
 void SettingsManager::AutosaveLoop(int intervalMs) {
-    // Like every stoppable thread of the program, it sleeps in short slices and watches
-    // its flag, so a stop takes effect within one slice.
-    constexpr int kSliceMs = 20;
+    // It waits a whole interval at a time and a stop wakes it at once: a thread that
+    // woke every few milliseconds only to look at its flag would cost the idle program
+    // for the whole run.
+    std::unique_lock<std::mutex> lock(m_autosaveWaitMutex);
     while (m_autosaveRunning) {
-        for (int slept = 0; slept < intervalMs && m_autosaveRunning; slept += kSliceMs) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(std::min(kSliceMs, intervalMs - slept)));
-        }
+        m_autosaveWake.wait_for(lock, std::chrono::milliseconds(intervalMs), [this] { return !m_autosaveRunning; });
         if (!m_autosaveRunning) return;
+        lock.unlock();
         try {
             AutosavePass();
         } catch (...) {
             Log("SettingsManager::AutosaveLoop: unhandled exception\n");
         }
+        lock.lock();
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -200,4 +201,7 @@ private:
 
     std::atomic<bool> m_autosaveRunning{false};
     std::thread m_autosaveThread;
+    // The autosave thread waits a whole interval on it; StopAutosave wakes it.
+    std::mutex m_autosaveWaitMutex;
+    std::condition_variable m_autosaveWake;
 };

@@ -106,13 +106,14 @@ def program_pid():
 
 def idle_cores(seconds):
     """Cores used over `seconds` without input: (program, wineserver, Xvfb)."""
+    from harness import cpu_seconds
     groups = [[program_pid()], pids_of(r"wineserver"),
               pids_of(r"^xvfb %s " % re.escape(os.environ.get("DISPLAY", ":0")), of_this_run=False)]
-    before = [[harness.cpu_seconds(p) for p in g] for g in groups]
+    before = [[cpu_seconds(p) for p in g] for g in groups]
     start = time.time()
     time.sleep(seconds)
     wall = time.time() - start
-    after = [[harness.cpu_seconds(p) for p in g] for g in groups]
+    after = [[cpu_seconds(p) for p in g] for g in groups]
     return [sum(a - b for a, b in zip(aft, bef)) / wall for aft, bef in zip(after, before)]
 
 
