@@ -2,12 +2,12 @@
 
 #include <array>
 #include <atomic>
-#include <chrono>
 #include <mutex>
 #include <thread>
 
 #include "foundation/ShotTiming.h"
 #include "foundation/Log.h"
+#include "foundation/Sleep.h"
 #include "settings/SettingsManager.h"
 
 namespace {
@@ -33,16 +33,11 @@ void SetSlotAndSave(HotkeySlot slot, const HotkeyCombination& combination) {
     SettingsManager::Instance().SetHotkeys(g_hotkeys);
 }
 
-void PollLoop(KeyReadFunction readKey, HotkeysManager::PauseFunction pause) noexcept {
+void PollLoop(KeyReadFunction readKey) noexcept {
     KeyPressReader keys(std::move(readKey));
     const KeyDownFunction isHeld = [&keys](int key) { return keys.IsHeld(key); };
     while (g_hotkeysRunning.load()) {
-        try {
-            if (pause) pause(kPollIntervalMs);
-            else std::this_thread::sleep_for(std::chrono::milliseconds(kPollIntervalMs));
-        } catch (...) {
-            Log("HotkeysManager: pause failed\n");
-        }
+        SleepMilliseconds(kPollIntervalMs);
         try {
             keys.BeginPass();
             HotkeysManager::RunPollPass(isHeld);
@@ -58,10 +53,10 @@ void PollLoop(KeyReadFunction readKey, HotkeysManager::PauseFunction pause) noex
 
 namespace HotkeysManager {
 
-bool StartWith(KeyReadFunction readKey, PauseFunction pause) {
+bool StartWith(KeyReadFunction readKey) {
     if (g_hotkeysRunning.exchange(true)) return false;
     try {
-        std::thread(&PollLoop, std::move(readKey), std::move(pause)).detach();
+        std::thread(&PollLoop, std::move(readKey)).detach();
     } catch (const std::exception& e) {
         Log("HotkeysManager: poller thread could not start: %s\n", e.what());
         g_hotkeysRunning = false;

@@ -26,10 +26,8 @@ using Handler = std::function<void()>;
 // Call once, after the settings are loaded.
 void Start();
 // The same with another keyboard (tests); false when the poller already runs or no
-// thread could be made. `pause` waits between two passes (default: the standard
-// library's sleep).
-using PauseFunction = std::function<void(int milliseconds)>;
-bool StartWith(KeyReadFunction readKey, PauseFunction pause = nullptr);
+// thread could be made.
+bool StartWith(KeyReadFunction readKey);
 // Replaces the live set (no lock: only before the poller runs, and from tests).
 void LoadCombinations(const HotkeySet& set);
 
