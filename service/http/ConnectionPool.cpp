@@ -217,24 +217,8 @@ void ConnectionPool::Work() {
             GiveUpTurn();
             break;
         }
-        uint32_t index = static_cast<uint32_t>(ev.data.u64);
-        uint32_t generation = static_cast<uint32_t>(ev.data.u64 >> 32);
-        if (index >= m_limits.maxConnections) continue;
-        Slot& s = m_slots[index];
-        uint64_t t = s.tag.load(std::memory_order_acquire);
-        while (GenerationOf(t) == generation) {
-            uint64_t state = t & 3;
-            if (state == kParked) {
-                if (s.tag.compare_exchange_weak(t, Tag(generation, kBusy), std::memory_order_acq_rel)) {
-                    Serve(index, generation);
-                    break;
-                }
-            } else if (state == kBusy) {
-                if (s.tag.compare_exchange_weak(t, Tag(generation, kPending), std::memory_order_acq_rel)) break;
-            } else {
-                break;  // already pending, or closed
-            }
-        }
+        uint32_t index = 0, generation = 0;
+        if (ClaimForEvent(ev.data.u64, index, generation)) Serve(index, generation);
     }
     DeferLogLines(false);
 }
@@ -264,24 +248,28 @@ void ConnectionPool::Serve(uint32_t index, uint32_t generation) {
 
 void ConnectionPool::Reraise(uint64_t key) {
     if (key == kWakeKey) return;  // level-triggered: it stays raised
-    uint32_t index = static_cast<uint32_t>(key);
-    uint32_t generation = static_cast<uint32_t>(key >> 32);
-    if (index >= m_limits.maxConnections) return;
+    uint32_t index = 0, generation = 0;
+    if (ClaimForEvent(key, index, generation)) Rearm(index, generation);
+}
+
+bool ConnectionPool::ClaimForEvent(uint64_t key, uint32_t& index, uint32_t& generation) {
+    index = static_cast<uint32_t>(key);
+    generation = static_cast<uint32_t>(key >> 32);
+    if (index >= m_limits.maxConnections) return false;
     Slot& s = m_slots[index];
     uint64_t t = s.tag.load(std::memory_order_acquire);
     while (GenerationOf(t) == generation) {
         uint64_t state = t & 3;
         if (state == kParked) {
-            if (s.tag.compare_exchange_weak(t, Tag(generation, kBusy), std::memory_order_acq_rel)) {
-                Rearm(index, generation);
-                return;
-            }
+            if (s.tag.compare_exchange_weak(t, Tag(generation, kBusy), std::memory_order_acq_rel)) return true;
         } else if (state == kBusy) {
-            if (s.tag.compare_exchange_weak(t, Tag(generation, kPending), std::memory_order_acq_rel)) return;
+            // Its server looks for more bytes before it parks the connection again.
+            if (s.tag.compare_exchange_weak(t, Tag(generation, kPending), std::memory_order_acq_rel)) return false;
         } else {
-            return;
+            return false;  // already pending, or closed
         }
     }
+    return false;
 }
 
 void ConnectionPool::Rearm(uint32_t index, uint32_t generation) {

@@ -75,6 +75,9 @@ private:
     void Rearm(uint32_t index, uint32_t generation);
     // Gives an event this thread took but will not handle back to the epoll set.
     void Reraise(uint64_t key);
+    // The connection of an event's key, claimed for this thread when it was parked (true);
+    // a busy one is marked pending instead, so that its server reads again (false).
+    bool ClaimForEvent(uint64_t key, uint32_t& index, uint32_t& generation);
     void Close(uint32_t index, uint32_t generation, bool shutDownFirst);
 
     Limits m_limits;
